@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -25,15 +24,8 @@ Bytes Hex(std::string text) {
     return out;
 }
 
-// The shared test data lies beside the checkout, or beside the folder of
-// worktrees when the checkout is one of them.
 std::string CapturePath(const std::string& capture) {
-    const std::string relative = "/wpa/captures/" + capture;
-    for (const std::string& dir : {std::string(TARVIK_TESTDATA_DIR),
-                                   std::string(TARVIK_SOURCE_DIR) + "/../../shared/testdata"}) {
-        if (std::filesystem::exists(dir + relative)) return dir + relative;
-    }
-    return TARVIK_TESTDATA_DIR + relative;
+    return std::string(TARVIK_TESTDATA_DIR) + "/wpa/captures/" + capture;
 }
 
 Bytes BeaconElement(const std::string& capture, std::uint8_t id) {
