@@ -86,15 +86,7 @@ TEST(HandshakeVectors, PmkAndPtk) {
             0);
         EXPECT_EQ(ToHex(pmk), Field(hs, "pmk"));
 
-        const Bytes aa = FromHex(Field(hs, "aa"));
-        const Bytes spa = FromHex(Field(hs, "spa"));
-        const Bytes anonce = FromHex(Field(hs, "anonce"));
-        const Bytes snonce = FromHex(Field(hs, "snonce"));
-        Bytes data = std::min(aa, spa);
-        for (const Bytes* part :
-             {&std::max(aa, spa), &std::min(anonce, snonce), &std::max(anonce, snonce)}) {
-            data.insert(data.end(), part->begin(), part->end());
-        }
+        const Bytes data = test::PairwiseExpansionData(hs);
         const Bytes expected = FromHex(Field(hs, "ptk"));
         Bytes ptk(expected.size());
         ASSERT_EQ(Sha1Prf(pmk.data(), pmk.size(), "Pairwise key expansion", data.data(),

@@ -193,21 +193,10 @@ TEST(PrfVectors, Ieee80211) {
     }
 }
 
-// PTK = PRF(PMK, "Pairwise key expansion", min(AA,SPA) || max(AA,SPA) ||
-// min(ANonce,SNonce) || max(ANonce,SNonce)), as the handshake calls it.
+// PTK = PRF(PMK, "Pairwise key expansion", seed), as the handshake calls it.
 Bytes DerivePtk(const nlohmann::json& entry, std::size_t length) {
     const Bytes pmk = FromHex(Hex(entry, "pmk"));
-    const Bytes aa = FromHex(Hex(entry, "aa"));
-    const Bytes spa = FromHex(Hex(entry, "spa"));
-    const Bytes anonce = FromHex(Hex(entry, "anonce"));
-    const Bytes snonce = FromHex(Hex(entry, "snonce"));
-    Bytes data = std::min(aa, spa);
-    const Bytes& maxAddress = std::max(aa, spa);
-    data.insert(data.end(), maxAddress.begin(), maxAddress.end());
-    const Bytes& minNonce = std::min(anonce, snonce);
-    const Bytes& maxNonce = std::max(anonce, snonce);
-    data.insert(data.end(), minNonce.begin(), minNonce.end());
-    data.insert(data.end(), maxNonce.begin(), maxNonce.end());
+    const Bytes data = test::PairwiseExpansionData(entry);
     Bytes ptk(length);
     EXPECT_EQ(Sha1Prf(pmk.data(), pmk.size(), "Pairwise key expansion", data.data(), data.size(),
                       ptk.data(), ptk.size()),

@@ -1,5 +1,6 @@
 #include "tests/connect/WpaVectors.h"
 
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 
@@ -67,6 +68,19 @@ std::vector<nlohmann::json> Primitives(const std::string& type) {
 
 const nlohmann::json& Handshakes() {
     return WpaVectors().at("handshakes");
+}
+
+Bytes PairwiseExpansionData(const nlohmann::json& entry) {
+    const Bytes aa = FromHex(entry.at("aa"));
+    const Bytes spa = FromHex(entry.at("spa"));
+    const Bytes anonce = FromHex(entry.at("anonce"));
+    const Bytes snonce = FromHex(entry.at("snonce"));
+    Bytes data;
+    for (const Bytes* part : {&std::min(aa, spa), &std::max(aa, spa), &std::min(anonce, snonce),
+                              &std::max(anonce, snonce)}) {
+        data.insert(data.end(), part->begin(), part->end());
+    }
+    return data;
 }
 
 Bytes TextOrHex(const nlohmann::json& entry, const std::string& field) {

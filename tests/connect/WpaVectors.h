@@ -27,6 +27,10 @@ std::vector<nlohmann::json> Primitives(const std::string& type);
 // The entries of "handshakes".
 const nlohmann::json& Handshakes();
 
+// The PTK expansion seed of an entry with "aa", "spa", "anonce" and "snonce":
+// min(AA,SPA) || max(AA,SPA) || min(ANonce,SNonce) || max(ANonce,SNonce).
+Bytes PairwiseExpansionData(const nlohmann::json& entry);
+
 // A field stored as text under `field` or as hex under `field + "_hex"`.
 Bytes TextOrHex(const nlohmann::json& entry, const std::string& field);
 
