@@ -280,13 +280,14 @@ TEST(AesUnwrapVectors, InPlaceAndFailedOutput) {
     ASSERT_NE(rfc41, entries.end());
     const Bytes kek = FromHex(Hex(*rfc41, "kek"));
     const Bytes wrapped = FromHex(Hex(*rfc41, "ciphertext"));
+    ASSERT_GE(wrapped.size(), 24u);
     const std::size_t n = wrapped.size() / 8 - 1;
     Bytes inPlace = wrapped;
     ASSERT_EQ(AesUnwrap(kek.data(), n, inPlace.data(), inPlace.data()), 0);
     EXPECT_EQ(ToHex(Bytes(inPlace.begin(), inPlace.begin() + 8 * n)), Hex(*rfc41, "plaintext"));
 
     Bytes damaged = wrapped;
-    damaged.back() ^= 0x01;
+    damaged.at(8) ^= 0x01;
     Bytes out(8 * n, 0x5a);
     EXPECT_EQ(AesUnwrap(kek.data(), n, damaged.data(), out.data()), -1);
     EXPECT_NE(out, Bytes(8 * n, 0x5a));
