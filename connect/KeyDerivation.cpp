@@ -40,14 +40,14 @@ int Sha1Prf(const std::uint8_t* key, std::size_t keyLength, const char* label,
     int result = 0;
     for (std::size_t done = 0; done < outputLength; done += kSha1Length, ++counter) {
         const std::size_t take = std::min(kSha1Length, outputLength - done);
-        if (take == kSha1Length) {
-            result = HmacSha1Vector(key, keyLength, 4, addresses, lengths, output + done);
-        } else {
-            result = HmacSha1Vector(key, keyLength, 4, addresses, lengths, block);
-            std::memcpy(output + done, block, take);
-        }
+        // Whole blocks go straight to the output; the last, cut one via `block`.
+        std::uint8_t* target = take == kSha1Length ? output + done : block;
+        result = HmacSha1Vector(key, keyLength, 4, addresses, lengths, target);
         if (result != 0) {
             break;
+        }
+        if (target == block) {
+            std::memcpy(output + done, block, take);
         }
     }
     OPENSSL_cleanse(block, sizeof block);
