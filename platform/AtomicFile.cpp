@@ -109,17 +109,12 @@ bool WriteFileAtomically(const std::filesystem::path& file, std::string_view dat
         error = "cannot create a temporary file in " + dir.string() + ": " + ErrnoText(errno);
         return false;
     }
-    bool ok = WriteAll(fd, data) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    bool ok = WriteAll(fd, data) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0 &&
+              ::rename(name.data(), file.c_str()) == 0;
     int savedErrno = errno;
+    // Taken after the rename, which changes the inode's ctime on some file systems.
     if (ok && written) *written = DescriptorIdentity(fd);
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        savedErrno = errno;
-    }
-    if (ok && ::rename(name.data(), file.c_str()) != 0) {
-        ok = false;
-        savedErrno = errno;
-    }
+    ::close(fd);  // the data is already on disk
     if (!ok) {
         ::unlink(name.data());
         error = "cannot write " + file.string() + ": " + ErrnoText(savedErrno);
@@ -130,7 +125,7 @@ bool WriteFileAtomically(const std::filesystem::path& file, std::string_view dat
 }
 
 bool ReadWholeFile(const std::filesystem::path& file, std::string& data, int& error,
-                   FileIdentity* identity) {
+                   FileIdentity* identity, std::size_t maxSize) {
     int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         error = errno;
@@ -148,6 +143,11 @@ bool ReadWholeFile(const std::filesystem::path& file, std::string& data, int& er
             return false;
         }
         if (n == 0) break;
+        if (data.size() + static_cast<std::size_t>(n) > maxSize) {
+            error = EFBIG;
+            ::close(fd);
+            return false;
+        }
         data.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fd);

@@ -4,12 +4,16 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
 
 namespace tarvik {
+
+// Registry files are small; anything larger is refused rather than read into memory.
+inline constexpr std::size_t kMaxReadSize = 64u << 20;
 
 // What distinguishes one version of a file from another without reading it.
 struct FileIdentity {
@@ -38,9 +42,10 @@ bool CreateDirectories(const std::filesystem::path& dir, mode_t mode, std::strin
 bool WriteFileAtomically(const std::filesystem::path& file, std::string_view data, mode_t mode,
                          std::string& error, FileIdentity* written = nullptr);
 
-// Reads the whole file; false with errno-style `error` set on failure.
+// Reads the whole file; false with errno-style `error` set on failure (EFBIG when
+// the file holds more than `maxSize` bytes).
 bool ReadWholeFile(const std::filesystem::path& file, std::string& data, int& error,
-                   FileIdentity* identity = nullptr);
+                   FileIdentity* identity = nullptr, std::size_t maxSize = kMaxReadSize);
 
 // An exclusive flock(2) on a lock file, held until destruction. Separate objects
 // exclude each other also within one process.
