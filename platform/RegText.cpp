@@ -154,6 +154,9 @@ class Parser {
             pos = 1;
         } else if (!ParseQuoted(line, pos, op.value.name, message)) {
             return false;
+        } else if (!RegHive::IsValidValueName(op.value.name)) {
+            message = "the value name holds a NUL or line-break character";
+            return false;
         }
         std::string_view rest = Trim(line.substr(pos));
         if (rest.empty() || rest.front() != '=') {

@@ -213,44 +213,55 @@ bool RegistryStore::SetAsideLocked(const std::string& problem, Messages& message
 RegistryStore::Outcome RegistryStore::Update(const std::function<Change(RegHive&)>& change,
                                              const std::string& what) {
     Messages messages;
-    Outcome outcome = Outcome::Failed;
+    Outcome outcome;
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        FileLock lock;
-        std::string error;
-        RegHive updated;
-        Change result = Change::Invalid;
-        if (!lock.Acquire(LockPath(), error)) {
-            messages.push_back("The registry file " + file_.string() + " could not be written (" +
-                               error + "), so " + what + " was not saved.");
-        } else if (!LoadLocked(true, messages)) {
-            messages.push_back("The registry file " + file_.string() +
-                               " was not written because its current contents could not be "
-                               "read, so " +
-                               what + " was not saved.");
-        } else if (updated = hive_, result = change(updated); result == Change::Invalid) {
-            messages.push_back("The change to " + what +
-                               " was not saved because a key or value name in it holds a "
-                               "control character or line break.");
-        } else if (result == Change::None) {
-            outcome = Outcome::Unchanged;
-        } else {
-            FileIdentity written;
-            if (WriteFileAtomically(file_, FormatRegFile(updated, rootName_), 0600, error,
-                                    &written)) {
-                hive_ = std::move(updated);
-                identity_ = written;
-                loadedAtNs_ = RealtimeNs();
-                outcome = Outcome::Written;
-            } else {
-                messages.push_back("The registry file " + file_.string() +
-                                   " could not be written (" + error + "), so " + what +
-                                   " was not saved.");
-            }
-        }
+        outcome = UpdateLocked(change, what, messages);
     }
     Report(messages);
     return outcome;
+}
+
+RegistryStore::Outcome RegistryStore::UpdateLocked(const std::function<Change(RegHive&)>& change,
+                                                   const std::string& what, Messages& messages) {
+    const std::string notSaved = ", so " + what + " was not saved.";
+    FileLock lock;
+    std::string error;
+    if (!lock.Acquire(LockPath(), error)) {
+        messages.push_back("The registry file " + file_.string() + " could not be written (" +
+                           error + ")" + notSaved);
+        return Outcome::Failed;
+    }
+    if (!LoadLocked(true, messages)) {
+        messages.push_back("The registry file " + file_.string() +
+                           " was not written because its current contents could not be read" +
+                           notSaved);
+        return Outcome::Failed;
+    }
+    RegHive updated = hive_;
+    if (change(updated) == Change::None) return Outcome::Unchanged;
+    FileIdentity written;
+    if (!WriteFileAtomically(file_, FormatRegFile(updated, rootName_), 0600, error, &written)) {
+        messages.push_back("The registry file " + file_.string() + " could not be written (" +
+                           error + ")" + notSaved);
+        return Outcome::Failed;
+    }
+    hive_ = std::move(updated);
+    identity_ = written;
+    loadedAtNs_ = RealtimeNs();
+    return Outcome::Written;
+}
+
+// Names that a hive file cannot hold are refused before the hive is touched.
+bool RegistryStore::CheckNames(const std::string& key, const std::string* valueName,
+                               const std::string& what) {
+    if (RegHive::NormalizePath(key) && (!valueName || RegHive::IsValidValueName(*valueName))) {
+        return true;
+    }
+    Report({"The change to " + what +
+            " was not saved because a key or value name in it holds a control character or "
+            "line break."});
+    return false;
 }
 
 std::optional<RegValue> RegistryStore::ReadValue(const std::string& key, const std::string& name) {
@@ -286,11 +297,9 @@ std::optional<std::vector<std::uint8_t>> RegistryStore::ReadBinary(const std::st
 
 bool RegistryStore::WriteValue(const std::string& key, const RegValue& value) {
     std::string what = "the value " + rootName_ + "\\" + key + "\\" + value.name;
+    if (!CheckNames(key, &value.name, what)) return false;
     return Update(
                [&](RegHive& hive) {
-                   if (!RegHive::NormalizePath(key) || !RegHive::IsValidValueName(value.name)) {
-                       return Change::Invalid;
-                   }
                    if (const RegValue* old = hive.FindValue(key, value.name)) {
                        RegValue probe = value;
                        probe.name = old->name;
@@ -318,14 +327,15 @@ bool RegistryStore::WriteBinary(const std::string& key, const std::string& name,
 }
 
 bool RegistryStore::CreateKey(const std::string& key) {
+    std::string what = "the key " + rootName_ + "\\" + key;
+    if (!CheckNames(key, nullptr, what)) return false;
     return Update(
                [&](RegHive& hive) {
-                   if (!RegHive::NormalizePath(key)) return Change::Invalid;
                    if (hive.HasKey(key)) return Change::None;
                    hive.CreateKey(key);
                    return Change::Changed;
                },
-               "the key " + rootName_ + "\\" + key) != Outcome::Failed;
+               what) != Outcome::Failed;
 }
 
 bool RegistryStore::DeleteValue(const std::string& key, const std::string& name) {

@@ -83,11 +83,15 @@ class RegistryStore {
     bool Modify(const std::function<void(RegHive&)>& change);
 
   private:
-    enum class Change { None, Changed, Invalid };
+    enum class Change { None, Changed };
     enum class Outcome { Written, Unchanged, Failed };
     using Messages = std::vector<std::string>;
 
     Outcome Update(const std::function<Change(RegHive&)>& change, const std::string& what);
+    Outcome UpdateLocked(const std::function<Change(RegHive&)>& change, const std::string& what,
+                         Messages& messages);
+    static bool CheckNames(const std::string& key, const std::string* valueName,
+                           const std::string& what);
     void RefreshLocked(Messages& messages);
     bool LoadLocked(bool haveFileLock, Messages& messages);
     bool SetAsideLocked(const std::string& problem, Messages& messages);

@@ -139,6 +139,8 @@ TEST(RegTextTest, RejectsMalformedFilesNamingTheLine) {
         {"hex(4) size", k + "\"a\"=hex(4):01,02\n", 4, "4 bytes"},
         {"hex(1) odd", k + "\"a\"=hex(1):41\n", 4, "even number"},
         {"value after delete", h + "[-HKEY_CURRENT_USER\\A]\n\"a\"=dword:1\n", 4, "deletion"},
+        {"NUL in value name", k + std::string("\"a\0b\"=dword:1\n", 14), 4, "NUL"},
+        {"CR in value name", k + "\"a\rb\"=dword:1\n", 4, "line-break"},
         {"later line", k + "\"a\"=dword:1\n\n\"b\"=\n", 6, "unknown value data"},
         {"utf16 big endian", "\xFE\xFF", 1, "big-endian"},
         {"utf16 odd length", "\xFF\xFE\x41", 1, "odd number"},

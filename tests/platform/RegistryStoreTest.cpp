@@ -313,7 +313,7 @@ TEST_F(RegistryStoreTest, InvalidNamesAreRefused) {
     EXPECT_FALSE(store.WriteDword(kKey, "two\nlines", 1));
     EXPECT_FALSE(store.WriteDword("Bad\tKey", "v", 1));
     EXPECT_FALSE(store.CreateKey("Bad\x01Key"));
-    EXPECT_FALSE(std::filesystem::exists(UserFile()));
+    EXPECT_FALSE(std::filesystem::exists(UserFile().parent_path()));
     EXPECT_EQ(Messages().size(), 3u);
 }
 
