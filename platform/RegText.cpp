@@ -220,6 +220,10 @@ class Parser {
                 message = "unexpected text after the closing quote";
                 return false;
             }
+            if (op.value.text.find_first_of(std::string_view("\r\0", 2)) != std::string::npos) {
+                message = "a quoted string holds a NUL or carriage-return character";
+                return false;
+            }
             return true;
         }
         if (StartsWithNoCase(data, "dword:")) {
@@ -354,6 +358,10 @@ void AppendHexList(std::string& out, const std::vector<std::uint8_t>& bytes) {
     }
 }
 
+bool NeedsUtf16(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
 void AppendValue(std::string& out, const RegValue& value) {
     if (value.name.empty()) {
         out += '@';
@@ -368,7 +376,7 @@ void AppendValue(std::string& out, const RegValue& value) {
             out += buffer;
             break;
         case RegType::String:
-            if (value.text.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos) {
+            if (!NeedsUtf16(value.text)) {
                 AppendQuoted(out, value.text);
             } else {
                 std::vector<std::uint8_t> bytes = Utf8ToUtf16Le(value.text);
@@ -414,6 +422,10 @@ bool ParseRegFile(std::string_view bytes, std::vector<RegOp>& ops, RegParseError
     }
     ops.clear();
     return Parser(std::move(lines), regedit4, ops).Run(header + 1, error);
+}
+
+bool IsWritableString(std::string_view text) {
+    return !NeedsUtf16(text) || IsValidUtf8(text);
 }
 
 void ApplyRegOp(RegHive& hive, const RegOp& op) {

@@ -47,6 +47,10 @@ bool ParseRegFile(std::string_view bytes, std::vector<RegOp>& ops, RegParseError
 
 void ApplyRegOp(RegHive& hive, const RegOp& op);
 
+// Whether FormatRegFile can write this REG_SZ text so that it reads back unchanged:
+// text holding a line break or NUL goes out as UTF-16, so it must be valid UTF-8.
+bool IsWritableString(std::string_view text);
+
 // The hive, or the subtree at `path` (which must exist), as a 5.00 file.
 std::string FormatRegFile(const RegHive& hive, std::string_view root, std::string_view path = {});
 

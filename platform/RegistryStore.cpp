@@ -298,6 +298,12 @@ std::optional<std::vector<std::uint8_t>> RegistryStore::ReadBinary(const std::st
 bool RegistryStore::WriteValue(const std::string& key, const RegValue& value) {
     std::string what = "the value " + rootName_ + "\\" + key + "\\" + value.name;
     if (!CheckNames(key, &value.name, what)) return false;
+    if (value.type == RegType::String && !IsWritableString(value.text)) {
+        Report({"The change to " + what +
+                " was not saved because its text holds a line break or NUL together with "
+                "bytes that are not UTF-8."});
+        return false;
+    }
     return Update(
                [&](RegHive& hive) {
                    if (const RegValue* old = hive.FindValue(key, value.name)) {

@@ -141,6 +141,8 @@ TEST(RegTextTest, RejectsMalformedFilesNamingTheLine) {
         {"value after delete", h + "[-HKEY_CURRENT_USER\\A]\n\"a\"=dword:1\n", 4, "deletion"},
         {"NUL in value name", k + std::string("\"a\0b\"=dword:1\n", 14), 4, "NUL"},
         {"CR in value name", k + "\"a\rb\"=dword:1\n", 4, "line-break"},
+        {"NUL in string", k + std::string("\"a\"=\"x\0\"\n", 9), 4, "NUL"},
+        {"CR in string", k + "\"a\"=\"x\ry\"\n", 4, "carriage-return"},
         {"later line", k + "\"a\"=dword:1\n\n\"b\"=\n", 6, "unknown value data"},
         {"utf16 big endian", "\xFE\xFF", 1, "big-endian"},
         {"utf16 odd length", "\xFF\xFE\x41", 1, "odd number"},

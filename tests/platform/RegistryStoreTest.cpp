@@ -288,6 +288,23 @@ TEST_F(RegistryStoreTest, DamagedFileIsSetAsideAndDefaultsAreUsed) {
     EXPECT_EQ(store.ReadDword("X", "w", 77), 6u);
 }
 
+TEST_F(RegistryStoreTest, DamagedFileThatCannotBeSetAsideIsLeftAlone) {
+    const std::string damaged = "not a registry file\n";
+    WriteFile(UserFile(), damaged);
+    // A folder in place of the lock file: the hive can be neither locked nor set aside.
+    std::filesystem::create_directories(UserFile().string() + ".lock");
+    RegistryStore& store = RegistryStore::CurrentUser();
+
+    EXPECT_EQ(store.ReadDword(kKey, "v", 8), 8u);
+    EXPECT_EQ(store.ReadDword(kKey, "v", 8), 8u);
+    EXPECT_FALSE(store.WriteDword(kKey, "v", 1));
+    EXPECT_EQ(ReadFile(UserFile()), damaged);
+    std::vector<std::string> messages = Messages();
+    ASSERT_EQ(messages.size(), 2u) << "the damage is reported once, the failed write once";
+    EXPECT_THAT(messages[0], HasSubstr("could not be set aside"));
+    EXPECT_THAT(messages[1], HasSubstr("could not be written"));
+}
+
 TEST_F(RegistryStoreTest, KeysOfAnotherRootMakeTheHiveDamaged) {
     WriteFile(MachineFile(),
               "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\X]\n\"v\"=dword:1\n");
@@ -313,8 +330,12 @@ TEST_F(RegistryStoreTest, InvalidNamesAreRefused) {
     EXPECT_FALSE(store.WriteDword(kKey, "two\nlines", 1));
     EXPECT_FALSE(store.WriteDword("Bad\tKey", "v", 1));
     EXPECT_FALSE(store.CreateKey("Bad\x01Key"));
+    EXPECT_FALSE(store.WriteString(kKey, "v", "line\nand \xFF byte"));
     EXPECT_FALSE(std::filesystem::exists(UserFile().parent_path()));
-    EXPECT_EQ(Messages().size(), 3u);
+    EXPECT_EQ(Messages().size(), 4u);
+    EXPECT_TRUE(store.WriteString(kKey, "v", "no line break, \xFF byte kept"));
+    RegistryStore fresh(UserFile(), "HKEY_CURRENT_USER");
+    EXPECT_EQ(fresh.ReadString(kKey, "v", ""), "no line break, \xFF byte kept");
 }
 
 TEST_F(RegistryStoreTest, ReadsSeeChangesFromOtherWriters) {
