@@ -1,0 +1,203 @@
+// Runs the built tarvik-regedit on files written here, against temporary hives.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/RegistryStore.h"
+#include "platform/TextEncoding.h"
+#include "tests/platform/TempFolder.h"
+
+namespace tarvik {
+namespace {
+
+using test::ReadFile;
+using test::WriteFile;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+struct RunResult {
+    int exitCode = -1;
+    std::string output;  // standard output and standard error
+};
+
+RunResult RunRegedit(const std::vector<std::string>& args) {
+    std::string command = TARVIK_REGEDIT_PATH;
+    for (const std::string& arg : args) command += " '" + arg + "'";
+    command += " 2>&1";
+    RunResult result;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return result;
+    char buffer[512];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
+    int status = ::pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+// What Windows regedit writes: UTF-16LE with a BOM and CRLF line ends.
+std::string Utf16LeCrlf(std::string_view text) {
+    std::string crlf;
+    for (char c : text) {
+        if (c == '\n') crlf += '\r';
+        crlf += c;
+    }
+    std::vector<std::uint8_t> units = Utf8ToUtf16Le(crlf);
+    return "\xFF\xFE" + std::string(units.begin(), units.end());
+}
+
+class RegeditToolTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ::setenv("XDG_CONFIG_HOME", (temp_.Path() / "config").c_str(), 1);
+        ::setenv("TARVIK_MACHINE_HIVE", MachineFile().c_str(), 1);
+        RegistryStore::ResetDefaultHives();
+    }
+
+    std::filesystem::path UserFile() const { return temp_.Path() / "config/tarvik/user.reg"; }
+    std::filesystem::path MachineFile() const { return temp_.Path() / "etc/machine.reg"; }
+    std::string InputFile(const std::string& name, const std::string& data) const {
+        std::filesystem::path file = temp_.Path() / name;
+        WriteFile(file, data);
+        return file.string();
+    }
+
+    test::TempFolder temp_;
+};
+
+TEST_F(RegeditToolTest, ImportsAWindowsExportInUtf16WithCrlf) {
+    std::string file = InputFile(
+        "windows.reg",
+        Utf16LeCrlf(
+            "Windows Registry Editor Version 5.00\n"
+            "\n"
+            "[HKEY_CURRENT_USER\\Software\\Tarvik\\tarvik\\Settings]\n"
+            "\"SoftRefreshInterval\"=dword:00000002\n"
+            "\"Name\"=\"Caf\xC3\xA9 \\\"x\\\"\"\n"
+            "\"Blob\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,\\\n"
+            "  15,16\n"
+            "\"Expand\"=hex(2):25,00,41,00,25,00,00,00\n"
+            "\n"
+            "[HKEY_LOCAL_MACHINE\\Software\\Tarvik]\n"
+            "\"INSTInfo\"=\"/opt/tarvik\"\n"
+            "\n"));
+    RunResult run = RunRegedit({"/s", file});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output, "");
+
+    RegistryStore user(UserFile(), "HKEY_CURRENT_USER");
+    const std::string key = "Software\\Tarvik\\tarvik\\Settings";
+    EXPECT_EQ(user.ReadDword(key, "SoftRefreshInterval", 0), 2u);
+    EXPECT_EQ(user.ReadString(key, "Name", ""), "Caf\xC3\xA9 \"x\"");
+    std::vector<std::uint8_t> blob(0x17);
+    for (std::size_t i = 0; i < blob.size(); ++i) blob[i] = static_cast<std::uint8_t>(i);
+    EXPECT_EQ(user.ReadBinary(key, "Blob"), blob);
+    EXPECT_EQ(user.ReadValue(key, "Expand")->type, RegType::ExpandString);
+    RegistryStore machine(MachineFile(), "HKEY_LOCAL_MACHINE");
+    EXPECT_EQ(machine.ReadString("Software\\Tarvik", "INSTInfo", ""), "/opt/tarvik");
+}
+
+TEST_F(RegeditToolTest, ImportsRegedit4Files) {
+    std::string file = InputFile("old.reg",
+                                 "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Old]\r\n"
+                                 "\"Text\"=\"na\xEFve\"\r\n\"Count\"=dword:0000ffff\r\n");
+    RunResult run = RunRegedit({"/s", file});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    RegistryStore user(UserFile(), "HKEY_CURRENT_USER");
+    EXPECT_EQ(user.ReadString("Software\\Old", "Text", ""), "na\xC3\xAFve");
+    EXPECT_EQ(user.ReadDword("Software\\Old", "Count", 0), 0xFFFFu);
+}
+
+TEST_F(RegeditToolTest, ABadLineChangesNothingAndIsNamed) {
+    RegistryStore user(UserFile(), "HKEY_CURRENT_USER");
+    ASSERT_TRUE(user.WriteDword("Software\\Tarvik", "Kept", 1));
+    std::string before = ReadFile(UserFile());
+    std::string file = InputFile("bad.reg",
+                                 "Windows Registry Editor Version 5.00\n"
+                                 "\n"
+                                 "[HKEY_LOCAL_MACHINE\\Software\\Tarvik]\n"
+                                 "\"INSTInfo\"=\"/opt\"\n"
+                                 "[-HKEY_CURRENT_USER\\Software\\Tarvik]\n"
+                                 "[HKEY_CURRENT_USER\\Software\\Other]\n"
+                                 "\"Broken\"=dword:1234567890\n");
+    RunResult run = RunRegedit({"/s", file});
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_THAT(run.output, HasSubstr("line 7"));
+    EXPECT_THAT(run.output, HasSubstr(file));
+    EXPECT_EQ(ReadFile(UserFile()), before);
+    EXPECT_FALSE(std::filesystem::exists(MachineFile()));
+
+    std::string otherRoot = InputFile("root.reg",
+                                      "Windows Registry Editor Version 5.00\n\n"
+                                      "[HKEY_CURRENT_USER\\A]\n\n[HKEY_CLASSES_ROOT\\B]\n");
+    run = RunRegedit({"/s", otherRoot});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_THAT(run.output, HasSubstr("line 5: the root key HKEY_CLASSES_ROOT is not supported"));
+    EXPECT_EQ(ReadFile(UserFile()), before);
+
+    run = RunRegedit({"/s", (temp_.Path() / "missing.reg").string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_THAT(run.output, HasSubstr("cannot read"));
+}
+
+TEST_F(RegeditToolTest, ImportDeletesKeysAndValues) {
+    RegistryStore user(UserFile(), "HKEY_CURRENT_USER");
+    ASSERT_TRUE(user.WriteDword("Software\\Tarvik\\NetworkKeys\\home", "Priority", 1));
+    ASSERT_TRUE(user.WriteDword("Software\\Tarvik\\Settings", "Gone", 1));
+    ASSERT_TRUE(user.WriteDword("Software\\Tarvik\\Settings", "Stays", 1));
+    std::string file = InputFile("delete.reg",
+                                 "Windows Registry Editor Version 5.00\n\n"
+                                 "[-HKEY_CURRENT_USER\\Software\\Tarvik\\NetworkKeys]\n\n"
+                                 "[HKEY_CURRENT_USER\\Software\\Tarvik\\Settings]\n"
+                                 "\"Gone\"=-\n\"NeverThere\"=-\n");
+    RunResult run = RunRegedit({"/s", file});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_FALSE(user.KeyExists("Software\\Tarvik\\NetworkKeys"));
+    EXPECT_FALSE(user.ReadValue("Software\\Tarvik\\Settings", "Gone").has_value());
+    EXPECT_TRUE(user.ReadValue("Software\\Tarvik\\Settings", "Stays").has_value());
+}
+
+TEST_F(RegeditToolTest, ExportThenImportRestoresTheKey) {
+    RegistryStore user(UserFile(), "HKEY_CURRENT_USER");
+    const std::string key = "Software\\Tarvik\\tarvik";
+    ASSERT_TRUE(user.WriteDword(key + "\\Settings", "ColoringEnabled", 1));
+    ASSERT_TRUE(user.WriteString(key + "\\NetworkKeys\\home", "Key", "pass \"word\" \\ \n2"));
+    ASSERT_TRUE(
+        user.WriteBinary(key + "\\ColumnData", "Column Width", std::vector<std::uint8_t>(60, 7)));
+    ASSERT_TRUE(user.WriteDword("Software\\Elsewhere", "x", 1));
+    RegHive original = user.Snapshot();
+
+    std::string exported = (temp_.Path() / "out/export.reg").string();
+    RunResult run = RunRegedit({"/e", exported, "HKEY_CURRENT_USER\\" + key});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    std::string text = ReadFile(exported);
+    EXPECT_THAT(text, StartsWith("Windows Registry Editor Version 5.00\n\n"
+                                 "[HKEY_CURRENT_USER\\Software\\Tarvik\\tarvik]\n"));
+    EXPECT_THAT(text, ::testing::Not(HasSubstr("Elsewhere")));
+
+    ASSERT_TRUE(user.DeleteKey(key));
+    run = RunRegedit({"/s", exported});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(user.Snapshot(), original);
+
+    run = RunRegedit({"/e", exported, "HKEY_CURRENT_USER\\Software\\Missing"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_THAT(run.output, HasSubstr("does not exist"));
+    run = RunRegedit({"/e", exported, "HKEY_USERS\\x"});
+    EXPECT_EQ(run.exitCode, 1);
+}
+
+TEST_F(RegeditToolTest, BadArgumentsPrintUsage) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {}, {"/s"}, {"/x", "file"}, {"/e", "file"}, {"/s", "a", "b"}, {"file.reg"}}) {
+        RunResult run = RunRegedit(args);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_THAT(run.output, HasSubstr("usage: tarvik-regedit"));
+    }
+}
+
+}  // namespace
+}  // namespace tarvik
