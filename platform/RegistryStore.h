@@ -61,7 +61,8 @@ class RegistryStore {
     // Writes create missing keys. Each returns false when the hive could not be
     // written, a key or value name holds a control character or line break, or a
     // string could not be read back unchanged (text with a line break must be UTF-8);
-    // the failure is also reported to the error sink. Writing a value identical to the stored one writes nothing.
+    // the failure is also reported to the error sink. Writing a value identical to the stored one
+    // writes nothing.
     bool WriteDword(const std::string& key, const std::string& name, std::uint32_t value);
     bool WriteString(const std::string& key, const std::string& name, const std::string& value);
     bool WriteBinary(const std::string& key, const std::string& name,
