@@ -396,6 +396,34 @@ TEST_F(SimAssociation, ClockJumpsKeepTheOrderOfEvents) {
     EXPECT_LE(backend_->NextDeadline(), At(501));
 }
 
+class SimDocumentedExample : public SimWorldTest {};
+
+TEST_F(SimDocumentedExample, BehavesAsTheScenarioGuideSays) {
+    LoadWorld("home.json");
+    const std::string device = Device(0);
+    EXPECT_EQ(FetchList(device).entries.size(), 2u);
+    RunTo(40);
+    ASSERT_EQ(SetNoValue(device, OID_802_11_BSSID_LIST_SCAN), 0u);
+    EXPECT_EQ(FetchList(device).entries.size(), 3u);
+
+    Join(device, "Kowalski", Ndis802_11AuthModeWPA2PSK, Ndis802_11Encryption3Enabled);
+    RunTo(40.7);
+    ASSERT_EQ(MediaEvents(true), 1u);
+    EXPECT_EQ(sink_.events[0].name, "Wireless 802.11b/g Mini PCI Adapter");
+
+    ASSERT_EQ(SetU32(device, OID_802_11_INFRASTRUCTURE_MODE, 1), 0u);
+    ASSERT_EQ(SetU32(device, OID_802_11_AUTHENTICATION_MODE, kOpen), 0u);
+    ASSERT_EQ(AddWepKey(device, {0xa1, 0xb2, 0xc3, 0xd4, 0xe5}), 0u);
+    ASSERT_EQ(SetU32(device, OID_802_11_ENCRYPTION_STATUS, Ndis802_11Encryption1Enabled), 0u);
+    ASSERT_EQ(SetSsid(device, "NETGEAR"), 0u);
+    RunTo(41.4);
+    ASSERT_EQ(MediaEvents(true), 2u);
+    RunTo(42.899);
+    EXPECT_EQ(Ip(device).addresses[0].address, "0.0.0.0");
+    RunTo(42.9);
+    EXPECT_EQ(Ip(device).addresses[0].address, "192.168.1.100");
+}
+
 class SimInitialAssociation : public SimWorldTest {};
 
 TEST_F(SimInitialAssociation, AlreadyConnectedAtStart) {

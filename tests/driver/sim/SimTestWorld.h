@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -63,9 +64,9 @@ class SimWorldTest : public testing::Test {
         backend_->SetSink(&sink_);
     }
 
+    // Whole milliseconds, so "0.7 s after" lands exactly on the deadline.
     Clock::time_point At(double seconds) const {
-        return start_ +
-               std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+        return start_ + std::chrono::milliseconds(std::llround(seconds * 1000));
     }
     void RunTo(double seconds) { backend_->Tick(At(seconds)); }
 
