@@ -396,6 +396,24 @@ TEST_F(SimAssociation, ClockJumpsKeepTheOrderOfEvents) {
     EXPECT_LE(backend_->NextDeadline(), At(501));
 }
 
+TEST_F(SimAssociation, RequestsHappenAtTheirOwnTimeBetweenTicks) {
+    // The server ticks only when the world asked for it; a request in
+    // between still sees the present.
+    const std::string device = Device(kFull);
+    SetClock(40);
+    ASSERT_EQ(SetNoValue(device, OID_802_11_BSSID_LIST_SCAN), 0u);
+    EXPECT_TRUE(Lists(FetchList(device), kLate));
+
+    SetClock(100);
+    Join(device, "Open-1", kOpen, kDisabled);
+    EXPECT_EQ(backend_->NextDeadline(), At(100.5));
+    SetClock(100.4);
+    EXPECT_FALSE(Connected(device));
+    SetClock(100.5);
+    EXPECT_TRUE(Connected(device));  // the query itself brought the world up to date
+    EXPECT_EQ(MediaEvents(true), 1u);
+}
+
 class SimDocumentedExample : public SimWorldTest {};
 
 TEST_F(SimDocumentedExample, BehavesAsTheScenarioGuideSays) {

@@ -59,7 +59,9 @@ class SimWorldTest : public testing::Test {
         ASSERT_TRUE(LoadScenario(std::string(TARVIK_SOURCE_DIR "/tests/driver/scenarios/") + file,
                                  scenario, error))
             << error;
-        backend_ = SimBackend::Create(std::move(scenario), start_, kWallStart, error);
+        now_ = start_;
+        backend_ = SimBackend::Create(std::move(scenario), start_, kWallStart, error,
+                                      [this] { return now_; });
         ASSERT_NE(backend_, nullptr) << error;
         backend_->SetSink(&sink_);
     }
@@ -68,7 +70,12 @@ class SimWorldTest : public testing::Test {
     Clock::time_point At(double seconds) const {
         return start_ + std::chrono::milliseconds(std::llround(seconds * 1000));
     }
-    void RunTo(double seconds) { backend_->Tick(At(seconds)); }
+    // Moves the fake clock; requests made after it see the world at that time.
+    void SetClock(double seconds) { now_ = At(seconds); }
+    void RunTo(double seconds) {
+        SetClock(seconds);
+        backend_->Tick(now_);
+    }
 
     std::string Device(int index) const { return backend_->Bindings().at(index).deviceName; }
 
@@ -151,6 +158,7 @@ class SimWorldTest : public testing::Test {
     }
 
     Clock::time_point start_ = Clock::time_point{} + std::chrono::hours(1000);
+    Clock::time_point now_ = start_;
     std::unique_ptr<SimBackend> backend_;
     RecordingSink sink_;
 };
