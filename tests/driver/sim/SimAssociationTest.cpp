@@ -442,6 +442,43 @@ TEST_F(SimDocumentedExample, BehavesAsTheScenarioGuideSays) {
     EXPECT_EQ(Ip(device).addresses[0].address, "192.168.1.100");
 }
 
+class SimDefaultScenario : public SimWorldTest {};
+
+TEST_F(SimDefaultScenario, TheBundledNeighbourhoodWorks) {
+    LoadWorld(TARVIK_SOURCE_DIR "/share/scenarios/default.json");
+    const std::string wireless = Device(0);
+    const std::string wired = Device(1);
+    const ndis::BssidList list = FetchList(wireless);
+    EXPECT_TRUE(list.Clean());
+    EXPECT_GE(list.entries.size(), 15u);
+    bool fiveGhz = false;
+    for (const auto& entry : list.entries) {
+        fiveGhz |= entry.NetworkTypeInUse() == Ndis802_11OFDM5;
+    }
+    EXPECT_TRUE(fiveGhz);
+    EXPECT_EQ(Ip(wired).addresses[0].address, "192.168.10.34");  // leased at start
+
+    Join(wireless, "linksys", kOpen, kDisabled);
+    RunTo(3);
+    EXPECT_EQ(U32(wireless, OID_GEN_MEDIA_CONNECT_STATUS),
+              static_cast<std::uint32_t>(NdisMediaStateConnected));
+    EXPECT_EQ(Ip(wireless).addresses[0].address, "192.168.1.101");
+    EXPECT_GT(sink_.Count(SinkEvent::Kind::Frame), 0u);
+
+    // Over an hour the phone hotspot comes and goes; the list follows scans.
+    std::size_t smallest = 1000, largest = 0;
+    for (int minute = 1; minute <= 60; ++minute) {
+        RunTo(minute * 60.0);
+        ASSERT_EQ(SetNoValue(wireless, OID_802_11_BSSID_LIST_SCAN), 0u);
+        const std::size_t count = FetchList(wireless).entries.size();
+        smallest = std::min(smallest, count);
+        largest = std::max(largest, count);
+    }
+    EXPECT_LT(smallest, largest);
+    EXPECT_EQ(U32(wireless, OID_GEN_MEDIA_CONNECT_STATUS),
+              static_cast<std::uint32_t>(NdisMediaStateConnected));
+}
+
 class SimInitialAssociation : public SimWorldTest {};
 
 TEST_F(SimInitialAssociation, AlreadyConnectedAtStart) {

@@ -56,9 +56,9 @@ class SimWorldTest : public testing::Test {
     void LoadWorld(const std::string& file = "world.json") {
         Scenario scenario;
         std::string error;
-        ASSERT_TRUE(LoadScenario(std::string(TARVIK_SOURCE_DIR "/tests/driver/scenarios/") + file,
-                                 scenario, error))
-            << error;
+        const std::string path =
+            file.starts_with('/') ? file : TARVIK_SOURCE_DIR "/tests/driver/scenarios/" + file;
+        ASSERT_TRUE(LoadScenario(path, scenario, error)) << error;
         now_ = start_;
         backend_ = SimBackend::Create(std::move(scenario), start_, kWallStart, error,
                                       [this] { return now_; });
