@@ -287,6 +287,19 @@ TEST_F(SimCard, EncryptionStatusShowsKeyAbsentUntilAKeyIsAdded) {
     ASSERT_EQ(SetU32(device, OID_802_11_INFRASTRUCTURE_MODE, Ndis802_11Infrastructure), 0u);
     EXPECT_EQ(U32(device, OID_802_11_ENCRYPTION_STATUS),
               static_cast<std::uint32_t>(Ndis802_11Encryption1KeyAbsent));
+
+    // The older WEP structure adds a key too; removing it takes it away.
+    Wep80211 wep;
+    wep.keyIndex = kKeyIndexTransmit | 1;
+    wep.keyMaterial.assign(13, 0x5a);
+    ASSERT_EQ(backend_->SetOid(device, OID_802_11_ADD_WEP, BuildWep(wep)), 0u);
+    EXPECT_EQ(U32(device, OID_802_11_ENCRYPTION_STATUS),
+              static_cast<std::uint32_t>(Ndis802_11Encryption1Enabled));
+    EXPECT_EQ(SetU32(device, OID_802_11_REMOVE_WEP, 1), 0u);
+    EXPECT_EQ(SetU32(device, OID_802_11_REMOVE_WEP, 1),
+              static_cast<std::uint32_t>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(U32(device, OID_802_11_ENCRYPTION_STATUS),
+              static_cast<std::uint32_t>(Ndis802_11Encryption1KeyAbsent));
 }
 
 TEST_F(SimCard, AutoRescanRefreshesTheSoftList) {
