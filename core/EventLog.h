@@ -1,29 +1,40 @@
-// TEMPORARY stand-in for the event log until the core branch is merged.
+// The process-wide event log: one line per message, "[%H:%M:%S] " then
+// "App: Info: ", "App: Warn: " or "App: Error: " then the message, written to
+// program.log in the install directory when file logging is switched on.
+// Callable from any thread.
 #pragma once
 
-#include <cstdarg>
-#include <cstdio>
+#include <cstddef>
+#include <string>
 
 namespace tarvik {
 
-inline int LogShimWrite(const char* prefix, const char* format, va_list args) {
-    char message[2000];
-    std::vsnprintf(message, sizeof message, format, args);
-    std::fprintf(stderr, "%s%s\n", prefix, message);
-    return 0;
-}
+class CApplicationOptions;
 
-#define TARVIK_LOG_SHIM(name, prefix)                                         \
-    inline __attribute__((format(printf, 1, 2))) int name(const char* f, ...) { \
-        va_list a;                                                            \
-        va_start(a, f);                                                       \
-        LogShimWrite(prefix, f, a);                                           \
-        va_end(a);                                                            \
-        return 0;                                                             \
-    }
-TARVIK_LOG_SHIM(LogInfo, "App: Info: ")
-TARVIK_LOG_SHIM(LogWarn, "App: Warn: ")
-TARVIK_LOG_SHIM(LogError, "App: Error: ")
-#undef TARVIK_LOG_SHIM
+// A line (time stamp, level prefix and message) longer than this is cut.
+inline constexpr std::size_t kLogLineBufferSize = 2000;
+inline constexpr const char* kLogFileName = "program.log";
+
+// printf-style. The formatted message is taken literally afterwards. Always 0.
+int LogInfo(const char* format, ...) __attribute__((format(printf, 1, 2)));
+int LogWarn(const char* format, ...) __attribute__((format(printf, 1, 2)));
+int LogError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The string value "INSTInfo" of SOFTWARE\Tarvik in the machine hive (at most
+// 1023 bytes of text), else the executable's folder. Looked up on every call.
+std::string GetInstallDirectory();
+
+// The record whose FileLoggingEnabled and FileLogMaxLines the log reads at
+// every line; nullptr means the built-in defaults (file logging off). The
+// record must stay alive until it is uninstalled; its destructor does that.
+void SetLogSettings(const CApplicationOptions* options);
+// Uninstalls `options` if it is the installed record.
+void ClearLogSettings(const CApplicationOptions* options);
+
+// Makes the registry store report its problems as Error lines.
+void InstallLogAsStoreErrorSink();
+
+// The current local time through strftime `format` (used for the status line too).
+std::string FormatLocalTime(const char* format);
 
 }  // namespace tarvik
