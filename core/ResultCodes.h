@@ -59,6 +59,12 @@ inline constexpr Result RES_PACKET_WRITTEN = 1090;
 inline constexpr Result RES_KEY_CANCELLED = 1094;
 inline constexpr Result RES_KEY_OBTAINED = 1095;
 
+// Cipher choice
+inline constexpr Result RES_WEP_NOT_AVAILABLE = 1096;
+inline constexpr Result RES_CCMP_NOT_AVAILABLE = 1097;
+inline constexpr Result RES_TKIP_NOT_AVAILABLE = 1098;
+inline constexpr Result RES_NO_USABLE_WPA_CONFIGURATION = 1099;
+
 // Connecting
 inline constexpr Result RES_KEY_EXCHANGE_TIMEOUT = 1102;
 inline constexpr Result RES_KEY_EXCHANGE_FAILED = 1103;

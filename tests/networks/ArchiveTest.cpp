@@ -1,0 +1,121 @@
+#include "networks/Archive.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tarvik {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Stored(const std::string& text) {
+    Archive archive = Archive::ForStoring();
+    archive.WriteString(text);
+    return archive.Data();
+}
+
+TEST(ArchiveTest, IntegersAreLittleEndian) {
+    Archive out = Archive::ForStoring();
+    out.WriteU8(0x01);
+    out.WriteU16(0x0302);
+    out.WriteU32(0x07060504);
+    out.WriteI32(-2);
+    EXPECT_EQ(out.Data(), (Bytes{1, 2, 3, 4, 5, 6, 7, 0xFE, 0xFF, 0xFF, 0xFF}));
+
+    Archive in = Archive::ForLoading(out.Data());
+    EXPECT_EQ(in.ReadU8(), 0x01);
+    EXPECT_EQ(in.ReadU16(), 0x0302);
+    EXPECT_EQ(in.ReadU32(), 0x07060504u);
+    EXPECT_EQ(in.ReadI32(), -2);
+    EXPECT_TRUE(in.AtEnd());
+    EXPECT_FALSE(in.Failed());
+}
+
+TEST(ArchiveTest, CountedStringPrefixGrowsWithTheLength) {
+    EXPECT_EQ(Stored("BSSID"), (Bytes{0x05, 'B', 'S', 'S', 'I', 'D'}));
+    EXPECT_EQ(Stored(""), Bytes{0x00});
+
+    struct Case {
+        std::size_t length;
+        Bytes prefix;
+    };
+    const Case cases[] = {
+        {254, {0xFE}},
+        {255, {0xFF, 0xFF, 0x00}},
+        {0xFFFD, {0xFF, 0xFD, 0xFF}},
+        {0xFFFE, {0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x00}},
+        {0x10000, {0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x01, 0x00}},
+    };
+    for (const Case& c : cases) {
+        const std::string text(c.length, 'x');
+        const Bytes bytes = Stored(text);
+        ASSERT_EQ(bytes.size(), c.prefix.size() + c.length) << c.length;
+        EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + c.prefix.size()), c.prefix) << c.length;
+
+        Archive in = Archive::ForLoading(bytes);
+        EXPECT_EQ(in.ReadString(), text) << c.length;
+        EXPECT_TRUE(in.AtEnd());
+        EXPECT_FALSE(in.Failed());
+    }
+}
+
+TEST(ArchiveTest, ReadsSixteenBitCharacters) {
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"short prefix", {0xFF, 0xFE, 0xFF, 0x03, 'a', 0, 'b', 0, 'c', 0}, "abc"},
+        {"long prefix", {0xFF, 0xFE, 0xFF, 0xFF, 0x02, 0x00, '1', 0, '2', 0}, "12"},
+        {"huge prefix", {0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0, 0, 0, 'z', 0}, "z"},
+        {"latin letter", {0xFF, 0xFE, 0xFF, 0x01, 0xE9, 0x00}, "\xC3\xA9"},
+        {"surrogate pair", {0xFF, 0xFE, 0xFF, 0x02, 0x3D, 0xD8, 0x00, 0xDE}, "\xF0\x9F\x98\x80"},
+        {"lone surrogate", {0xFF, 0xFE, 0xFF, 0x02, 0x3D, 0xD8, 'a', 0}, "?a"},
+    };
+    for (const Case& c : cases) {
+        Archive in = Archive::ForLoading(c.bytes);
+        EXPECT_EQ(in.ReadString(), c.text) << c.name;
+        EXPECT_FALSE(in.Failed()) << c.name;
+        EXPECT_TRUE(in.AtEnd()) << c.name;
+    }
+}
+
+TEST(ArchiveTest, MalformedOrShortInputFailsAndStaysFailed) {
+    const Bytes cases[] = {
+        {},                                                  // no prefix
+        {0x05, 'B', 'S'},                                    // text cut short
+        {0xFF, 0x01},                                        // 16-bit length cut short
+        {0xFF, 0xFF, 0xFF, 0x00},                            // 32-bit length cut short
+        {0xFF, 0xFF, 0xFF, 0xF0, 0xFF, 0xFF, 0xFF, 'a'},     // 4 GiB declared, nothing there
+        {0xFF, 0xFE, 0xFF, 0xFF, 0xFE, 0xFF, 0x01, 'a', 0},  // two 16-bit markers
+        {0xFF, 0xFE, 0xFF, 0x02, 'a', 0, 'b'},               // odd byte count
+    };
+    for (const Bytes& bytes : cases) {
+        Archive in = Archive::ForLoading(bytes);
+        EXPECT_EQ(in.ReadString(), "");
+        EXPECT_TRUE(in.Failed());
+        // Sticky: even a read that would fit now gives nothing.
+        EXPECT_EQ(in.ReadU8(), 0);
+        EXPECT_EQ(in.Remaining(), 0u);
+        EXPECT_TRUE(in.Failed());
+    }
+}
+
+TEST(ArchiveTest, ReadingPastTheEndFailsWithZeros) {
+    Archive in = Archive::ForLoading({1, 2, 3});
+    EXPECT_EQ(in.ReadU16(), 0x0201);
+    EXPECT_EQ(in.ReadU32(), 0u);
+    EXPECT_TRUE(in.Failed());
+
+    Archive bytes = Archive::ForLoading({1, 2, 3});
+    std::array<std::uint8_t, 4> out{9, 9, 9, 9};
+    EXPECT_FALSE(bytes.ReadBytes(out));
+    EXPECT_EQ(out, (std::array<std::uint8_t, 4>{}));
+    EXPECT_TRUE(bytes.Failed());
+}
+
+}  // namespace
+}  // namespace tarvik

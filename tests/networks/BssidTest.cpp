@@ -1,0 +1,246 @@
+#include "networks/Bssid.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "tests/core/LogCapture.h"
+#include "tests/networks/BssidTestSupport.h"
+
+namespace tarvik {
+namespace {
+
+using testing_support::Bytes;
+using testing_support::Entry;
+using testing_support::Fields;
+using testing_support::Hex;
+using testing_support::kRsnPskCcmp;
+using testing_support::kWmm;
+using testing_support::kWpaPskTkip;
+using testing_support::SecuredEntry;
+
+constexpr std::int32_t kNow = 1700000000;
+
+TEST(BssidTest, EmptyRecordHasInitialValuesAndClassifiesAsNothing) {
+    CBssid record;
+    EXPECT_EQ(record.Entry(), nullptr);
+    EXPECT_EQ(record.LastSeenScan(), 0u);
+    EXPECT_EQ(record.RssiMin(), 0);
+    EXPECT_EQ(record.RssiMax(), -200);
+    EXPECT_EQ(record.RssiAverage(), 0);
+    EXPECT_EQ(record.ConnectionStatus(), STATUS_UNAVAILABLE);
+    EXPECT_FALSE(record.HasSecurityElement());
+    EXPECT_FALSE(record.NotSuitableForHopping());
+    EXPECT_FALSE(record.IsOpen() || record.IsWep() || record.IsWpa() || record.IsWpa2() ||
+                 record.IsKeyManagementSupported());
+    EXPECT_FALSE(record.Is80211a() || record.Is80211b() || record.Is80211g());
+    EXPECT_EQ(record.SecurityClass(), SECURITY_CLASS_NONE);
+    EXPECT_EQ(record.Score(0), 0);
+    EXPECT_FALSE(record.MatchesEntry(Entry(Fields()), 5));
+    EXPECT_EQ(record.LastSeenScan(), 0u);
+}
+
+TEST(BssidTest, NewRecordCountsAsSeenInItsScan) {
+    const CBssid record(Entry(Fields(0x01, -40)), 7, kNow);
+    ASSERT_NE(record.Entry(), nullptr);
+    EXPECT_EQ(record.LastSeenScan(), 7u);
+    EXPECT_EQ(record.FirstSeen(), kNow);
+    EXPECT_EQ(record.LastSeen(), kNow);
+    EXPECT_EQ(record.Score(7), 85);
+}
+
+TEST(BssidTest, BssidsDifferingInAnyOneByteAreDifferent) {
+    for (std::size_t i = 0; i < 6; ++i) {
+        CBssid record(Entry(Fields()), 1, kNow);
+        ndis::BssidEntryFields other = Fields();
+        other.macAddress[i] ^= 0x01;
+        EXPECT_FALSE(record.MatchesEntry(Entry(other), 2)) << i;
+        EXPECT_EQ(record.LastSeenScan(), 1u) << i;
+    }
+    CBssid record(Entry(Fields()), 1, kNow);
+    ndis::BssidEntryFields same = Fields(0x01, -90);
+    same.SetSsid("other");
+    EXPECT_TRUE(record.MatchesEntry(Entry(same), 2));
+    EXPECT_EQ(record.LastSeenScan(), 2u);
+}
+
+TEST(BssidTest, SignalStatisticsUseTheHalvingAverage) {
+    CBssid record(Entry(Fields(0x01, -60)), 1, kNow);
+    ASSERT_TRUE(record.UpdateFromEntry(Entry(Fields(0x01, -50)), kNow + 5));
+    ASSERT_TRUE(record.UpdateFromEntry(Entry(Fields(0x01, -70)), kNow + 9));
+    EXPECT_EQ(record.RssiMin(), -70);
+    EXPECT_EQ(record.RssiMax(), -50);
+    EXPECT_EQ(record.RssiAverage(), -62);  // -60, then -55, then trunc(-62.5)
+    EXPECT_EQ(record.FirstSeen(), kNow);
+    EXPECT_EQ(record.LastSeen(), kNow + 9);
+    EXPECT_EQ(record.Entry()->Rssi(), -70);
+}
+
+TEST(BssidTest, OversizedEntryIsStillTakenWhole) {
+    ndis::BssidEntryFields fields = Fields();
+    for (int i = 0; i < 50; ++i) {
+        Bytes vendor = Hex("dd c8 00 10 18 02");
+        vendor.resize(vendor.size() + 196, 0x55);
+        fields.elements.insert(fields.elements.end(), vendor.begin(), vendor.end());
+    }
+    fields.elements.insert(fields.elements.end(), kWpaPskTkip.begin(), kWpaPskTkip.end());
+    fields.privacy = 1;
+    const ndis::BssidEntry entry = Entry(fields);
+    ASSERT_GT(entry.Length(), kLargeEntryLength);
+    TempFolder folder;
+    LogCapture log(folder.Path());
+    CBssid record(entry, 1, kNow);
+    EXPECT_THAT(
+        log.Messages(),
+        ::testing::ElementsAre("App: Warn: pBssid reported to be over 10000 bytes long, ignoring"));
+    ASSERT_NE(record.Entry(), nullptr);
+    EXPECT_EQ(*record.Entry(), entry);
+    EXPECT_TRUE(record.IsWpa());
+}
+
+struct ElementsRow {
+    const char* name;
+    std::vector<Bytes> elements;
+    bool decoded;
+    std::uint32_t protocol;  // when decoded
+};
+
+void PrintTo(const ElementsRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class BssidElementWalkTest : public testing::TestWithParam<ElementsRow> {};
+
+TEST_P(BssidElementWalkTest, KeepsTheWinningElement) {
+    const ElementsRow& row = GetParam();
+    const CBssid record(SecuredEntry(row.elements), 1, kNow);
+    EXPECT_EQ(record.HasSecurityElement(), row.decoded);
+    if (row.decoded) {
+        EXPECT_EQ(record.Security().protocol, row.protocol);
+    }
+}
+
+const Bytes kWpaCcmp = Hex("dd160050f20101000050f20401000050f20401000050f202");
+
+const ElementsRow kWalkRows[] = {
+    {"NoElements", {}, false, 0},
+    {"WpaThenOtherVendor", {kWpaPskTkip, kWmm}, true, SECURITY_PROTOCOL_WPA},
+    {"RsnBeforeWpa", {kRsnPskCcmp, kWpaPskTkip}, true, SECURITY_PROTOCOL_RSN},
+    {"WpaBeforeRsn", {kWpaPskTkip, kRsnPskCcmp}, true, SECURITY_PROTOCOL_RSN},
+    {"UndecodableRsnLetsWpaStand", {Hex("3002 0200"), kWpaPskTkip}, true, SECURITY_PROTOCOL_WPA},
+    // An element running past the end ends the walk; what came before stands.
+    {"ElementPastTheEnd", {kWpaPskTkip, Hex("30 14 0100 000fac04")}, true, SECURITY_PROTOCOL_WPA},
+    {"HeaderCutShort", {kWpaPskTkip, Hex("30")}, true, SECURITY_PROTOCOL_WPA},
+    {"OnlyAnOverlongElement", {Hex("dd 30 0050f201 0100")}, false, 0},
+};
+INSTANTIATE_TEST_SUITE_P(Elements, BssidElementWalkTest, testing::ValuesIn(kWalkRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BssidTest, LaterOfTwoWpaElementsWins) {
+    const CBssid record(SecuredEntry({kWpaPskTkip, kWpaCcmp}), 1, kNow);
+    ASSERT_TRUE(record.HasSecurityElement());
+    EXPECT_EQ(record.Security().pairwiseCiphers, CIPHER_CCMP);
+}
+
+TEST(BssidTest, EntryWithoutTaggedElementsDropsTheDecodedFlag) {
+    CBssid record(SecuredEntry({kWpaPskTkip}), 1, kNow);
+    ASSERT_TRUE(record.IsWpa());
+    ASSERT_TRUE(record.UpdateFromEntry(SecuredEntry({}), kNow));
+    ASSERT_EQ(record.Entry()->IeLength(), 12u);
+    EXPECT_FALSE(record.HasSecurityElement());
+    EXPECT_TRUE(record.IsWep());  // privacy without a decoded element
+}
+
+TEST(BssidTest, SecurityClassesAndBands) {
+    EXPECT_EQ(CBssid(Entry(Fields()), 1, kNow).SecurityClass(), SECURITY_CLASS_OPEN);
+    EXPECT_EQ(CBssid(SecuredEntry({}), 1, kNow).SecurityClass(), SECURITY_CLASS_WEP);
+    EXPECT_EQ(CBssid(SecuredEntry({kWpaPskTkip}), 1, kNow).SecurityClass(), SECURITY_CLASS_WPA);
+    EXPECT_EQ(CBssid(SecuredEntry({kRsnPskCcmp}), 1, kNow).SecurityClass(), SECURITY_CLASS_WPA2);
+    const Bytes pairwiseNone = Hex("dd160050f20101000050f20201000050f20001000050f202");
+    EXPECT_EQ(CBssid(SecuredEntry({pairwiseNone}), 1, kNow).SecurityClass(), SECURITY_CLASS_NONE);
+
+    const auto band = [](std::uint32_t type) {
+        ndis::BssidEntryFields fields = Fields();
+        fields.networkTypeInUse = type;
+        const CBssid record(Entry(fields), 1, kNow);
+        return std::string(record.Is80211a() ? "a" : "") + (record.Is80211b() ? "b" : "") +
+               (record.Is80211g() ? "g" : "");
+    };
+    EXPECT_EQ(band(ndis::Ndis802_11FH), "b");
+    EXPECT_EQ(band(ndis::Ndis802_11DS), "b");
+    EXPECT_EQ(band(ndis::Ndis802_11OFDM5), "a");
+    EXPECT_EQ(band(ndis::Ndis802_11OFDM24), "g");
+    EXPECT_EQ(band(ndis::Ndis802_11Automode), "");
+}
+
+TEST(BssidTest, ScoreFollowsTheAverageAndTheAge) {
+    const auto score = [](std::int32_t rssi, std::uint32_t mode = ndis::Ndis802_11Infrastructure) {
+        ndis::BssidEntryFields fields = Fields(0x01, rssi);
+        fields.infrastructureMode = mode;
+        return CBssid(Entry(fields), 100, kNow).Score(100);
+    };
+    EXPECT_EQ(score(-40), 85);
+    EXPECT_EQ(score(-60), 74);
+    EXPECT_EQ(score(-100), 53);
+    EXPECT_EQ(score(-200), 0);
+    EXPECT_EQ(score(-10), 100);
+    EXPECT_EQ(score(0), 105);  // not clamped
+    EXPECT_EQ(score(-40, ndis::Ndis802_11IBSS), 42);
+    EXPECT_EQ(score(-40, ndis::Ndis802_11AutoUnknown), 42);
+
+    CBssid record(Entry(Fields(0x01, -10)), 100, kNow);
+    EXPECT_EQ(record.Score(110), 100);
+    EXPECT_EQ(record.Score(111), 0);
+    record.ToggleNotSuitableForHopping();
+    EXPECT_TRUE(record.NotSuitableForHopping());
+    EXPECT_EQ(record.Score(100), 0);
+    record.ToggleNotSuitableForHopping();
+    EXPECT_EQ(record.Score(100), 100);
+    EXPECT_EQ(CBssid(SecuredEntry({}), 1, kNow).Score(1), 0);
+}
+
+TEST(BssidTest, StatusTests) {
+    CBssid record;
+    const std::pair<std::uint32_t, const char*> states[] = {
+        {STATUS_UNAVAILABLE, ""},
+        {STATUS_CONNECTING, "connecting"},
+        {STATUS_CONNECTED, "connected"},
+        {STATUS_CONNECTED_MANUAL, "connected"},
+        {STATUS_CONNECTED_INVALID_IP, "connected"},
+        {STATUS_DISCONNECTING, ""},
+        {STATUS_NOT_CONNECTED, ""},
+        {STATUS_NOT_DETECTED, ""},
+    };
+    for (const auto& [status, expected] : states) {
+        record.SetConnectionStatus(status);
+        const std::string seen = std::string(record.IsConnecting() ? "connecting" : "") +
+                                 (record.IsConnected() ? "connected" : "");
+        EXPECT_EQ(seen, expected) << status;
+    }
+}
+
+TEST(BssidTest, RssiHistoryKeepsTheNewestSamplesUpToTheCap) {
+    CBssid record;
+    for (double sample : {-50.0, -51.0, -52.0, -53.0, -54.0}) record.AppendRssiSample(sample, 3);
+    EXPECT_EQ(record.RssiHistory(), (std::deque<double>{-52.0, -53.0, -54.0}));
+    record.AppendRssiSample(0.0, 2);  // a lowered cap drops down to it first
+    EXPECT_EQ(record.RssiHistory(), (std::deque<double>{-54.0, 0.0}));
+}
+
+TEST(BssidTest, VendorTextCanBeSetFromAnotherThread) {
+    CBssid record;
+    record.SetVendorText("Lookup OUI?");
+    std::thread lookup([&record] {
+        for (int i = 0; i < 200; ++i) record.SetVendorText("Error. Try again?");
+    });
+    for (int i = 0; i < 200; ++i) {
+        const std::string text = record.VendorText();
+        EXPECT_TRUE(text == "Lookup OUI?" || text == "Error. Try again?") << text;
+    }
+    lookup.join();
+    EXPECT_EQ(record.VendorText(), "Error. Try again?");
+}
+
+}  // namespace
+}  // namespace tarvik

@@ -1,0 +1,53 @@
+// Scan entries for the network-record tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ndis/BssidEntry.h"
+
+namespace tarvik::testing_support {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline Bytes Hex(std::string text) {
+    std::erase(text, ' ');
+    Bytes out;
+    for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
+        out.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
+    }
+    return out;
+}
+
+inline const Bytes kWpaPskTkip = Hex("dd160050f20101000050f20201000050f20201000050f202");
+inline const Bytes kRsnPskCcmp = Hex("30140100000fac040100000fac040100000fac020000");
+inline const Bytes kWmm = Hex("dd180050f2020101000003a4000027a4000042435e0062322f00");
+
+inline ndis::BssidEntryFields Fields(std::uint8_t lastMacByte = 0x01, std::int32_t rssi = -50,
+                                     std::uint32_t privacy = 0) {
+    ndis::BssidEntryFields fields;
+    fields.macAddress = {0x00, 0x0c, 0x41, 0x82, 0xb2, lastMacByte};
+    fields.SetSsid("linksys");
+    fields.privacy = privacy;
+    fields.rssi = rssi;
+    fields.configuration.dsConfig = 2437000;
+    fields.supportedRates = {0x82, 0x84, 0x8b, 0x96, 0x0c, 0x12,
+                             0x18, 0x24, 0x30, 0x48, 0x60, 0x6c};
+    return fields;
+}
+
+inline ndis::BssidEntry Entry(const ndis::BssidEntryFields& fields) {
+    return ndis::BssidEntry::FromFields(fields);
+}
+
+// A private network whose tagged elements are the concatenation of `elements`.
+inline ndis::BssidEntry SecuredEntry(const std::vector<Bytes>& elements) {
+    ndis::BssidEntryFields fields = Fields(0x01, -50, 1);
+    for (const Bytes& element : elements) {
+        fields.elements.insert(fields.elements.end(), element.begin(), element.end());
+    }
+    return Entry(fields);
+}
+
+}  // namespace tarvik::testing_support
