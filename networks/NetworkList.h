@@ -88,6 +88,7 @@ class CNetworkList {
 
     // Removes every record for which `stale` holds, in one pass that keeps
     // the order of the others; returns the removed records in list order.
+    // `stale` runs under the list's lock and must not call back into it.
     std::vector<BssidRecord> RemoveIf(const std::function<bool(const CBssid&)>& stale);
     // Removes the records older than `maxAge` scans (age == maxAge stays).
     std::vector<BssidRecord> RemoveOlderThan(std::uint32_t maxAge);
