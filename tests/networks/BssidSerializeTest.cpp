@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -5,11 +6,13 @@
 
 #include "networks/Archive.h"
 #include "networks/Bssid.h"
+#include "tests/core/LogCapture.h"
 #include "tests/networks/BssidTestSupport.h"
 
 namespace tarvik {
 namespace {
 
+using ::testing::ElementsAre;
 using testing_support::Bytes;
 using testing_support::Entry;
 using testing_support::Fields;
@@ -123,9 +126,12 @@ TEST(BssidSerializeTest, ReadsTheOlderVersionWithoutMaxPosition) {
     bytes.erase(bytes.begin() + kVersionOffset + 4);  // "1.21" -> "1.2"
     bytes[kVersionOffset] = 3;
 
+    TempFolder folder;
+    LogCapture log(folder.Path());
     Archive archive = Archive::ForLoading(bytes);
     CBssid read;
     ASSERT_EQ(read.Serialize(archive), 0);
+    EXPECT_THAT(log.Messages(), ElementsAre("App: Warn: Older version of bssid, upgrading"));
     EXPECT_TRUE(archive.AtEnd());
     CBssid written;
     Fill(written);
@@ -141,20 +147,27 @@ TEST(BssidSerializeTest, RefusesOtherSignaturesAndVersions) {
         bytes.insert(bytes.begin() + offset + 1, text.begin(), text.end());
         return bytes;
     };
-    const Bytes cases[] = {
-        withString(0, 5, "bssid"),
-        withString(0, 5, "BSSID_LIST"),
-        withString(0, 5, ""),
-        withString(kVersionOffset, 4, "1.3"),
-        withString(kVersionOffset, 4, "1.21 "),
-        withString(kVersionOffset, 4, "1.1"),
+    const std::string kBadVersion = "App: Error: BSSID version is incorrect, cannot parse buffer";
+    const std::pair<Bytes, std::string> cases[] = {
+        {withString(0, 5, "bssid"),
+         "App: Error: File signature does not match bssid, cannot parse buffer"},
+        {withString(0, 5, "BSSID_LIST"),
+         "App: Error: File signature does not match BSSID_LIST, cannot parse buffer"},
+        {withString(0, 5, "%s%n"),
+         "App: Error: File signature does not match %s%n, cannot parse buffer"},
+        {withString(kVersionOffset, 4, "1.3"), kBadVersion},
+        {withString(kVersionOffset, 4, "1.21 "), kBadVersion},
+        {withString(kVersionOffset, 4, ""), kBadVersion},
     };
-    for (const Bytes& bytes : cases) {
+    for (const auto& [bytes, message] : cases) {
+        TempFolder folder;
+        LogCapture log(folder.Path());
         Archive archive = Archive::ForLoading(bytes);
         CBssid read;
         EXPECT_EQ(read.Serialize(archive), -1);
         EXPECT_FALSE(archive.Failed());
         EXPECT_EQ(read.Entry(), nullptr);
+        EXPECT_THAT(log.Messages(), ElementsAre(message));
     }
 }
 
@@ -174,22 +187,31 @@ TEST(BssidSerializeTest, AbsurdEntryLengthFailsWithoutReadingOn) {
         for (int i = 0; i < 4; ++i) {
             bytes[kEntryLengthOffset + i] = static_cast<std::uint8_t>(length >> (8 * i));
         }
+        TempFolder folder;
+        LogCapture log(folder.Path());
         Archive archive = Archive::ForLoading(bytes);
         CBssid read;
         EXPECT_EQ(read.Serialize(archive), -1) << length;
         EXPECT_TRUE(archive.Failed()) << length;
         EXPECT_EQ(read.Entry(), nullptr) << length;
+        EXPECT_THAT(log.Messages(),
+                    ElementsAre("App: Error: Stored network entry length " +
+                                std::to_string(length) + " is not valid, cannot parse buffer"));
     }
 }
 
 TEST(BssidSerializeTest, EntryDisagreeingWithItsLengthFailsTheRecordOnly) {
     Bytes bytes = StoredRecord();
     bytes[kEntryLengthOffset + 4] ^= 0x04;  // the entry's own Length field
+    TempFolder folder;
+    LogCapture log(folder.Path());
     Archive archive = Archive::ForLoading(bytes);
     CBssid read;
     EXPECT_EQ(read.Serialize(archive), -1);
     EXPECT_FALSE(archive.Failed());
     EXPECT_EQ(read.Entry(), nullptr);
+    EXPECT_THAT(log.Messages(),
+                ElementsAre("App: Error: Stored network entry is damaged, cannot parse buffer"));
 }
 
 TEST(BssidSerializeTest, ZeroEntryLengthReadsARecordWithoutEntry) {

@@ -1,9 +1,11 @@
 #include "networks/Bssid.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <thread>
 
+#include "tests/core/LogCapture.h"
 #include "tests/networks/BssidTestSupport.h"
 
 namespace tarvik {
@@ -86,7 +88,12 @@ TEST(BssidTest, OversizedEntryIsStillTakenWhole) {
     fields.privacy = 1;
     const ndis::BssidEntry entry = Entry(fields);
     ASSERT_GT(entry.Length(), kLargeEntryLength);
+    TempFolder folder;
+    LogCapture log(folder.Path());
     CBssid record(entry, 1, kNow);
+    EXPECT_THAT(
+        log.Messages(),
+        ::testing::ElementsAre("App: Warn: pBssid reported to be over 10000 bytes long, ignoring"));
     ASSERT_NE(record.Entry(), nullptr);
     EXPECT_EQ(*record.Entry(), entry);
     EXPECT_TRUE(record.IsWpa());
@@ -98,6 +105,10 @@ struct ElementsRow {
     bool decoded;
     std::uint32_t protocol;  // when decoded
 };
+
+void PrintTo(const ElementsRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class BssidElementWalkTest : public testing::TestWithParam<ElementsRow> {};
 

@@ -84,6 +84,10 @@ struct CaptureRow {
     std::size_t otherVendorElements;  // WMM, WPS and the like: not decoded
 };
 
+void PrintTo(const CaptureRow& row, std::ostream* os) {
+    *os << row.capture;
+}
+
 class CaptureElementsTest : public testing::TestWithParam<CaptureRow> {};
 
 TEST_P(CaptureElementsTest, DecodesTheAdvertisedSecurity) {

@@ -1,9 +1,12 @@
 #include "connect/CipherChoice.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "tests/core/LogCapture.h"
 
 namespace tarvik {
 namespace {
@@ -25,6 +28,10 @@ struct ClassRow {
     NetworkSecurity network;
     bool open, wep, wpa, wpa2, keyManagementSupported;
 };
+
+void PrintTo(const ClassRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class ClassificationTest : public testing::TestWithParam<ClassRow> {};
 
@@ -57,9 +64,19 @@ TEST(BestUsableCipherTest, IsTheWeakerOfTheBestPairwiseAndGroupCipher) {
     EXPECT_EQ(BestUsableCipher(Decoded(1, C, CIPHER_WEP40)), static_cast<int>(CIPHER_WEP40));
     EXPECT_EQ(BestUsableCipher(Decoded(1, CIPHER_WEP104 | CIPHER_WEP40, CIPHER_WEP104)),
               static_cast<int>(CIPHER_WEP104));
-    EXPECT_EQ(BestUsableCipher(Decoded(2, CIPHER_NONE, C)), -1);
-    EXPECT_EQ(BestUsableCipher(Decoded(2, C, 0)), -1);
-    EXPECT_EQ(BestUsableCipher(Network(1)), -1);
+}
+
+TEST(BestUsableCipherTest, LogsWhenThereIsNone) {
+    const NetworkSecurity networks[] = {Decoded(2, CIPHER_NONE, C), Decoded(2, C, 0), Network(1)};
+    for (const NetworkSecurity& network : networks) {
+        TempFolder folder;
+        LogCapture log(folder.Path());
+        EXPECT_EQ(BestUsableCipher(network), -1);
+        EXPECT_THAT(
+            log.Messages(),
+            ::testing::ElementsAre(
+                "App: Error: Error determining the best usable group and pairwise ciphers"));
+    }
 }
 
 struct LevelRow {
@@ -69,6 +86,10 @@ struct LevelRow {
     Result result;
     std::uint32_t level;  // checked when the result is RES_SUCCESS
 };
+
+void PrintTo(const LevelRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class ChooseCipherLevelTest : public testing::TestWithParam<LevelRow> {};
 
@@ -110,6 +131,10 @@ struct SupportRow {
     int result;
     const char* shown;  // "" when nothing is shown
 };
+
+void PrintTo(const SupportRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class CheckNetworkSupportedTest : public testing::TestWithParam<SupportRow> {};
 

@@ -1,5 +1,6 @@
 #include "connect/SecurityElement.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "tests/connect/security/SecurityTestSupport.h"
+#include "tests/core/LogCapture.h"
 
 namespace tarvik {
 namespace {
@@ -32,6 +34,10 @@ struct DecodeRow {
     std::optional<SecurityElementInfo> info;  // checked when decoded
     const char* messages;                     // debug output, lines joined by '\n'
 };
+
+void PrintTo(const DecodeRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 std::string PrintRowName(const testing::TestParamInfo<DecodeRow>& info) {
     return info.param.name;
@@ -157,6 +163,14 @@ TEST(ParseSecurityElementTest, TruncatedElementsStayInsideTheirBytes) {
     }
 }
 
+TEST(ParseSecurityElementTest, DebugMessagesReachTheEventLogAsInfo) {
+    TempFolder folder;
+    LogCapture log(folder.Path());
+    SecurityElementInfo info;
+    EXPECT_EQ(ParseSecurityElement(Hex("30"), info), -1);
+    EXPECT_THAT(log.Messages(), ::testing::ElementsAre("App: Info: Function: ie len too short 1"));
+}
+
 TEST(CipherNameTest, NamesEachFlagAndNothingElse) {
     EXPECT_STREQ(CipherName(CIPHER_NONE), "NONE");
     EXPECT_STREQ(CipherName(CIPHER_WEP40), "WEP-40");
@@ -173,6 +187,10 @@ struct BuildRow {
     std::uint32_t group, pairwise, keyManagement;
     const char* hex;
 };
+
+void PrintTo(const BuildRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class BuildTest : public testing::TestWithParam<BuildRow> {};
 
