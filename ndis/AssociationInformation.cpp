@@ -20,7 +20,9 @@ std::optional<std::span<const std::uint8_t>> Region(std::span<const std::uint8_t
 }  // namespace
 
 std::vector<std::uint8_t> BuildAssociationInformation(const AssociationInformation& info) {
-    std::vector<std::uint8_t> out(layout::kSize, 0);
+    // Sized once: the fixed part, then both element lists behind it.
+    std::vector<std::uint8_t> out(layout::kSize + info.requestIes.size() + info.responseIes.size(),
+                                  0);
     std::uint8_t* p = out.data();
     const auto requestOffset = static_cast<std::uint32_t>(layout::kSize);
     const auto requestLength = static_cast<std::uint32_t>(info.requestIes.size());
@@ -39,8 +41,8 @@ std::vector<std::uint8_t> BuildAssociationInformation(const AssociationInformati
     StoreLe16(p + layout::kResponseAssociationId, info.associationId);
     StoreLe32(p + layout::kResponseIeLength, responseLength);
     StoreLe32(p + layout::kOffsetResponseIes, requestOffset + requestLength);
-    out.insert(out.end(), info.requestIes.begin(), info.requestIes.end());
-    out.insert(out.end(), info.responseIes.begin(), info.responseIes.end());
+    std::copy(info.requestIes.begin(), info.requestIes.end(), p + requestOffset);
+    std::copy(info.responseIes.begin(), info.responseIes.end(), p + requestOffset + requestLength);
     return out;
 }
 
