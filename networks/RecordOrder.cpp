@@ -1,0 +1,199 @@
+#include "networks/RecordOrder.h"
+
+#include <limits>
+#include <string_view>
+
+namespace tarvik {
+namespace {
+
+enum class Comparison { TextNoCase, Text, Signal, Hits, Score, Time, ByteWise, Oui, None };
+
+Comparison ComparisonOf(int column) {
+    switch (column) {
+        case COLUMN_SSID:
+        case COLUMN_SPEED:
+        case COLUMN_MAC_ADDRESS:
+        case COLUMN_MODE:
+        case COLUMN_ENCRYPTION:
+        case COLUMN_STATUS:
+        case COLUMN_FREQUENCY:
+        case COLUMN_PHY:
+        case COLUMN_BEACON:
+        case COLUMN_VENDOR:
+        case COLUMN_TYPE:
+            return Comparison::TextNoCase;
+        case COLUMN_LATITUDE:
+        case COLUMN_LONGITUDE:
+        case COLUMN_PAIRWISE_CIPHERS:
+        case COLUMN_GROUP_CIPHERS:
+        case COLUMN_KEY_MANAGEMENT:
+            return Comparison::Text;
+        case COLUMN_SIGNAL:
+            return Comparison::Signal;
+        case COLUMN_HITS:
+            return Comparison::Hits;
+        case COLUMN_SCORE:
+            return Comparison::Score;
+        case COLUMN_FIRST_SEEN:
+        case COLUMN_LAST_SEEN:
+            return Comparison::Time;
+        case COLUMN_BEST_RSSI:
+        case COLUMN_LOWEST_RSSI:
+        case COLUMN_AVERAGE_RSSI:
+        case COLUMN_ATIM_WINDOW:
+        case COLUMN_HOP_PATTERN:
+        case COLUMN_HOP_SET:
+        case COLUMN_DWELL_TIME:
+        case COLUMN_CHANNEL:
+            return Comparison::ByteWise;
+        case COLUMN_OUI:
+            return Comparison::Oui;
+        default:
+            return Comparison::None;
+    }
+}
+
+int Sign(std::int64_t value) {
+    return (value > 0) - (value < 0);
+}
+
+unsigned char FoldAscii(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte >= 'A' && byte <= 'Z') ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
+}
+
+// Byte strings, unsigned bytes, ASCII letters folded to lower case.
+int CompareNoCase(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char x = FoldAscii(a[i]);
+        const unsigned char y = FoldAscii(b[i]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return Sign(static_cast<std::int64_t>(a.size()) - static_cast<std::int64_t>(b.size()));
+}
+
+int CompareText(std::string_view a, std::string_view b) {
+    return Sign(a.compare(b));
+}
+
+// A record without an entry counts as weaker than any signal.
+std::int64_t SignalOf(const CBssid& record) {
+    const ndis::BssidEntry* entry = record.Entry();
+    return entry ? entry->Rssi() : std::numeric_limits<std::int64_t>::min() / 2;
+}
+
+// The byte-wise compared field of a column; absent entries read as 0.
+std::uint32_t ByteWiseField(const CBssid& record, int column) {
+    switch (column) {
+        case COLUMN_BEST_RSSI:
+            return static_cast<std::uint32_t>(record.RssiMin());
+        case COLUMN_LOWEST_RSSI:
+            return static_cast<std::uint32_t>(record.RssiMax());
+        case COLUMN_AVERAGE_RSSI:
+            return static_cast<std::uint32_t>(record.RssiAverage());
+        case COLUMN_CHANNEL:
+            return record.TextCache().channel;
+        default:
+            break;
+    }
+    const ndis::BssidEntry* entry = record.Entry();
+    if (entry == nullptr) return 0;
+    const ndis::Configuration80211 configuration = entry->GetConfiguration();
+    switch (column) {
+        case COLUMN_ATIM_WINDOW:
+            return configuration.atimWindow;
+        case COLUMN_HOP_PATTERN:
+            return configuration.fh.hopPattern;
+        case COLUMN_HOP_SET:
+            return configuration.fh.hopSet;
+        case COLUMN_DWELL_TIME:
+            return configuration.fh.dwellTime;
+        default:
+            return 0;
+    }
+}
+
+ndis::MacAddress MacOf(const CBssid& record) {
+    const ndis::BssidEntry* entry = record.Entry();
+    return entry ? entry->GetMacAddress() : ndis::MacAddress{};
+}
+
+int CompareOui(const CBssid& a, const CBssid& b) {
+    const ndis::MacAddress x = MacOf(a);
+    const ndis::MacAddress y = MacOf(b);
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (x[i] != y[i]) return x[i] < y[i] ? -1 : 1;
+    }
+    return 0;
+}
+
+std::int32_t TimeOf(const CBssid& record, int column) {
+    return column == COLUMN_FIRST_SEEN ? record.FirstSeen() : record.LastSeen();
+}
+
+// Differences are taken in 64 bits, so no pair of 32-bit values can wrap
+// into the wrong sign.
+int CompareAscending(CBssid& a, CBssid& b, int column, const ColumnContext& context) {
+    switch (ComparisonOf(column)) {
+        case Comparison::TextNoCase: {
+            const std::string_view x = RefreshColumnText(a, column, context);
+            const std::string_view y = RefreshColumnText(b, column, context);
+            return CompareNoCase(x, y);
+        }
+        case Comparison::Text: {
+            const std::string_view x = RefreshColumnText(a, column, context);
+            const std::string_view y = RefreshColumnText(b, column, context);
+            return CompareText(x, y);
+        }
+        case Comparison::Signal:
+            return Sign(SignalOf(b) - SignalOf(a));
+        case Comparison::Hits:
+            return Sign(std::int64_t{a.LastSeenScan()} - std::int64_t{b.LastSeenScan()});
+        case Comparison::Score:
+            return Sign(std::int64_t{a.Score(context.scanCounter)} - b.Score(context.scanCounter));
+        case Comparison::Time:
+            return Sign(std::int64_t{TimeOf(a, column)} - TimeOf(b, column));
+        case Comparison::ByteWise:
+            return CompareByteWise(ByteWiseField(a, column), ByteWiseField(b, column));
+        case Comparison::Oui:
+            return CompareOui(a, b);
+        case Comparison::None:
+            return 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool ApplyHeaderClick(NetworkSortState& state, int column, HeaderMouseButton button) {
+    if (button != HeaderMouseButton::Left) return false;
+    if (column == state.column) {
+        state.ascending = !state.ascending;
+    } else {
+        state.column = column;
+        state.ascending = true;
+    }
+    return true;
+}
+
+int CompareByteWise(std::uint32_t a, std::uint32_t b) {
+    for (int shift = 0; shift < 32; shift += 8) {
+        const std::uint32_t x = (a >> shift) & 0xff;
+        const std::uint32_t y = (b >> shift) & 0xff;
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return 0;
+}
+
+int CompareByteWise(std::int32_t a, std::int32_t b) {
+    return CompareByteWise(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b));
+}
+
+int CompareRecords(CBssid& a, CBssid& b, const NetworkSortState& state,
+                   const ColumnContext& context) {
+    const int r = CompareAscending(a, b, state.column, context);
+    return state.ascending ? r : -r;
+}
+
+}  // namespace tarvik
