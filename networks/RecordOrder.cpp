@@ -1,5 +1,6 @@
 #include "networks/RecordOrder.h"
 
+#include <algorithm>
 #include <limits>
 #include <string_view>
 
@@ -134,17 +135,23 @@ std::int32_t TimeOf(const CBssid& record, int column) {
 
 // Differences are taken in 64 bits, so no pair of 32-bit values can wrap
 // into the wrong sign.
-int CompareAscending(CBssid& a, CBssid& b, int column, const ColumnContext& context) {
+// With `refresh` the text columns rebuild both texts first; without, they
+// compare the cached texts.
+int CompareAscending(CBssid& a, CBssid& b, int column, const ColumnContext& context, bool refresh) {
+    // Also keeps a view of a text from being invalidated by rebuilding it.
+    if (&a == &b) return 0;
+    const auto text = [&](CBssid& record) -> std::string_view {
+        if (refresh) return RefreshColumnText(record, column, context);
+        return record.TextCache().texts[static_cast<std::size_t>(column)];
+    };
     switch (ComparisonOf(column)) {
         case Comparison::TextNoCase: {
-            const std::string_view x = RefreshColumnText(a, column, context);
-            const std::string_view y = RefreshColumnText(b, column, context);
-            return CompareNoCase(x, y);
+            const std::string_view x = text(a);
+            return CompareNoCase(x, text(b));
         }
         case Comparison::Text: {
-            const std::string_view x = RefreshColumnText(a, column, context);
-            const std::string_view y = RefreshColumnText(b, column, context);
-            return CompareText(x, y);
+            const std::string_view x = text(a);
+            return CompareText(x, text(b));
         }
         case Comparison::Signal:
             return Sign(SignalOf(b) - SignalOf(a));
@@ -192,8 +199,22 @@ int CompareByteWise(std::int32_t a, std::int32_t b) {
 
 int CompareRecords(CBssid& a, CBssid& b, const NetworkSortState& state,
                    const ColumnContext& context) {
-    const int r = CompareAscending(a, b, state.column, context);
+    const int r = CompareAscending(a, b, state.column, context, true);
     return state.ascending ? r : -r;
+}
+
+void SortRecords(std::span<CBssid*> records, const NetworkSortState& state,
+                 const ColumnContext& context) {
+    const Comparison comparison = ComparisonOf(state.column);
+    if (comparison == Comparison::None) return;
+    const bool byText = comparison == Comparison::TextNoCase || comparison == Comparison::Text;
+    if (byText) {
+        for (CBssid* record : records) RefreshColumnText(*record, state.column, context);
+    }
+    std::stable_sort(records.begin(), records.end(), [&](CBssid* a, CBssid* b) {
+        const int r = CompareAscending(*a, *b, state.column, context, false);
+        return (state.ascending ? r : -r) < 0;
+    });
 }
 
 }  // namespace tarvik

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "networks/Bssid.h"
 #include "networks/ColumnIds.h"
@@ -37,5 +38,14 @@ int CompareByteWise(std::int32_t a, std::int32_t b);
 // puts the strongest network first. Equal records have no further key.
 int CompareRecords(CBssid& a, CBssid& b, const NetworkSortState& state,
                    const ColumnContext& context);
+
+// Sorts the table's records (stable, so equal rows keep their order) into
+// the order CompareRecords gives. The sort column's texts are rebuilt once
+// per record before sorting rather than at every comparison: the order is
+// the same, it costs n rebuilds instead of n log n, and the comparison stays
+// consistent even if a lookup's worker thread changes a vendor text while
+// the sort runs.
+void SortRecords(std::span<CBssid*> records, const NetworkSortState& state,
+                 const ColumnContext& context);
 
 }  // namespace tarvik

@@ -210,6 +210,21 @@ TEST_F(RecordOrderTest, ByteWiseColumnsKeepTheirQuirks) {
     EXPECT_EQ(Compare(*a, *c, COLUMN_CHANNEL), -1);  // 6 before 11
 }
 
+TEST_F(RecordOrderTest, SortRecordsRefreshesTheSortColumnOnce) {
+    std::vector<std::unique_ptr<CBssid>> records;
+    records.push_back(Named("b"));
+    records.push_back(Named("C"));
+    records.push_back(Named("a"));
+    std::vector<CBssid*> order;
+    for (const auto& record : records) order.push_back(record.get());
+    SortRecords(order, NetworkSortState{COLUMN_SSID, true}, env.Context());
+    std::vector<std::string> cached;
+    for (CBssid* record : order) cached.push_back(record->TextCache().texts[COLUMN_SSID]);
+    EXPECT_EQ(cached, (std::vector<std::string>{"a", "b", "C"}));
+}
+
+// SortRecords gives the order of a stable sort with CompareRecords, and that
+// comparison is antisymmetric and consistent for every column.
 TEST_F(RecordOrderTest, SortingHundredsOfRecordsByEveryColumnIsConsistent) {
     std::vector<std::unique_ptr<CBssid>> records;
     for (int i = 0; i < 300; ++i) {
@@ -230,6 +245,10 @@ TEST_F(RecordOrderTest, SortingHundredsOfRecordsByEveryColumnIsConsistent) {
             std::stable_sort(order.begin(), order.end(), [&](CBssid* a, CBssid* b) {
                 return Compare(*a, *b, column, ascending) < 0;
             });
+            std::vector<CBssid*> sorted;
+            for (const auto& record : records) sorted.push_back(record.get());
+            SortRecords(sorted, NetworkSortState{column, ascending}, env.Context());
+            ASSERT_EQ(sorted, order) << kNetworkColumns[column].title;
             for (std::size_t i = 1; i < order.size(); ++i) {
                 ASSERT_LE(Compare(*order[i - 1], *order[i], column, ascending), 0)
                     << kNetworkColumns[column].title;
