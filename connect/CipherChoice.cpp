@@ -1,6 +1,7 @@
 #include "connect/CipherChoice.h"
 
 #include <algorithm>
+#include <string>
 
 #include "core/EventLog.h"
 
@@ -28,19 +29,6 @@ std::uint32_t BestCipherOf(std::uint32_t set) {
         if (HasAny(set, cipher)) return cipher;
     }
     return 0;
-}
-
-std::string Format(const char* format, std::string_view a, std::string_view b) {
-    std::string text;
-    std::string_view rest(format);
-    for (std::string_view arg : {a, b}) {
-        const std::size_t at = rest.find("%s");
-        text.append(rest.substr(0, at));
-        text.append(arg);
-        rest.remove_prefix(at + 2);
-    }
-    text.append(rest);
-    return text;
 }
 
 }  // namespace
@@ -120,8 +108,8 @@ int CheckNetworkSupported(const AdapterEncryptionSupport& adapter, const Network
                           std::string_view ssidText, std::string_view keyManagementText,
                           const ShowText& show) {
     if ((IsWpaNetwork(network) || IsWpa2Network(network)) && !IsKeyManagementSupported(network)) {
-        show(Format("Selected network %s is using %s key management, which is not supported.",
-                    ssidText, keyManagementText));
+        show("Selected network " + std::string(ssidText) + " is using " +
+             std::string(keyManagementText) + " key management, which is not supported.");
         return 0;
     }
     std::uint32_t level = 0;
@@ -139,10 +127,8 @@ int CheckNetworkSupported(const AdapterEncryptionSupport& adapter, const Network
         default:
             return 1;
     }
-    show(
-        Format("Selected network %s requires %s cipher suite, which is not available on the "
-               "chosen wireless device.",
-               ssidText, missing));
+    show("Selected network " + std::string(ssidText) + " requires " + missing +
+         " cipher suite, which is not available on the chosen wireless device.");
     return 0;
 }
 

@@ -2,6 +2,7 @@
 // only hold known flags and a PMKID position inside the element, and an
 // element built from a decoded single-suite summary must decode to it again.
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -18,6 +19,11 @@ constexpr std::uint32_t kAllCiphers =
 constexpr std::uint32_t kAllKeyManagement = KEY_MGMT_IEEE8021X | KEY_MGMT_PSK | KEY_MGMT_WPA_NONE;
 
 void CheckRebuild(const SecurityElementInfo& info) {
+    // The station's element names one suite of each kind.
+    if (!std::has_single_bit(info.groupCipher) || !std::has_single_bit(info.pairwiseCiphers) ||
+        !std::has_single_bit(info.keyManagement)) {
+        return;
+    }
     std::array<std::uint8_t, WPA_OWN_ELEMENT_LENGTH> buffer{};
     const bool rsn = info.protocol == SECURITY_PROTOCOL_RSN;
     const int length =

@@ -20,6 +20,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "connect/CipherChoice.h"
 #include "connect/SecurityElement.h"
@@ -141,8 +142,12 @@ class CBssid {
 
     const std::optional<PositionSnapshot>& PositionAtMinRssi() const { return positionAtMinRssi_; }
     const std::optional<PositionSnapshot>& PositionAtMaxRssi() const { return positionAtMaxRssi_; }
-    void SetPositionAtMinRssi(std::optional<PositionSnapshot> p) { positionAtMinRssi_ = p; }
-    void SetPositionAtMaxRssi(std::optional<PositionSnapshot> p) { positionAtMaxRssi_ = p; }
+    void SetPositionAtMinRssi(std::optional<PositionSnapshot> p) {
+        positionAtMinRssi_ = std::move(p);
+    }
+    void SetPositionAtMaxRssi(std::optional<PositionSnapshot> p) {
+        positionAtMaxRssi_ = std::move(p);
+    }
 
   private:
     void UpdateSignal(std::int32_t rssi);

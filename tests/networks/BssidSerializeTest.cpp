@@ -45,9 +45,9 @@ void Fill(CBssid& record) {
     record.AppendRssiSample(-50.0, 10);
 }
 
-Bytes Store(const CBssid& record) {
+Bytes Store(CBssid& record) {
     Archive archive = Archive::ForStoring();
-    EXPECT_EQ(const_cast<CBssid&>(record).Serialize(archive), 0);
+    EXPECT_EQ(record.Serialize(archive), 0);
     return archive.Data();
 }
 
@@ -105,7 +105,7 @@ TEST(BssidSerializeTest, SecurityBlockIsSixFieldsAZeroAndTheFlag) {
 }
 
 TEST(BssidSerializeTest, RecordWithoutPositionsStoresTwoZeroFlags) {
-    const CBssid record(Entry(Fields()), 3, kNow);
+    CBssid record(Entry(Fields()), 3, kNow);
     const Bytes bytes = Store(record);
     const std::size_t entryLength = record.Entry()->Length();
     ASSERT_EQ(bytes.size(), kEntryLengthOffset + 4 + entryLength + 8);
@@ -215,7 +215,7 @@ TEST(BssidSerializeTest, EntryDisagreeingWithItsLengthFailsTheRecordOnly) {
 }
 
 TEST(BssidSerializeTest, ZeroEntryLengthReadsARecordWithoutEntry) {
-    const CBssid empty;
+    CBssid empty;
     const Bytes bytes = Store(empty);
     Archive archive = Archive::ForLoading(bytes);
     CBssid read;
