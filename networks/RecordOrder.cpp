@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <string_view>
+#include <vector>
 
 namespace tarvik {
 namespace {
@@ -171,6 +172,60 @@ int CompareAscending(CBssid& a, CBssid& b, int column, const ColumnContext& cont
     return 0;
 }
 
+// A record's place in the sort, taken once: `number` orders as the column's
+// comparison does; for text columns it holds the first eight bytes of the
+// text (folded when case is ignored, zero-padded), and equal prefixes fall
+// back to comparing the whole text.
+struct SortKey {
+    std::uint64_t number;
+    std::string_view text;
+    CBssid* record;
+};
+
+// Signed values keep their order with the sign bit flipped.
+std::uint64_t Ordered(std::int64_t value) {
+    return static_cast<std::uint64_t>(value) ^ (std::uint64_t{1} << 63);
+}
+
+std::uint64_t TextPrefix(std::string_view text, bool foldCase) {
+    std::uint64_t prefix = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        const unsigned char byte =
+            i < text.size() ? (foldCase ? FoldAscii(text[i]) : static_cast<unsigned char>(text[i]))
+                            : 0;
+        prefix = (prefix << 8) | byte;
+    }
+    return prefix;
+}
+
+// The 32-bit value with its least significant byte made the most
+// significant, so numeric order is the byte-wise order.
+std::uint64_t ByteWiseKey(std::uint32_t value) {
+    return ((value & 0xff) << 24) | ((value & 0xff00) << 8) | ((value >> 8) & 0xff00) |
+           (value >> 24);
+}
+
+std::uint64_t NumberKey(const CBssid& record, int column, const ColumnContext& context) {
+    switch (ComparisonOf(column)) {
+        case Comparison::Signal:
+            return Ordered(-SignalOf(record));
+        case Comparison::Hits:
+            return record.LastSeenScan();
+        case Comparison::Score:
+            return Ordered(record.Score(context.scanCounter));
+        case Comparison::Time:
+            return Ordered(TimeOf(record, column));
+        case Comparison::ByteWise:
+            return ByteWiseKey(ByteWiseField(record, column));
+        case Comparison::Oui: {
+            const ndis::MacAddress mac = MacOf(record);
+            return (std::uint64_t{mac[0]} << 16) | (std::uint64_t{mac[1]} << 8) | mac[2];
+        }
+        default:
+            return 0;
+    }
+}
+
 }  // namespace
 
 bool ApplyHeaderClick(NetworkSortState& state, int column, HeaderMouseButton button) {
@@ -205,16 +260,37 @@ int CompareRecords(CBssid& a, CBssid& b, const NetworkSortState& state,
 
 void SortRecords(std::span<CBssid*> records, const NetworkSortState& state,
                  const ColumnContext& context) {
-    const Comparison comparison = ComparisonOf(state.column);
+    const int column = state.column;
+    const Comparison comparison = ComparisonOf(column);
     if (comparison == Comparison::None) return;
     const bool byText = comparison == Comparison::TextNoCase || comparison == Comparison::Text;
-    if (byText) {
-        for (CBssid* record : records) RefreshColumnText(*record, state.column, context);
+
+    // Keys are taken once per record, so the sort itself touches only the
+    // key array (and a text only when two prefixes are equal).
+    std::vector<SortKey> keys;
+    keys.reserve(records.size());
+    for (CBssid* record : records) {
+        SortKey key{0, {}, record};
+        if (byText) {
+            key.text = RefreshColumnText(*record, column, context);
+            key.number = TextPrefix(key.text, comparison == Comparison::TextNoCase);
+        } else {
+            key.number = NumberKey(*record, column, context);
+        }
+        keys.push_back(key);
     }
-    std::stable_sort(records.begin(), records.end(), [&](CBssid* a, CBssid* b) {
-        const int r = CompareAscending(*a, *b, state.column, context, false);
+    std::stable_sort(keys.begin(), keys.end(), [&](const SortKey& x, const SortKey& y) {
+        int r = 0;
+        if (x.number != y.number) {
+            r = x.number < y.number ? -1 : 1;
+        } else if (comparison == Comparison::TextNoCase) {
+            r = CompareNoCase(x.text, y.text);
+        } else if (comparison == Comparison::Text) {
+            r = CompareText(x.text, y.text);
+        }
         return (state.ascending ? r : -r) < 0;
     });
+    for (std::size_t i = 0; i < keys.size(); ++i) records[i] = keys[i].record;
 }
 
 }  // namespace tarvik

@@ -40,11 +40,11 @@ int CompareRecords(CBssid& a, CBssid& b, const NetworkSortState& state,
                    const ColumnContext& context);
 
 // Sorts the table's records (stable, so equal rows keep their order) into
-// the order CompareRecords gives. The sort column's texts are rebuilt once
-// per record before sorting rather than at every comparison: the order is
-// the same, it costs n rebuilds instead of n log n, and the comparison stays
-// consistent even if a lookup's worker thread changes a vendor text while
-// the sort runs.
+// the order CompareRecords gives. Each record's sort key (for text columns
+// its rebuilt text) is taken once before sorting rather than at every
+// comparison: the order is the same, it costs n rebuilds instead of n log n,
+// and the order stays consistent even if a lookup's worker thread changes a
+// vendor text while the sort runs.
 void SortRecords(std::span<CBssid*> records, const NetworkSortState& state,
                  const ColumnContext& context);
 

@@ -231,12 +231,16 @@ TEST_F(RecordOrderTest, SortingHundredsOfRecordsByEveryColumnIsConsistent) {
         ndis::BssidEntryFields fields = Fields(static_cast<std::uint8_t>(i), -30 - (i * 7) % 70,
                                                static_cast<std::uint32_t>(i % 3));
         fields.macAddress[1] = static_cast<std::uint8_t>(i * 13);
-        fields.SetSsid("net" + std::to_string((i * 37) % 101));
+        fields.SetSsid((i % 2 ? "Net" : "net") + std::to_string((i * 37) % 101) +
+                       std::string(static_cast<std::size_t>(i % 11), i % 3 ? 'x' : 'X'));
+        fields.configuration.atimWindow = static_cast<std::uint32_t>((i * 41) % 600) - 50;
+        fields.configuration.fh.hopPattern = static_cast<std::uint32_t>(i) * 0x01010101u;
         fields.networkTypeInUse = static_cast<std::uint32_t>(i % 5);
         fields.configuration.dsConfig = 2412000 + 5000 * static_cast<std::uint32_t>(i % 13);
         records.push_back(Record(fields, static_cast<std::uint32_t>(i % 17)));
         records.back()->SetConnectionStatus(static_cast<std::uint32_t>(i % 8));
     }
+    for (int i = 0; i < 3; ++i) records.push_back(std::make_unique<CBssid>());
     env.scanCounter = 17;
     for (int column = 0; column < kNetworkColumnCount; ++column) {
         for (bool ascending : {true, false}) {
