@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -269,15 +270,26 @@ void SortRecords(std::span<CBssid*> records, const NetworkSortState& state,
     // key array (and a text only when two prefixes are equal).
     std::vector<SortKey> keys;
     keys.reserve(records.size());
+    std::size_t textBytes = 0;
     for (CBssid* record : records) {
         SortKey key{0, {}, record};
         if (byText) {
             key.text = RefreshColumnText(*record, column, context);
             key.number = TextPrefix(key.text, comparison == Comparison::TextNoCase);
+            textBytes += key.text.size();
         } else {
             key.number = NumberKey(*record, column, context);
         }
         keys.push_back(key);
+    }
+    // The texts side by side in one block: comparing two of them then stays
+    // in the cache instead of visiting two records scattered in memory.
+    std::string texts;
+    texts.reserve(textBytes);
+    for (SortKey& key : keys) {
+        const std::size_t offset = texts.size();
+        texts.append(key.text);
+        key.text = std::string_view(texts).substr(offset, key.text.size());
     }
     std::stable_sort(keys.begin(), keys.end(), [&](const SortKey& x, const SortKey& y) {
         int r = 0;
