@@ -26,6 +26,7 @@
 #include "connect/SecurityElement.h"
 #include "ndis/BssidEntry.h"
 #include "networks/Archive.h"
+#include "networks/ColumnTextCache.h"
 #include "networks/PositionSnapshot.h"
 
 namespace tarvik {
@@ -121,6 +122,17 @@ class CBssid {
     // Thread-safe.
     std::string VendorText() const;
     void SetVendorText(std::string text);
+    // Calls update(std::string& vendorText) under the vendor lock, so that a
+    // lookup's worker thread cannot slip in between reading and replacing it.
+    template <class Update>
+    void UpdateVendorText(Update&& update) {
+        std::lock_guard<std::mutex> lock(vendorMutex_);
+        update(vendorText_);
+    }
+
+    // The table's texts of this record (NetworkColumns.h rebuilds them).
+    ColumnTextCache& TextCache() { return textCache_; }
+    const ColumnTextCache& TextCache() const { return textCache_; }
 
     // Signal history for the graph, oldest first.
     const std::deque<double>& RssiHistory() const { return rssiHistory_; }
@@ -161,6 +173,8 @@ class CBssid {
 
     mutable std::mutex vendorMutex_;
     std::string vendorText_;
+
+    ColumnTextCache textCache_;
 };
 
 }  // namespace tarvik

@@ -1,0 +1,556 @@
+#include "networks/NetworkColumns.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <limits>
+#include <thread>
+
+#include "networks/ColumnIds.h"
+#include "networks/CoordinateText.h"
+#include "platform/RegistryStore.h"
+#include "tests/core/TempFolder.h"
+#include "tests/networks/ColumnsTestSupport.h"
+
+namespace tarvik {
+namespace {
+
+using testing_support::Bytes;
+using testing_support::ColumnEnvironment;
+using testing_support::Fields;
+using testing_support::Hex;
+using testing_support::kRecordTime;
+using testing_support::kRsnPskCcmp;
+using testing_support::kWpaPskTkip;
+using testing_support::Record;
+using testing_support::ScopedTimeZone;
+
+// WPA elements: pairwise {WEP-40, TKIP}; pairwise {NONE} only.
+const Bytes kWpaWep40Tkip = Hex("dd1a0050f20101000050f20202000050f2010050f20201000050f202");
+const Bytes kWpaNoneOnly = Hex("dd160050f20101000050f20201000050f20001000050f202");
+
+ndis::BssidEntryFields WithElements(ndis::BssidEntryFields fields,
+                                    const std::vector<Bytes>& elements) {
+    for (const Bytes& element : elements) {
+        fields.elements.insert(fields.elements.end(), element.begin(), element.end());
+    }
+    return fields;
+}
+
+class ColumnsTest : public ::testing::Test {
+  protected:
+    std::string Text(CBssid& record, int column) {
+        return ColumnText(record, column, env.Context());
+    }
+
+    ScopedTimeZone utc{"UTC"};
+    ColumnEnvironment env;
+};
+
+TEST(ColumnTableTest, IdentifiersTitlesAndWidths) {
+    static_assert(kNetworkColumns.size() == 30);
+    struct Row {
+        NetworkColumn id;
+        std::string_view title;
+        int width;
+    };
+    for (const Row& row :
+         {Row{COLUMN_SSID, "Ssid", 85}, Row{COLUMN_MAC_ADDRESS, "MAC Address", 110},
+          Row{COLUMN_STATUS, "Status", 85}, Row{COLUMN_FIRST_SEEN, "First Seen", 140},
+          Row{COLUMN_ATIM_WINDOW, "Atim Window", 80}, Row{COLUMN_CHANNEL, "Channel", 30},
+          Row{COLUMN_PAIRWISE_CIPHERS, "Pairwise Ciphers", 100},
+          Row{COLUMN_KEY_MANAGEMENT, "Key Management", 150}}) {
+        EXPECT_EQ(kNetworkColumns[row.id].title, row.title);
+        EXPECT_EQ(kNetworkColumns[row.id].width, row.width);
+    }
+}
+
+TEST_F(ColumnsTest, SsidText) {
+    struct Case {
+        const char* name;
+        std::uint32_t length;
+        std::string bytes;
+        std::string expected;
+    };
+    const std::string full32(32, 'x');
+    const std::vector<Case> cases = {
+        {"plain", 7, "linksys", "linksys"},
+        {"32 bytes", 32, full32, full32},
+        {"length 0", 0, "hidden", ""},
+        {"length above 32", 33, full32, ""},
+        {"stops at a zero byte", 8, std::string("ab\0cdefg", 8), "ab"},
+        {"only up to the length", 3, "linksys", "lin"},
+    };
+    for (const Case& c : cases) {
+        ndis::BssidEntryFields fields = Fields();
+        fields.ssid = {};
+        std::copy(c.bytes.begin(), c.bytes.end(), fields.ssid.begin());
+        fields.ssidLength = c.length;
+        auto record = Record(fields);
+        // Rebuilt the same way on every call.
+        EXPECT_EQ(Text(*record, COLUMN_SSID), c.expected) << c.name;
+        EXPECT_EQ(Text(*record, COLUMN_SSID), c.expected) << c.name;
+        EXPECT_EQ(SsidText(*record), c.expected) << c.name;
+    }
+}
+
+TEST_F(ColumnsTest, SignalTextInDbmOrPercent) {
+    struct Case {
+        std::int32_t setting;
+        std::int32_t dbm;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {1, -57, "-57 dBm"}, {2, -57, "72%"},  // 100 + trunc(-28.5)
+        {0, -40, "80%"},     {2, -51, "75%"},
+        {2, -100, "50%"},    {2, -250, "-25%"},  // not clamped
+        {2, 20, "110%"},     {2, std::numeric_limits<std::int32_t>::min(), "-1073741724%"},
+    };
+    for (const Case& c : cases) {
+        env.options.UseDbmOrPercentage = c.setting;
+        EXPECT_EQ(SignalText(c.dbm, env.options), c.expected) << c.setting << " " << c.dbm;
+        auto record = Record(Fields(0x01, c.dbm));
+        EXPECT_EQ(Text(*record, COLUMN_SIGNAL), c.expected);
+    }
+}
+
+TEST_F(ColumnsTest, SpeedFromTheHighestRate) {
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> rates;
+        const char* expected;
+        std::uint32_t maxRate;
+    };
+    const std::vector<Case> cases = {
+        {"54 Mbit/s", {0x02, 0x6c}, "54 Mbps", 108},
+        {"basic-rate bit masked", {0xec}, "54 Mbps", 108},
+        {"5.5 Mbit/s reads 5", {0x82, 0x84, 0x0b}, "5 Mbps", 11},
+        {"empty list", {0x00, 0x6c}, "0 Mbps", 0},
+        {"a zero byte ends the list", {0x02, 0x00, 0x6c}, "1 Mbps", 2},
+        {"all sixteen bytes",
+         {0x02, 0x04, 0x0b, 0x0c, 0x02, 0x04, 0x0b, 0x0c, 0x02, 0x04, 0x0b, 0x0c, 0x02, 0x04, 0x0b,
+          0x90},
+         "8 Mbps",
+         16},
+    };
+    for (const Case& c : cases) {
+        ndis::BssidEntryFields fields = Fields();
+        fields.supportedRates = {};
+        std::copy(c.rates.begin(), c.rates.end(), fields.supportedRates.begin());
+        auto record = Record(fields);
+        EXPECT_EQ(Text(*record, COLUMN_SPEED), c.expected) << c.name;
+        EXPECT_EQ(record->TextCache().maxRate, c.maxRate) << c.name;
+    }
+}
+
+TEST_F(ColumnsTest, FrequencyAndChannel) {
+    struct Case {
+        std::uint32_t dsConfig;
+        std::uint32_t type;
+        const char* frequency;
+        const char* channel;
+    };
+    const Case cases[] = {
+        {2412000, ndis::Ndis802_11DS, "2.412 Ghz (1)", "1"},
+        {2437000, ndis::Ndis802_11DS, "2.437 Ghz (6)", "6"},
+        {2462000, ndis::Ndis802_11OFDM24, "2.462 Ghz (11)", "11"},
+        {2447000, ndis::Ndis802_11FH, "2.447 Ghz (8)", "8"},
+        {2484000, ndis::Ndis802_11DS, "2.484 Ghz (15)", "15"},  // no case for 2484 MHz
+        {5180000, ndis::Ndis802_11OFDM5, "5.180 Ghz (36)", "36"},
+        {5200000, ndis::Ndis802_11OFDM5, "5.200 Ghz (40)", "40"},
+        {5745000, ndis::Ndis802_11OFDM5, "5.745 Ghz (148)", "148"},  // 149 reads one lower
+        {24370, ndis::Ndis802_11DS, "2.437 Ghz (6)", "6"},           // 100 kHz units
+        {51800, ndis::Ndis802_11OFDM5, "5.180 Ghz (36)", "36"},
+        {999999, ndis::Ndis802_11DS, "100.000 Ghz (19518)", "19518"},  // still 100 kHz units
+        // Below the band: the unsigned arithmetic wraps, printed as "%d".
+        {2407000, ndis::Ndis802_11DS, "2.407 Ghz (858993459)", "858993459"},
+    };
+    for (const Case& c : cases) {
+        ndis::BssidEntryFields fields = Fields();
+        fields.configuration.dsConfig = c.dsConfig;
+        fields.networkTypeInUse = c.type;
+        auto record = Record(fields);
+        EXPECT_EQ(Text(*record, COLUMN_FREQUENCY), c.frequency) << c.dsConfig;
+        EXPECT_EQ(Text(*record, COLUMN_CHANNEL), c.channel) << c.dsConfig;
+        EXPECT_EQ(std::to_string(record->TextCache().channel), c.channel);
+    }
+}
+
+TEST_F(ColumnsTest, UnknownNetworkTypeKeepsTheStoredChannel) {
+    ndis::BssidEntryFields fields = Fields();
+    fields.networkTypeInUse = 7;
+    auto record = Record(fields);
+    EXPECT_EQ(Text(*record, COLUMN_FREQUENCY), "2.437 Ghz (0)");
+    EXPECT_EQ(Text(*record, COLUMN_CHANNEL), "0");
+
+    fields.networkTypeInUse = ndis::Ndis802_11DS;
+    record->UpdateFromEntry(testing_support::Entry(fields), kRecordTime);
+    EXPECT_EQ(UpdateChannel(*record), 6u);
+    fields.networkTypeInUse = 7;
+    fields.configuration.dsConfig = 2412000;
+    record->UpdateFromEntry(testing_support::Entry(fields), kRecordTime);
+    EXPECT_EQ(Text(*record, COLUMN_FREQUENCY), "2.412 Ghz (6)");
+    EXPECT_EQ(Text(*record, COLUMN_CHANNEL), "6");
+}
+
+TEST_F(ColumnsTest, EncryptionLastApplicableRuleWins) {
+    struct Case {
+        const char* name;
+        std::uint32_t privacy;
+        std::vector<Bytes> elements;
+        const char* expected;
+    };
+    const std::vector<Case> cases = {
+        {"open", 0, {}, "None"},
+        {"privacy without element", 1, {}, "WEP"},
+        {"WPA replaces WEP", 1, {kWpaWep40Tkip}, "WPA"},
+        {"WPA", 1, {kWpaPskTkip}, "WPA"},
+        {"WPA2", 1, {kRsnPskCcmp}, "WPA2"},
+        {"open with an element", 0, {kWpaPskTkip}, "None"},
+        {"pairwise NONE only: no rule", 1, {kWpaNoneOnly}, ""},
+        {"privacy neither 0 nor 1", 2, {}, ""},
+    };
+    for (const Case& c : cases) {
+        auto record = Record(WithElements(Fields(0x01, -50, c.privacy), c.elements));
+        EXPECT_EQ(Text(*record, COLUMN_ENCRYPTION), c.expected) << c.name;
+    }
+}
+
+TEST_F(ColumnsTest, EncryptionKeepsItsTextWhenNoRuleApplies) {
+    auto record = Record(WithElements(Fields(0x01, -50, 1), {kWpaPskTkip}));
+    EXPECT_EQ(Text(*record, COLUMN_ENCRYPTION), "WPA");
+    record->UpdateFromEntry(
+        testing_support::Entry(WithElements(Fields(0x01, -50, 1), {kWpaNoneOnly})), kRecordTime);
+    EXPECT_EQ(Text(*record, COLUMN_ENCRYPTION), "WPA");
+    EXPECT_EQ(Text(*record, COLUMN_PAIRWISE_CIPHERS), "None");
+}
+
+TEST(ColumnSetTextTest, CipherAndKeyManagementSets) {
+    struct Case {
+        std::uint32_t flags;
+        const char* ciphers;
+        const char* keyManagement;
+    };
+    const Case cases[] = {
+        {0, "", ""},
+        {1, "None", "IEEE 802.1X/EAP"},
+        {2, "WEP-40", "PSK"},
+        {4, "WEP-104", "None"},
+        {8, "TKIP", "IEEE 802.1X"},
+        {16, "CCMP", ""},  // WPA-None adds nothing
+        {8 | 16, "TKIP, CCMP", "IEEE 802.1X"},
+        {1 | 2, "None, WEP-40", "IEEE 802.1X/EAP, PSK"},
+        {31, "None, WEP-40, WEP-104, TKIP, CCMP", "IEEE 802.1X/EAP, PSK, None, IEEE 802.1X"},
+        {2 | 16 | 32, "WEP-40, CCMP", "PSK"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CipherSetText(c.flags), c.ciphers) << c.flags;
+        EXPECT_EQ(KeyManagementSetText(c.flags), c.keyManagement) << c.flags;
+    }
+}
+
+TEST_F(ColumnsTest, CipherAndKeyManagementColumns) {
+    struct Case {
+        const char* name;
+        std::uint32_t privacy;
+        std::vector<Bytes> elements;
+        const char* pairwise;
+        const char* group;
+        const char* keyManagement;
+    };
+    const std::vector<Case> cases = {
+        {"open", 0, {}, "None", "None", "None"},
+        {"WEP", 1, {}, "WEP", "WEP", "Not known"},
+        {"other privacy", 3, {}, "Unknown", "Unknown", ""},
+        {"WPA", 1, {kWpaWep40Tkip}, "WEP-40, TKIP", "TKIP", "PSK"},
+        {"WPA2", 1, {kRsnPskCcmp}, "CCMP", "CCMP", "PSK"},
+    };
+    for (const Case& c : cases) {
+        auto record = Record(WithElements(Fields(0x01, -50, c.privacy), c.elements));
+        EXPECT_EQ(Text(*record, COLUMN_PAIRWISE_CIPHERS), c.pairwise) << c.name;
+        EXPECT_EQ(Text(*record, COLUMN_GROUP_CIPHERS), c.group) << c.name;
+        EXPECT_EQ(Text(*record, COLUMN_KEY_MANAGEMENT), c.keyManagement) << c.name;
+        EXPECT_EQ(KeyManagementText(*record), c.keyManagement) << c.name;
+    }
+
+    // A privacy value other than 0 or 1 keeps the previous key-management text.
+    auto record = Record(Fields(0x01, -50, 1));
+    EXPECT_EQ(Text(*record, COLUMN_KEY_MANAGEMENT), "Not known");
+    record->UpdateFromEntry(testing_support::Entry(Fields(0x01, -50, 3)), kRecordTime);
+    EXPECT_EQ(Text(*record, COLUMN_KEY_MANAGEMENT), "Not known");
+}
+
+TEST_F(ColumnsTest, StatusTextWithTheAddressList) {
+    env.addresses = {"192.168.1.5", "10.0.0.2"};
+    const std::pair<std::uint32_t, const char*> cases[] = {
+        {STATUS_UNAVAILABLE, "Unavailable"},
+        {STATUS_CONNECTING, "Connecting..."},
+        {STATUS_CONNECTED, "Connected, 192.168.1.5, 10.0.0.2"},
+        {STATUS_CONNECTED_MANUAL, "Connected, 192.168.1.5, 10.0.0.2 (Manual)"},
+        {STATUS_CONNECTED_INVALID_IP, "Connected, Invalid IP"},
+        {STATUS_DISCONNECTING, "Disconnecting"},
+        {STATUS_NOT_CONNECTED, "Not Connected"},
+        {STATUS_NOT_DETECTED, "Not Detected"},
+        {8, "Unknown"},
+    };
+    auto record = Record(Fields());
+    for (const auto& [status, expected] : cases) {
+        record->SetConnectionStatus(status);
+        EXPECT_EQ(Text(*record, COLUMN_STATUS), expected) << status;
+    }
+    env.addresses = {"192.168.1.5"};
+    record->SetConnectionStatus(STATUS_CONNECTED);
+    EXPECT_EQ(Text(*record, COLUMN_STATUS), "Connected, 192.168.1.5");
+    env.addresses.clear();
+    EXPECT_EQ(Text(*record, COLUMN_STATUS), "Connected, ");
+}
+
+TEST_F(ColumnsTest, ModePhyAndType) {
+    struct Case {
+        std::uint32_t value;
+        const char* mode;
+        const char* phy;
+        const char* type;
+    };
+    const Case cases[] = {
+        {0, "Ad Hoc", "FH", "802.11b"},       {1, "Infrastructure", "DS", "802.11b"},
+        {2, "Auto", "OFDM5", "802.11a"},      {3, "Unknown", "OFDM", "802.11g"},
+        {4, "Unknown", "Unknown", "802.11g"},  // the type keeps the previous text
+    };
+    auto record = Record(Fields());
+    for (const Case& c : cases) {
+        ndis::BssidEntryFields fields = Fields();
+        fields.infrastructureMode = c.value;
+        fields.networkTypeInUse = c.value;
+        record->UpdateFromEntry(testing_support::Entry(fields), kRecordTime);
+        EXPECT_EQ(Text(*record, COLUMN_MODE), c.mode) << c.value;
+        EXPECT_EQ(Text(*record, COLUMN_PHY), c.phy) << c.value;
+        EXPECT_EQ(Text(*record, COLUMN_TYPE), c.type) << c.value;
+    }
+    auto fresh = Record([] {
+        ndis::BssidEntryFields fields = Fields();
+        fields.networkTypeInUse = 9;
+        return fields;
+    }());
+    EXPECT_EQ(Text(*fresh, COLUMN_TYPE), "");
+}
+
+TEST_F(ColumnsTest, NumbersOfTheEntryAndRecord) {
+    ndis::BssidEntryFields fields = Fields(0x5f, -40);
+    fields.macAddress = {0x00, 0x0C, 0xAB, 0x82, 0xb2, 0x5f};
+    fields.configuration.beaconPeriod = 100;
+    fields.configuration.atimWindow = 3;
+    fields.configuration.fh = {7, 2, 0xFFFFFFFF};
+    auto record = Record(fields, 42);
+    env.scanCounter = 42;
+    const std::pair<int, const char*> cases[] = {
+        {COLUMN_MAC_ADDRESS, "00:0c:ab:82:b2:5f"},
+        {COLUMN_OUI, "000cab"},
+        {COLUMN_HITS, "42"},
+        {COLUMN_SCORE, "85%"},
+        {COLUMN_BEACON, "100 ms"},
+        {COLUMN_ATIM_WINDOW, "3 ms"},
+        {COLUMN_HOP_PATTERN, "7"},
+        {COLUMN_HOP_SET, "2"},
+        {COLUMN_DWELL_TIME, "-1 ms"},  // "%d" of a 32-bit field
+    };
+    for (const auto& [column, expected] : cases) {
+        EXPECT_EQ(Text(*record, column), expected) << kNetworkColumns[column].title;
+    }
+    record->SetLastSeenScan(0xFFFFFFFF);
+    EXPECT_EQ(Text(*record, COLUMN_HITS), "-1");
+    EXPECT_EQ(Text(*record, COLUMN_SCORE), "0%");
+}
+
+TEST_F(ColumnsTest, SignalStatisticsBestIsTheWeakest) {
+    auto record = Record(Fields(0x01, -60));
+    for (std::int32_t rssi : {-50, -70}) {
+        record->UpdateFromEntry(testing_support::Entry(Fields(0x01, rssi)), kRecordTime);
+    }
+    EXPECT_EQ(Text(*record, COLUMN_BEST_RSSI), "-70 dBm");
+    EXPECT_EQ(Text(*record, COLUMN_LOWEST_RSSI), "-50 dBm");
+    EXPECT_EQ(Text(*record, COLUMN_AVERAGE_RSSI), "-62 dBm");
+    env.options.UseDbmOrPercentage = 2;
+    EXPECT_EQ(Text(*record, COLUMN_BEST_RSSI), "65%");
+}
+
+TEST_F(ColumnsTest, TimeTextInLocalTime) {
+    const std::pair<std::int32_t, const char*> utcCases[] = {
+        {0, "Thu Jan 01 00:00:00 1970"},
+        {kRecordTime, "Tue Nov 14 22:13:20 2023"},
+        {-1, "Wed Dec 31 23:59:59 1969"},
+        {std::numeric_limits<std::int32_t>::max(), "Tue Jan 19 03:14:07 2038"},
+        {std::numeric_limits<std::int32_t>::min(), "Fri Dec 13 20:45:52 1901"},
+    };
+    for (const auto& [time, expected] : utcCases) {
+        EXPECT_EQ(RecordTimeText(time), expected) << time;
+        EXPECT_EQ(RecordTimeText(time).size(), 24u);
+    }
+    auto record = Record(Fields());
+    record->UpdateFromEntry(testing_support::Entry(Fields()), 0);
+    EXPECT_EQ(Text(*record, COLUMN_FIRST_SEEN), "Tue Nov 14 22:13:20 2023");
+    EXPECT_EQ(Text(*record, COLUMN_LAST_SEEN), "Thu Jan 01 00:00:00 1970");
+
+    ScopedTimeZone cet("CET-1");
+    EXPECT_EQ(Text(*record, COLUMN_FIRST_SEEN), "Tue Nov 14 23:13:20 2023");
+}
+
+TEST_F(ColumnsTest, CoordinatesOfThePositionAtTheWeakestSignal) {
+    auto record = Record(Fields());
+    EXPECT_EQ(Text(*record, COLUMN_LATITUDE), "Not Available");
+    EXPECT_EQ(Text(*record, COLUMN_LONGITUDE), "Not Available");
+
+    PositionSnapshot position;
+    const auto put = [&](std::size_t offset, double value) {
+        const auto bits = std::bit_cast<std::uint64_t>(value);
+        for (std::size_t i = 0; i < 8; ++i) {
+            position.fix[offset + i] = static_cast<std::uint8_t>(bits >> (8 * i));
+        }
+    };
+    put(32, -33.5);
+    put(40, 151.2075);
+    record->SetPositionAtMinRssi(position);
+    struct Case {
+        std::int32_t format;
+        const char* latitude;
+        const char* longitude;
+    };
+    const Case cases[] = {
+        {0, " 33.500000 S", "151.207500 E"},
+        {1, " 33 30.0000' S", "151 12.4500' E"},
+        {2, " 33 30' 00.000\" S", "151 12' 27.000\" E"},
+    };
+    for (const Case& c : cases) {
+        env.options.GpsAngleFormat = c.format;
+        EXPECT_EQ(Text(*record, COLUMN_LATITUDE), c.latitude) << c.format;
+        EXPECT_EQ(Text(*record, COLUMN_LONGITUDE), c.longitude) << c.format;
+    }
+}
+
+TEST(CoordinateTextTest, OutOfRangeValuesReadNan) {
+    std::string text;
+    FormatCoordinate(std::numeric_limits<double>::quiet_NaN(), true, 0, text);
+    EXPECT_EQ(text, "nan N");
+    FormatCoordinate(-400.0, false, 1, text);
+    EXPECT_EQ(text, "nan W");
+    FormatCoordinate(std::numeric_limits<double>::infinity(), false, 2, text);
+    EXPECT_EQ(text, "nan E");
+    FormatCoordinate(360.0, false, 0, text);
+    EXPECT_EQ(text, "360.000000 E");
+    FormatCoordinate(10.9999999, true, 0, text);  // truncated, not rounded
+    EXPECT_EQ(text, " 10.999999 N");
+    FormatCoordinate(-0.25, true, 2, text);
+    EXPECT_EQ(text, "  0 15' 00.000\" S");
+}
+
+class VendorTest : public ColumnsTest {
+  protected:
+    void StoreVendor(const std::string& name, const std::string& vendor) {
+        ASSERT_TRUE(store.WriteString(SectionKey(), name, vendor));
+        env.vendors.Reload(store, SectionKey());
+    }
+    std::string SectionKey() const { return env.options.SectionKey(kOuiLookupSection); }
+
+    TempFolder folder;
+    RegistryStore store{folder.Path() / "user.reg", "HKEY_CURRENT_USER"};
+};
+
+TEST_F(VendorTest, PlaceholdersAndStoredVendors) {
+    auto record = Record(Fields());  // OUI 000c41
+    EXPECT_EQ(Text(*record, COLUMN_VENDOR), "Lookup OUI?");
+    EXPECT_EQ(record->VendorText(), "Lookup OUI?");
+    EXPECT_TRUE(NeedsOuiLookup(*record, env.Context()));
+
+    // A failed lookup's text survives the next refresh.
+    record->SetVendorText("Error. Try again?");
+    EXPECT_EQ(Text(*record, COLUMN_VENDOR), "Error. Try again?");
+    EXPECT_TRUE(NeedsOuiLookup(*record, env.Context()));
+
+    StoreVendor("000c41", "Cisco-Linksys");
+    EXPECT_EQ(Text(*record, COLUMN_VENDOR), "Cisco-Linksys");
+    EXPECT_FALSE(NeedsOuiLookup(*record, env.Context()));
+    EXPECT_EQ(record->VendorText(), "Cisco-Linksys");
+}
+
+TEST_F(VendorTest, AdHocNetworksAreNeverLookedUp) {
+    StoreVendor("000c41", "Cisco-Linksys");
+    ndis::BssidEntryFields fields = Fields();
+    fields.infrastructureMode = ndis::Ndis802_11IBSS;
+    auto record = Record(fields);
+    record->SetVendorText("Error. Try again?");
+    EXPECT_EQ(Text(*record, COLUMN_VENDOR), "Not Known (Ad Hoc)");
+    EXPECT_FALSE(NeedsOuiLookup(*record, env.Context()));
+}
+
+TEST_F(VendorTest, CacheTakesSixHexDigitNamesWithStringValues) {
+    ASSERT_TRUE(store.WriteString(SectionKey(), "000C41", "Upper Case Name"));
+    ASSERT_TRUE(store.WriteString(SectionKey(), "00c41", "Too Short"));
+    ASSERT_TRUE(store.WriteString(SectionKey(), "00zz41", "Not Hex"));
+    ASSERT_TRUE(store.WriteDword(SectionKey(), "001122", 5));
+    env.vendors.Reload(store, SectionKey());
+    EXPECT_EQ(env.vendors.Size(), 1u);
+    EXPECT_EQ(env.vendors.Find({0x00, 0x0c, 0x41, 1, 2, 3}), "Upper Case Name");
+    EXPECT_EQ(env.vendors.Find({0x00, 0x11, 0x22, 1, 2, 3}), std::nullopt);
+
+    ASSERT_TRUE(store.DeleteValue(SectionKey(), "000C41"));
+    env.vendors.Reload(store, SectionKey());
+    EXPECT_EQ(env.vendors.Size(), 0u);
+}
+
+// A failed lookup sets the text on its worker thread while the table
+// refreshes; whatever the interleaving, the text is one of the two.
+TEST_F(VendorTest, WorkerThreadSetsTheErrorTextDuringRefresh) {
+    auto record = Record(Fields());
+    std::thread worker([&] {
+        for (int i = 0; i < 2000; ++i) record->SetVendorText("Error. Try again?");
+    });
+    for (int i = 0; i < 2000; ++i) {
+        const std::string text = Text(*record, COLUMN_VENDOR);
+        ASSERT_TRUE(text == "Lookup OUI?" || text == "Error. Try again?") << text;
+    }
+    worker.join();
+    EXPECT_EQ(Text(*record, COLUMN_VENDOR), "Error. Try again?");
+}
+
+TEST_F(ColumnsTest, RecordWithoutEntry) {
+    CBssid record;
+    for (int column = 0; column < kNetworkColumnCount; ++column) {
+        const std::string text = Text(record, column);
+        switch (column) {
+            case COLUMN_STATUS:
+                EXPECT_EQ(text, "Unavailable");
+                break;
+            case COLUMN_HITS:
+                EXPECT_EQ(text, "0");
+                break;
+            case COLUMN_SCORE:
+                EXPECT_EQ(text, "0%");
+                break;
+            case COLUMN_BEST_RSSI:
+                EXPECT_EQ(text, "0 dBm");
+                break;
+            case COLUMN_LOWEST_RSSI:
+                EXPECT_EQ(text, "-200 dBm");
+                break;
+            case COLUMN_AVERAGE_RSSI:
+                EXPECT_EQ(text, "0 dBm");
+                break;
+            case COLUMN_FIRST_SEEN:
+            case COLUMN_LAST_SEEN:
+                EXPECT_EQ(text, "Thu Jan 01 00:00:00 1970");
+                break;
+            case COLUMN_LATITUDE:
+            case COLUMN_LONGITUDE:
+                EXPECT_EQ(text, "Not Available");
+                break;
+            default:
+                EXPECT_EQ(text, "") << kNetworkColumns[column].title;
+        }
+    }
+    EXPECT_FALSE(NeedsOuiLookup(record, env.Context()));
+    EXPECT_EQ(Text(record, -1), "");
+    EXPECT_EQ(Text(record, kNetworkColumnCount), "");
+}
+
+}  // namespace
+}  // namespace tarvik
