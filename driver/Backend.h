@@ -44,7 +44,7 @@ struct Binding {
 };
 
 class IBackendSink {
-  public:
+public:
     virtual ~IBackendSink() = default;
     // A frame the adapter received, for the station's pending reads.
     virtual void OnFrameReceived(const std::string& deviceName,
@@ -56,7 +56,7 @@ class IBackendSink {
 };
 
 class IBackend {
-  public:
+public:
     virtual ~IBackend() = default;
 
     virtual void SetSink(IBackendSink* sink) = 0;
