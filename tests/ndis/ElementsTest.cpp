@@ -1,0 +1,114 @@
+#include "ndis/Elements.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "ndis/ElementWalker.h"
+#include "tests/ndis/PcapReader.h"
+
+namespace tarvik::ndis {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Hex digits to bytes; spaces are ignored.
+Bytes Hex(std::string text) {
+    std::erase(text, ' ');
+    Bytes out;
+    for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
+        out.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
+    }
+    return out;
+}
+
+// The shared test data lies beside the checkout, or beside the folder of
+// worktrees when the checkout is one of them.
+std::string CapturePath(const std::string& capture) {
+    const std::string relative = "/wpa/captures/" + capture;
+    for (const std::string& dir : {std::string(TARVIK_TESTDATA_DIR),
+                                   std::string(TARVIK_SOURCE_DIR) + "/../../shared/testdata"}) {
+        if (std::filesystem::exists(dir + relative)) return dir + relative;
+    }
+    return TARVIK_TESTDATA_DIR + relative;
+}
+
+Bytes BeaconElement(const std::string& capture, std::uint8_t id) {
+    const auto file = testing_support::ReadPcap(CapturePath(capture));
+    if (!file) return {};
+    const auto elements = testing_support::FirstBeaconElements(*file);
+    if (!elements) return {};
+    const auto element = id == kElementVendorSpecific
+                             ? FindVendorElement(*elements, kWpaOui, kWpaVendorType)
+                             : FindElement(*elements, id);
+    return element ? Bytes(element->whole.begin(), element->whole.end()) : Bytes{};
+}
+
+TEST(ElementsTest, WpaPskTkipMatchesARealBeacon) {
+    const Bytes captured = BeaconElement("wpa-psk-linksys.cap", kElementVendorSpecific);
+    ASSERT_EQ(captured, Hex("dd160050f20101000050f20201000050f20201000050f202"));
+    SecurityElementSpec spec{CipherSuite::Tkip, {CipherSuite::Tkip}, {AkmSuite::Psk}, {}};
+    EXPECT_EQ(BuildWpaElement(spec), captured);
+}
+
+TEST(ElementsTest, RsnPskCcmpMatchesARealBeacon) {
+    const Bytes captured = BeaconElement("wpa2-psk-linksys.cap", kElementRsn);
+    ASSERT_EQ(captured, Hex("30140100000fac040100000fac040100000fac020000"));
+    SecurityElementSpec spec{CipherSuite::Ccmp, {CipherSuite::Ccmp}, {AkmSuite::Psk}, 0};
+    EXPECT_EQ(BuildRsnElement(spec), captured);
+}
+
+TEST(ElementsTest, MixedModeElementsMatchARealBeacon) {
+    // TKIP group, CCMP then TKIP pairwise, in both elements of one beacon.
+    SecurityElementSpec spec{
+        CipherSuite::Tkip, {CipherSuite::Ccmp, CipherSuite::Tkip}, {AkmSuite::Psk}, 0};
+    EXPECT_EQ(BuildWpaElement(spec), BeaconElement("MOM1.cap", kElementVendorSpecific));
+    EXPECT_EQ(BuildRsnElement(spec), BeaconElement("MOM1.cap", kElementRsn));
+}
+
+TEST(ElementsTest, SecurityElementEndsAfterTheLastFieldGiven) {
+    EXPECT_EQ(BuildRsnElement({CipherSuite::Wep104, {}, {}, {}}), Hex("30060100000fac05"));
+    EXPECT_EQ(BuildWpaElement({CipherSuite::Wep40, {}, {AkmSuite::Ieee8021X}, {}}),
+              Hex("dd12 0050f201 0100 0050f201 0000 0100 0050f201"));
+    EXPECT_EQ(BuildRsnElement({CipherSuite::Ccmp, {CipherSuite::None}, {}, {}}),
+              Hex("300c0100000fac040100000fac00"));
+    // An unknown suite type passes through as given.
+    EXPECT_EQ(BuildRsnElement({CipherSuite{3}, {}, {}, {}}), Hex("30060100000fac03"));
+}
+
+TEST(ElementsTest, SecurityElementTooLongForOneElementIsRefused) {
+    SecurityElementSpec spec{CipherSuite::Ccmp, {}, {AkmSuite::Psk}, 0};
+    spec.pairwise.assign(61, CipherSuite::Ccmp);  // body 16 + 4 per suite = 260
+    EXPECT_FALSE(BuildRsnElement(spec));
+    spec.pairwise.resize(60);  // 256 - still one byte too long
+    EXPECT_FALSE(BuildRsnElement(spec));
+    spec.pairwise.resize(59);
+    EXPECT_EQ(BuildRsnElement(spec)->size(), 2u + 252);
+}
+
+TEST(ElementsTest, BasicElements) {
+    EXPECT_EQ(BuildSsidElement("test"), Hex("000474657374"));
+    EXPECT_EQ(BuildSsidElement(""), Hex("0000"));
+    EXPECT_EQ(BuildSsidElement(std::string(32, 'a'))->size(), 34u);
+    EXPECT_FALSE(BuildSsidElement(std::string(33, 'a')));
+    EXPECT_EQ(BuildDsParameterSetElement(11), Hex("03010b"));
+    const Bytes eight = Hex("82848b960c121824");
+    EXPECT_EQ(BuildSupportedRatesElement(eight), Hex("0108 82848b960c121824"));
+    EXPECT_FALSE(BuildSupportedRatesElement(Hex("82848b960c12182430")));
+    EXPECT_EQ(BuildExtendedRatesElement(Hex("30486c")), Hex("32033048 6c"));
+    EXPECT_FALSE(BuildElement(221, Bytes(256, 0)));
+    EXPECT_EQ(BuildElement(221, Bytes(255, 0))->size(), 257u);
+}
+
+TEST(ElementsTest, RatesBeyondEightGoToExtendedRates) {
+    EXPECT_EQ(BuildRateElements(Hex("82848b960c1218243048606c")), Hex("010882848b960c121824"
+                                                                      "32043048606c"));
+    EXPECT_EQ(BuildRateElements(Hex("82848b96")), Hex("010482848b96"));
+    EXPECT_EQ(BuildRateElements({}), Hex("0100"));
+}
+
+}  // namespace
+}  // namespace tarvik::ndis
