@@ -1,19 +1,20 @@
-// I/O control codes of the protocol driver device and of the direct query
-// path, and the Win32 errors the daemon answers with.
+// The driver device's control codes, block sizes and the Win32 errors the
+// daemon answers with.
 #pragma once
 
 #include <cstdint>
 
+#include "ndis/Oids.h"
+
 namespace tarvik::driver {
 
-// Buffered, device type network (0x12), read and write access.
-inline constexpr std::uint32_t kIoctlOpenDevice = 0x0012C800;
-inline constexpr std::uint32_t kIoctlQueryOid = 0x0012C804;
-inline constexpr std::uint32_t kIoctlQueryBinding = 0x0012C80C;
-inline constexpr std::uint32_t kIoctlBindWait = 0x0012C810;
-inline constexpr std::uint32_t kIoctlSetOid = 0x0012C814;
-// IOCTL_NDIS_QUERY_GLOBAL_STATS on an adapter's own device.
-inline constexpr std::uint32_t kIoctlQueryGlobalStats = 0x00170002;
+// The protocol driver's codes and the direct query's, as ndis/ numbers them.
+inline constexpr std::uint32_t kIoctlOpenDevice = ndis::IOCTL_TARVIK_OPEN_DEVICE;
+inline constexpr std::uint32_t kIoctlQueryOid = ndis::IOCTL_TARVIK_QUERY_OID;
+inline constexpr std::uint32_t kIoctlQueryBinding = ndis::IOCTL_TARVIK_QUERY_BINDING;
+inline constexpr std::uint32_t kIoctlBindWait = ndis::IOCTL_TARVIK_BIND_WAIT;
+inline constexpr std::uint32_t kIoctlSetOid = ndis::IOCTL_TARVIK_SET_OID;
+inline constexpr std::uint32_t kIoctlQueryGlobalStats = ndis::IOCTL_NDIS_QUERY_GLOBAL_STATS;
 
 // The binding query block: index, name offset/length, description offset/length.
 inline constexpr std::uint32_t kBindingHeaderSize = 20;

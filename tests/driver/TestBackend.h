@@ -174,13 +174,16 @@ class ServedBackend : public ::testing::Test {
         ASSERT_NE(mkdtemp(pattern), nullptr);
         folder_ = pattern;
         socketPath_ = folder_ + "/driver.sock";
-        backend_.AddAdapter(kAdapterA, "Simulated 802.11g Adapter");
-        backend_.AddAdapter(kAdapterB, "Simulated Ethernet Adapter");
+        AddAdapters();
         server_ = std::make_unique<driver::DriverServer>(backend_);
         std::string error;
         ASSERT_TRUE(server_->Listen(socketPath_, error)) << error;
         setenv("TARVIK_DRIVER_SOCKET", socketPath_.c_str(), 1);
         thread_ = std::thread([this] { server_->Run(); });
+    }
+    virtual void AddAdapters() {
+        backend_.AddAdapter(kAdapterA, "Simulated 802.11g Adapter");
+        backend_.AddAdapter(kAdapterB, "Simulated Ethernet Adapter");
     }
     void TearDown() override {
         if (thread_.joinable()) {
