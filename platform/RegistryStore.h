@@ -10,24 +10,25 @@
 #include <string>
 #include <vector>
 
+#include "platform/AtomicFile.h"
+#include "platform/RegHive.h"
+#include "platform/RegValue.h"
+
 namespace tarvik {
-
-// Value types, numbered as the Windows registry numbers them.
-enum class RegType : std::uint32_t { String = 1, Binary = 3, Dword = 4 };
-
-struct RegValue {
-    std::string name;
-    RegType type = RegType::Dword;
-    std::uint32_t dword = 0;          // RegType::Dword
-    std::string text;                 // RegType::String (UTF-8)
-    std::vector<std::uint8_t> bytes;  // RegType::Binary
-};
 
 // Key paths are backslash-separated and relative to the hive's root, e.g.
 // "Software\\Tarvik\\tarvik\\Settings". Key names compare case-insensitively,
 // as in the Windows registry; value names too.
+//
+// Every write takes an exclusive lock on "<file>.lock", re-reads the file, applies
+// the change and replaces the file atomically (mode 0600), so processes sharing a
+// hive never lose each other's values. Reads re-read the file only when it changed
+// (device, inode, size and times), so they cost one stat() when it did not.
+// A file that cannot be parsed is renamed to "<file>.bad-YYYYMMDD-HHMMSS", reported
+// to the error sink and treated as empty; it is never overwritten.
+// All operations are thread-safe.
 class RegistryStore {
-public:
+  public:
     // The hive's root name as written in the file's key lines.
     RegistryStore(std::filesystem::path file, std::string rootName);
 
@@ -35,11 +36,15 @@ public:
     static RegistryStore& CurrentUser();
     // Per-machine hive: $TARVIK_MACHINE_HIVE, else /etc/tarvik/machine.reg.
     static RegistryStore& LocalMachine();
-    // Re-resolves both hive paths from the environment (tests change it).
+    // Re-resolves both hive paths from the environment (tests change it). Must not
+    // run while another thread uses either hive.
     static void ResetDefaultHives();
+    static std::filesystem::path DefaultUserHivePath();
+    static std::filesystem::path DefaultMachineHivePath();
 
     // Receives one English sentence per problem (damaged file set aside,
-    // write failure); the event log installs itself here.
+    // write failure); the event log installs itself here. Without a sink the
+    // sentences go to standard error. The sink is called with no lock held.
     static void SetErrorSink(std::function<void(const std::string&)> sink);
 
     const std::filesystem::path& FilePath() const { return file_; }
@@ -54,7 +59,8 @@ public:
     std::optional<RegValue> ReadValue(const std::string& key, const std::string& name);
 
     // Writes create missing keys. Each returns false when the hive could not be
-    // written (the failure is also reported to the error sink).
+    // written or the key or value name is invalid (the failure is also reported to
+    // the error sink). Writing a value identical to the stored one writes nothing.
     bool WriteDword(const std::string& key, const std::string& name, std::uint32_t value);
     bool WriteString(const std::string& key, const std::string& name, const std::string& value);
     bool WriteBinary(const std::string& key, const std::string& name,
@@ -70,10 +76,35 @@ public:
     std::vector<std::string> EnumerateSubkeys(const std::string& key);
     std::vector<RegValue> EnumerateValues(const std::string& key);
 
-private:
+    // The whole hive as it is now.
+    RegHive Snapshot();
+    // Applies `change` to the current contents under the file lock and writes the
+    // result once: a batch of changes in one step. False when nothing was written.
+    bool Modify(const std::function<void(RegHive&)>& change);
+
+  private:
+    enum class Change { None, Changed, Invalid };
+    enum class Outcome { Written, Unchanged, Failed };
+    using Messages = std::vector<std::string>;
+
+    Outcome Update(const std::function<Change(RegHive&)>& change, const std::string& what);
+    void RefreshLocked(Messages& messages);
+    bool LoadLocked(bool haveFileLock, Messages& messages);
+    bool SetAsideLocked(const std::string& problem, Messages& messages);
+    void ReportOnceLocked(const FileIdentity& identity, std::string message, Messages& messages);
+    void Retarget(std::filesystem::path file);
+    std::filesystem::path LockPath() const;
+
     std::filesystem::path file_;
     std::string rootName_;
     std::mutex mutex_;
+    // Cached contents, valid while the file keeps the identity it was read with.
+    RegHive hive_;
+    FileIdentity identity_;
+    std::int64_t loadedAtNs_ = 0;
+    bool cacheValid_ = false;
+    // The problem last reported for this identity, so each is reported once.
+    std::optional<FileIdentity> reportedIdentity_;
 };
 
 }  // namespace tarvik
