@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "adapter/ChannelLog.h"
+#include "core/EventLog.h"
 #include "ndis/Oids.h"
 
 namespace tarvik {
@@ -22,7 +22,7 @@ class GatedRequest {
     GatedRequest(CDriverGate* gate, const char* operation) : gate_(gate) {
         taken_ = gate_ != nullptr && gate_->Take(kDriverGateBound);
         if (!taken_ && operation != nullptr) {
-            channel_log::Warn("Giving up on waiting for driver to be free inside %s", operation);
+            LogWarn("Giving up on waiting for driver to be free inside %s", operation);
         }
     }
     ~GatedRequest() {
@@ -140,7 +140,7 @@ Result SetOid(const DriverHandle& handle, CDriverGate* gate, std::uint32_t oid, 
     if (!handle) {
         result = RES_FAILURE;
     } else if (data == nullptr && length != 0) {
-        channel_log::Error("InformationBuffer is NULL but length is > 0, aborting SetOid");
+        LogError("InformationBuffer is NULL but length is > 0, aborting SetOid");
         result = RES_FAILURE;
     } else if (length > driverio::kMaxCapacity - 8) {
         result = ERROR_INVALID_PARAMETER;
@@ -157,7 +157,7 @@ Result SetOid(const DriverHandle& handle, CDriverGate* gate, std::uint32_t oid, 
         if (bytesReturned != nullptr) *bytesReturned = returned;
     }
     if (result != 0) {
-        channel_log::Error("Set Oid failed with error %u", static_cast<unsigned>(result));
+        LogError("Set Oid failed with error %u", static_cast<unsigned>(result));
     }
     return result;
 }
@@ -166,8 +166,7 @@ Result WritePacket(const DriverHandle& handle, CDriverGate* gate, const std::uin
                    std::uint32_t& length) {
     GatedRequest gated(gate, nullptr);
     if (!handle) {
-        channel_log::Error("Write packet failed with error %u",
-                           static_cast<unsigned>(ERROR_INVALID_HANDLE));
+        LogError("Write packet failed with error %u", static_cast<unsigned>(ERROR_INVALID_HANDLE));
         return RES_FAILURE;
     }
     std::uint32_t status = ERROR_INVALID_PARAMETER;
@@ -177,7 +176,7 @@ Result WritePacket(const DriverHandle& handle, CDriverGate* gate, const std::uin
     }
     if (status != 0) {
         length = 0;
-        channel_log::Error("Write packet failed with error %u", status);
+        LogError("Write packet failed with error %u", status);
         return RES_PACKET_WRITE_FAILED;
     }
     length = written;
@@ -204,7 +203,7 @@ Result ReadPacket(const DriverHandle& handle, CDriverGate* gate, std::uint8_t* b
             });
     }
     if (status != 0) {
-        channel_log::Error("ReadFileEx failed with error: %u", status);
+        LogError("ReadFileEx failed with error: %u", status);
         return static_cast<Result>(status);
     }
     return 0;
@@ -231,12 +230,12 @@ Result QueryBindings(std::uint8_t* output, std::size_t size) {
         const std::uint64_t offset = GetU32(reply, 4);
         const std::uint64_t length = GetU32(reply, 8);
         if (offset + length > reply.size()) {
-            channel_log::Warn("Binding %u names bytes past the end of the driver's reply", index);
+            LogWarn("Binding %u names bytes past the end of the driver's reply", index);
             break;
         }
         // Room for this name and the closing zero, or the list fails whole.
         if (length + 2 > size - used) {
-            channel_log::Warn("The driver's binding list does not fit its %zu-byte buffer", size);
+            LogWarn("The driver's binding list does not fit its %zu-byte buffer", size);
             break;
         }
         std::memcpy(output + used, reply.data() + offset, length);

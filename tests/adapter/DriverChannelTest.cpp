@@ -8,45 +8,15 @@
 #include <cstring>
 #include <mutex>
 
-#include "adapter/ChannelLog.h"
 #include "ndis/Oids.h"
 #include "platform/driverio/ApcQueue.h"
 #include "platform/driverio/DriverProtocol.h"
+#include "tests/core/LogCapture.h"
+#include "tests/core/TempFolder.h"
 #include "tests/driver/TestBackend.h"
 
 namespace tarvik::testing {
 namespace {
-
-// Collects the channel's log lines for the test's lifetime.
-class LogCapture {
-  public:
-    LogCapture() {
-        channel_log::SetSink([this](channel_log::Level level, const std::string& text) {
-            std::lock_guard lock(mutex_);
-            lines_.push_back(Prefix(level) + text);
-        });
-    }
-    ~LogCapture() { channel_log::SetSink(nullptr); }
-    std::vector<std::string> Lines() const {
-        std::lock_guard lock(mutex_);
-        return lines_;
-    }
-
-  private:
-    static std::string Prefix(channel_log::Level level) {
-        switch (level) {
-            case channel_log::Level::Info:
-                return "Info: ";
-            case channel_log::Level::Warn:
-                return "Warn: ";
-            case channel_log::Level::Error:
-                return "Error: ";
-        }
-        return "";
-    }
-    mutable std::mutex mutex_;
-    std::vector<std::string> lines_;
-};
 
 using Lines = std::vector<std::string>;
 
@@ -59,7 +29,8 @@ class DriverChannelTest : public ServedBackend {
         return handle;
     }
     CDriverGate gate_;
-    LogCapture log_;
+    TempFolder logFolder_;
+    LogCapture log_{logFolder_.Path()};
 };
 
 TEST_F(DriverChannelTest, QueryWithoutAChannelReturns3AndTouchesNothing) {
@@ -68,12 +39,12 @@ TEST_F(DriverChannelTest, QueryWithoutAChannelReturns3AndTouchesNothing) {
     EXPECT_EQ(QueryOid(nullptr, &gate_, ndis::OID_GEN_VENDOR_DESCRIPTION, buffer, 8, &returned), 3);
     EXPECT_EQ(returned, 99u);
     EXPECT_EQ(buffer[0], 7);
-    EXPECT_TRUE(log_.Lines().empty());
+    EXPECT_TRUE(log_.Messages().empty());
     // No gate either: the failed wait is reported, then the same answer.
     EXPECT_EQ(QueryOid(nullptr, nullptr, ndis::OID_GEN_VENDOR_DESCRIPTION, buffer, 8, &returned),
               3);
-    EXPECT_EQ(log_.Lines(),
-              Lines{"Warn: Giving up on waiting for driver to be free inside QueryOid"});
+    EXPECT_EQ(log_.Messages(),
+              Lines{"App: Warn: Giving up on waiting for driver to be free inside QueryOid"});
     EXPECT_TRUE(gate_.Take(std::chrono::milliseconds(0)));  // the gate was freed
 }
 
@@ -90,7 +61,7 @@ TEST_F(DriverChannelTest, QueryCopiesTheDataAndReportsTheWholeBlock) {
     EXPECT_EQ(returned, 4 + std::strlen(text) + 1);
     EXPECT_EQ(QueryOid(handle, &gate_, ndis::OID_GEN_VENDOR_DESCRIPTION, text, 4, &returned),
               ERROR_INSUFFICIENT_BUFFER);
-    EXPECT_TRUE(log_.Lines().empty());
+    EXPECT_TRUE(log_.Messages().empty());
 }
 
 TEST_F(DriverChannelTest, SetBlocksAreNeverShorterThanEightBytes) {
@@ -111,7 +82,7 @@ TEST_F(DriverChannelTest, SetBlocksAreNeverShorterThanEightBytes) {
     EXPECT_EQ(sets[1].data[0], 1);
     EXPECT_EQ(sets[2].data.size(), 36u);
     EXPECT_EQ(sets[2].oid, ndis::OID_802_11_SSID);
-    EXPECT_TRUE(log_.Lines().empty());
+    EXPECT_TRUE(log_.Messages().empty());
 }
 
 TEST_F(DriverChannelTest, FailedSetsAreLoggedWithTheirError) {
@@ -119,11 +90,11 @@ TEST_F(DriverChannelTest, FailedSetsAreLoggedWithTheirError) {
     EXPECT_EQ(SetOid(handle, &gate_, ndis::OID_802_11_SSID, nullptr, 6, nullptr), -1);
     EXPECT_EQ(SetOid(nullptr, &gate_, ndis::OID_802_11_SSID, "abcd", 4, nullptr), -1);
     EXPECT_EQ(SetOid(handle, &gate_, kOidRejected, "abcd", 4, nullptr), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(log_.Lines(),
-              (Lines{"Error: InformationBuffer is NULL but length is > 0, aborting SetOid",
-                     "Error: Set Oid failed with error 4294967295",
-                     "Error: Set Oid failed with error 4294967295",
-                     "Error: Set Oid failed with error 87"}));
+    EXPECT_EQ(log_.Messages(),
+              (Lines{"App: Error: InformationBuffer is NULL but length is > 0, aborting SetOid",
+                     "App: Error: Set Oid failed with error 4294967295",
+                     "App: Error: Set Oid failed with error 4294967295",
+                     "App: Error: Set Oid failed with error 87"}));
     EXPECT_TRUE(backend_.Sets().size() == 1);  // only the rejected one reached the adapter
 }
 
@@ -223,7 +194,7 @@ TEST_F(DriverChannelTest, FramesGoOutWrittenAndComeBackOneReadEach) {
     ASSERT_TRUE(driverio::WaitAlertable(5000));
     ASSERT_EQ(done.size(), 2u);
     EXPECT_EQ(done[1].first, static_cast<std::uint32_t>(ERROR_OPERATION_ABORTED));
-    EXPECT_TRUE(log_.Lines().empty());
+    EXPECT_TRUE(log_.Messages().empty());
 }
 
 TEST_F(DriverChannelTest, ReadsAndWritesWithoutAHandle) {
@@ -234,8 +205,8 @@ TEST_F(DriverChannelTest, ReadsAndWritesWithoutAHandle) {
     EXPECT_EQ(WritePacket(nullptr, &gate_, buffer, length), -1);
     DriverHandle untied = OpenDriver();
     EXPECT_EQ(WritePacket(untied, &gate_, buffer, length), RES_PACKET_WRITE_FAILED);
-    EXPECT_EQ(log_.Lines(), (Lines{"Error: Write packet failed with error 6",
-                                   "Error: Write packet failed with error 1167"}));
+    EXPECT_EQ(log_.Messages(), (Lines{"App: Error: Write packet failed with error 6",
+                                      "App: Error: Write packet failed with error 1167"}));
 }
 
 TEST_F(DriverChannelTest, AStuckGateDelaysTheNextQueryWhichStillGoesAhead) {
@@ -245,8 +216,8 @@ TEST_F(DriverChannelTest, AStuckGateDelaysTheNextQueryWhichStillGoesAhead) {
     EXPECT_EQ(
         QueryOid(handle, &gate_, ndis::OID_GEN_VENDOR_DESCRIPTION, text, sizeof(text), nullptr), 0);
     EXPECT_STREQ(text, "Simulated 802.11g Adapter");
-    EXPECT_EQ(log_.Lines(),
-              Lines{"Warn: Giving up on waiting for driver to be free inside QueryOid"});
+    EXPECT_EQ(log_.Messages(),
+              Lines{"App: Warn: Giving up on waiting for driver to be free inside QueryOid"});
     gate_.Free();
 }
 
@@ -272,7 +243,7 @@ TEST_F(DriverChannelTest, TheGateSerialisesThreadsSharingOneHandle) {
     c.join();
     EXPECT_EQ(overlaps.load(), 0);
     EXPECT_EQ(failures.load(), 0);
-    EXPECT_TRUE(log_.Lines().empty());
+    EXPECT_TRUE(log_.Messages().empty());
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <thread>
 #include <vector>
 
-#include "adapter/ChannelLog.h"
 #include "adapter/DriverChannel.h"
 #include "ndis/Oids.h"
 #include "tools/oid/OidDecode.h"
@@ -211,10 +210,6 @@ int RunScan(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The channel logs what it refuses; the tool reports failures itself.
-    tarvik::channel_log::SetSink([](tarvik::channel_log::Level, const std::string& text) {
-        std::fprintf(stderr, "tarvik-oid: %s\n", text.c_str());
-    });
     if (argc < 2) return Usage("no command");
     const std::string command = argv[1];
     if (command == "--help" || command == "-h") {
