@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstring>
@@ -244,6 +245,82 @@ TEST_F(DriverChannelTest, TheGateSerialisesThreadsSharingOneHandle) {
     EXPECT_EQ(overlaps.load(), 0);
     EXPECT_EQ(failures.load(), 0);
     EXPECT_TRUE(log_.Messages().empty());
+}
+
+// A daemon that answers every binding query with `reply`: enough of the
+// protocol to hand the channel a reply no honest driver would give.
+class ScriptedBindingDaemon {
+  public:
+    explicit ScriptedBindingDaemon(std::vector<std::uint8_t> reply) : reply_(std::move(reply)) {
+        char pattern[] = "/tmp/tarvik-scripted-XXXXXX";
+        folder_ = mkdtemp(pattern);
+        path_ = folder_ + "/driver.sock";
+        listen_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path_.c_str(), sizeof(address.sun_path) - 1);
+        ::bind(listen_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        ::listen(listen_, 4);
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~ScriptedBindingDaemon() {
+        ::shutdown(listen_, SHUT_RDWR);
+        thread_.join();
+        ::close(listen_);
+        std::filesystem::remove_all(folder_);
+    }
+    const std::string& path() const { return path_; }
+
+  private:
+    void Serve() {
+        const int fd = ::accept(listen_, nullptr, nullptr);
+        if (fd < 0) return;
+        driverio::FrameBuffer frames;
+        std::vector<std::uint8_t> body;
+        std::uint8_t chunk[4096];
+        for (;;) {
+            const ssize_t n = ::recv(fd, chunk, sizeof(chunk), 0);
+            if (n <= 0) break;
+            frames.Append({chunk, static_cast<std::size_t>(n)});
+            while (frames.Take(body) == driverio::FrameBuffer::Next::Body) {
+                driverio::Message request, reply;
+                if (driverio::DecodeMessage(body, request) != driverio::DecodeResult::Ok) break;
+                reply.kind = driverio::MessageKind::Reply;
+                reply.id = request.id;
+                if (request.kind == driverio::MessageKind::Control &&
+                    request.code == ndis::IOCTL_TARVIK_QUERY_BINDING) {
+                    reply.data = reply_;
+                    reply.count = static_cast<std::uint32_t>(reply_.size());
+                }
+                const auto bytes = driverio::EncodeMessage(reply);
+                ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            }
+        }
+        ::close(fd);
+    }
+
+    std::vector<std::uint8_t> reply_;
+    std::string folder_;
+    std::string path_;
+    int listen_ = -1;
+    std::thread thread_;
+};
+
+TEST(DriverChannelHostile, ABindingReplyNamingBytesPastItsEndIsRefused) {
+    TempFolder logFolder;
+    LogCapture log(logFolder.Path());
+    // Name offset 20, length 2000: past the 1024-byte reply.
+    std::vector<std::uint8_t> reply(kBindingReplySize, 'A');
+    const std::uint32_t header[5] = {0, 20, 2000, 0, 0};
+    std::memcpy(reply.data(), header, sizeof(header));
+    ScriptedBindingDaemon daemon(reply);
+    setenv("TARVIK_DRIVER_SOCKET", daemon.path().c_str(), 1);
+    std::vector<std::uint8_t> list(kBindingListSize, 0xCC);
+    EXPECT_EQ(QueryBindings(list.data(), list.size()), RES_BINDINGS_FAILED);
+    unsetenv("TARVIK_DRIVER_SOCKET");
+    EXPECT_EQ(list[0], 0xCC);
+    EXPECT_EQ(log.Messages(),
+              Lines{"App: Warn: Binding 0 names bytes past the end of the driver's reply"});
 }
 
 }  // namespace
