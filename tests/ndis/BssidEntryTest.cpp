@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <vector>
 
 #include "ndis/ByteOrder.h"
@@ -116,6 +117,11 @@ struct BadEntryRow {
     std::uint32_t ieLength;  // IELength field written
     NdisError expected;
 };
+
+// Rows print as their names in test listings.
+void PrintTo(const BadEntryRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class BadEntryTest : public testing::TestWithParam<BadEntryRow> {};
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <vector>
 
 #include "ndis/ByteOrder.h"
@@ -56,6 +57,11 @@ struct BadListRow {
     std::size_t goodEntries;
     std::vector<BssidListIssue> issues;
 };
+
+// Rows print as their names in test listings.
+void PrintTo(const BadListRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class BadListTest : public testing::TestWithParam<BadListRow> {};
 

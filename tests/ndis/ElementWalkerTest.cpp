@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <vector>
 
 #include "ndis/Elements.h"
@@ -18,6 +19,11 @@ struct WalkRow {
     NdisError error;
     std::size_t errorOffset;
 };
+
+// Rows print as their names in test listings.
+void PrintTo(const WalkRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class ElementWalkTest : public testing::TestWithParam<WalkRow> {};
 

@@ -1,6 +1,7 @@
 // The small structures: SSID, keys, association information, configuration.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <vector>
 
 #include "ndis/AssociationInformation.h"
@@ -76,6 +77,11 @@ struct BadKeyRow {
     std::uint32_t keyLength;
     NdisError expected;
 };
+
+// Rows print as their names in test listings.
+void PrintTo(const BadKeyRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class BadKeyTest : public testing::TestWithParam<BadKeyRow> {};
 
