@@ -43,6 +43,13 @@ struct Binding {
     std::string description;  // vendor description
 };
 
+// One entry of the machine's NetworkCards registry list, which the
+// application reads for adapter descriptions.
+struct NetworkCard {
+    std::string serviceName;  // a substring of the adapter's device name
+    std::string description;
+};
+
 class IBackendSink {
 public:
     virtual ~IBackendSink() = default;
@@ -68,6 +75,8 @@ public:
 
     virtual std::vector<Binding> Bindings() const = 0;
     virtual bool IsBound(const std::string& deviceName) const = 0;
+    // The NetworkCards entries for the backend's adapters, in binding order.
+    virtual std::vector<NetworkCard> NetworkCards() const { return {}; }
 
     // NDIS query: on success (0) `out` holds the OID's data, at most
     // `capacity` bytes. When the data does not fit, the result is

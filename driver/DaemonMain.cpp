@@ -12,10 +12,7 @@
 #include "driver/DriverServer.h"
 #include "platform/driverio/DriverSocketPath.h"
 
-#if __has_include("driver/sim/SimBackend.h")
 #include "driver/sim/SimBackend.h"
-#define TARVIK_HAVE_SIM_BACKEND 1
-#endif
 
 namespace {
 
@@ -72,12 +69,11 @@ std::unique_ptr<tarvik::driver::IBackend> MakeBackend(const Options& options, st
         error = "unknown backend \"" + options.backend + "\" (available: sim)";
         return nullptr;
     }
-#ifdef TARVIK_HAVE_SIM_BACKEND
+    if (options.scenario.empty()) {
+        error = "--backend sim needs --scenario FILE";
+        return nullptr;
+    }
     return tarvik::driver::CreateSimBackend(options.scenario, error);
-#else
-    error = "this build has no simulated world (driver/sim is missing)";
-    return nullptr;
-#endif
 }
 
 }  // namespace

@@ -1,0 +1,107 @@
+#include "driver/sim/ApSession.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "driver/sim/ScenarioFields.h"
+#include "driver/sim/SimFrames.h"
+
+namespace tarvik::driver::sim {
+
+namespace {
+
+// Frames due at one moment beyond this are dropped, not sent in a burst
+// (after the clock jumped, for example).
+constexpr int kMaxFramesPerRun = 50;
+
+std::uint32_t AddressOf(const std::string& text) {
+    std::uint32_t address = 0;
+    ParseIpv4(text, address);
+    return address;
+}
+
+}  // namespace
+
+ApSession::ApSession(const SimAccessPoint& ap, const MacAddress& station, IStationPort& port,
+                     bool keyMatches)
+    : ap_(ap), station_(station), port_(port), keyMatches_(keyMatches) {
+    // A fixed seed per access point keeps the traffic reproducible.
+    random_ = 0x9E3779B9u ^ (static_cast<std::uint32_t>(ap.Config().bssid[3]) << 16) ^
+              (static_cast<std::uint32_t>(ap.Config().bssid[4]) << 8) ^ ap.Config().bssid[5];
+}
+
+std::uint32_t ApSession::NextRandom() {
+    random_ = random_ * 1664525u + 1013904223u;
+    return random_ >> 8;
+}
+
+void ApSession::OpenPort(Clock::time_point now) {
+    portOpen_ = true;
+    const double rate = ap_.Config().traffic.framesPerSecond;
+    if (rate > 0 && !nextFrame_) {
+        nextFrame_ = now + std::chrono::duration_cast<Clock::duration>(
+                               std::chrono::duration<double>(1.0 / rate));
+    }
+}
+
+void ApSession::OnFrameFromStation(std::span<const std::uint8_t> frame) {
+    const auto etherType = EtherTypeOf(frame);
+    if (!etherType) return;
+    if (*etherType == kEtherTypeEapol) {
+        // The authenticator's entry point; this access point has none yet.
+        return;
+    }
+    if (!portOpen_) return;
+    // The gateway answers ARP requests for its own address.
+    const auto request = ParseArpRequest(frame);
+    const std::uint32_t gateway = AddressOf(ap_.Config().dhcp.gateway);
+    if (request && gateway != 0 && request->targetIp == gateway) {
+        const auto reply =
+            BuildArpReply(ap_.Config().bssid, gateway, request->senderMac, request->senderIp);
+        port_.DeliverToStation(reply, keyMatches_);
+    }
+}
+
+std::optional<Clock::time_point> ApSession::NextDeadline() const {
+    return portOpen_ ? nextFrame_ : std::nullopt;
+}
+
+void ApSession::Run(Clock::time_point now) {
+    if (!portOpen_ || !nextFrame_) return;
+    const auto interval = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(1.0 / ap_.Config().traffic.framesPerSecond));
+    int sent = 0;
+    while (*nextFrame_ <= now) {
+        if (sent++ < kMaxFramesPerRun) SendTrafficFrame();
+        *nextFrame_ += interval;
+        if (sent > kMaxFramesPerRun) *nextFrame_ = now + interval;
+    }
+}
+
+void ApSession::SendTrafficFrame() {
+    const TrafficConfig& traffic = ap_.Config().traffic;
+    const DhcpConfig& dhcp = ap_.Config().dhcp;
+    const std::uint32_t gateway = AddressOf(dhcp.gateway);
+    const std::uint32_t mask = AddressOf(dhcp.mask);
+    const std::uint32_t network = gateway & mask;
+    // Another host of the network, somewhere in .20 to .219.
+    const std::uint32_t neighbour = network | ((20 + NextRandom() % 200) & ~mask);
+    const double draw = (NextRandom() % 10000) / 10000.0;
+    std::vector<std::uint8_t> frame;
+    if (draw < traffic.arpShare) {
+        frame = BuildArpRequest(ap_.Config().bssid, gateway, neighbour);
+    } else {
+        // A NetBIOS datagram broadcast, the chatter every office LAN carries.
+        MacAddress source = ap_.Config().bssid;
+        source[0] = 0x00;
+        source[5] = static_cast<std::uint8_t>(neighbour);
+        static constexpr char kPayload[] = "\x11\x02 TARVIK-SIM WORKGROUP";
+        const std::span<const std::uint8_t> payload(reinterpret_cast<const std::uint8_t*>(kPayload),
+                                                    sizeof kPayload - 1);
+        frame = BuildUdpFrame(source, kBroadcastMac, neighbour, network | ~mask, 138, 138, payload);
+    }
+    const bool corrupted = (NextRandom() % 10000) / 10000.0 < traffic.receiveErrorShare;
+    port_.DeliverToStation(frame, keyMatches_ && !corrupted);
+}
+
+}  // namespace tarvik::driver::sim

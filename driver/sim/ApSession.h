@@ -1,0 +1,66 @@
+// The link between one associated station and its access point. Frames from
+// the station arrive here and frames to the station leave from here, so the
+// access point's side of the conversation (ARP for the gateway, the network's
+// own traffic, and later the EAPOL authenticator) lives in one place.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "driver/Backend.h"
+#include "driver/sim/SimAccessPoint.h"
+
+namespace tarvik::driver::sim {
+
+// The station side of a session: the adapter that receives the frames.
+class IStationPort {
+  public:
+    virtual ~IStationPort() = default;
+    // `readable` is false when the station cannot decrypt the frame (a WEP
+    // key that does not match, a corrupted frame): it counts as an error.
+    virtual void DeliverToStation(std::span<const std::uint8_t> frame, bool readable) = 0;
+};
+
+class ApSession {
+  public:
+    // `keyMatches`: false when the station joined a WEP network with a key of
+    // its own, so nothing it receives decrypts.
+    ApSession(const SimAccessPoint& ap, const MacAddress& station, IStationPort& port,
+              bool keyMatches);
+
+    const SimAccessPoint& Ap() const { return ap_; }
+    const MacAddress& Station() const { return station_; }
+    bool KeyMatches() const { return keyMatches_; }
+
+    // 802.1X controlled port: open and WEP networks open it at association;
+    // WPA networks open it when the key handshake completes.
+    bool PortOpen() const { return portOpen_; }
+    void OpenPort(Clock::time_point now);
+    void ClosePort() { portOpen_ = false; }
+
+    // A frame the station transmitted. Before the port opens only EAPOL
+    // frames pass; they belong to the authenticator (none yet), so nothing
+    // answers them.
+    void OnFrameFromStation(std::span<const std::uint8_t> frame);
+
+    // The network's own traffic toward the station.
+    std::optional<Clock::time_point> NextDeadline() const;
+    void Run(Clock::time_point now);
+
+  private:
+    void SendTrafficFrame();
+    std::uint32_t NextRandom();
+
+    const SimAccessPoint& ap_;
+    MacAddress station_;
+    IStationPort& port_;
+    bool keyMatches_;
+    bool portOpen_ = false;
+    std::optional<Clock::time_point> nextFrame_;
+    std::uint32_t random_;
+};
+
+}  // namespace tarvik::driver::sim

@@ -1,0 +1,167 @@
+#include "driver/sim/SimBackend.h"
+
+#include "core/ResultCodes.h"
+#include "driver/sim/ScenarioLoader.h"
+
+namespace tarvik::driver::sim {
+
+namespace {
+
+// A Tick that covers a long stretch runs at most this many steps in between;
+// the rest of the stretch is covered in one step.
+constexpr int kMaxStepsPerTick = 100000;
+constexpr auto kIdleDeadline = std::chrono::seconds(60);
+
+}  // namespace
+
+SimBackend::SimBackend(Scenario scenario, Clock::time_point start, std::int64_t wallStart)
+    : scenario_(std::move(scenario)), lastTick_(start) {
+    world_.start = start;
+    world_.wallStart = wallStart;
+    world_.accessPoints.reserve(scenario_.accessPoints.size());
+    for (const AccessPoint& ap : scenario_.accessPoints) world_.accessPoints.emplace_back(ap);
+    serviceRunning_ = scenario_.competingServiceRunning;
+}
+
+std::unique_ptr<SimBackend> SimBackend::Create(Scenario scenario, Clock::time_point start,
+                                               std::int64_t wallStart, std::string& error) {
+    std::unique_ptr<SimBackend> backend(new SimBackend(std::move(scenario), start, wallStart));
+    for (std::size_t i = 0; i < backend->scenario_.adapters.size(); ++i) {
+        const Adapter& config = backend->scenario_.adapters[i];
+        auto adapter = std::make_unique<SimAdapter>(config, backend->world_, backend->sink_);
+        if (config.association && !adapter->SettleInitialAssociation()) {
+            error = "adapters[" + std::to_string(i) +
+                    "].association.bssid: the adapter cannot join this access point";
+            return nullptr;
+        }
+        backend->adapters_.push_back(std::move(adapter));
+    }
+    return backend;
+}
+
+void SimBackend::Tick(Clock::time_point now) {
+    if (now < lastTick_) now = lastTick_;
+    // Run every moment the world wants in between, in order, so delays and
+    // timelines are honoured even when the ticks come late.
+    for (int step = 0; step < kMaxStepsPerTick; ++step) {
+        std::optional<Clock::time_point> next;
+        for (const auto& adapter : adapters_) {
+            const auto deadline = adapter->NextDeadline();
+            if (deadline && (!next || *deadline < *next)) next = deadline;
+        }
+        if (!next || *next > now) break;
+        for (const auto& adapter : adapters_) adapter->Advance(*next);
+    }
+    for (const auto& adapter : adapters_) adapter->Advance(now);
+    lastTick_ = now;
+}
+
+Clock::time_point SimBackend::NextDeadline() const {
+    Clock::time_point next = lastTick_ + kIdleDeadline;
+    for (const auto& adapter : adapters_) {
+        const auto deadline = adapter->NextDeadline();
+        if (deadline && *deadline < next) next = *deadline;
+    }
+    return next;
+}
+
+std::vector<Binding> SimBackend::Bindings() const {
+    std::vector<Binding> bindings;
+    for (const auto& adapter : adapters_) {
+        bindings.push_back({adapter->DeviceName(), adapter->Config().vendorDescription});
+    }
+    return bindings;
+}
+
+bool SimBackend::IsBound(const std::string& deviceName) const {
+    return FindAdapter(deviceName) != nullptr;
+}
+
+std::vector<NetworkCard> SimBackend::NetworkCards() const {
+    std::vector<NetworkCard> cards;
+    for (const auto& adapter : adapters_) {
+        cards.push_back(
+            {adapter->Config().registryServiceName, adapter->Config().registryDescription});
+    }
+    return cards;
+}
+
+SimAdapter* SimBackend::FindAdapter(const std::string& deviceName) {
+    for (const auto& adapter : adapters_) {
+        if (adapter->DeviceName() == deviceName) return adapter.get();
+    }
+    return nullptr;
+}
+
+const SimAdapter* SimBackend::FindAdapter(const std::string& deviceName) const {
+    for (const auto& adapter : adapters_) {
+        if (adapter->DeviceName() == deviceName) return adapter.get();
+    }
+    return nullptr;
+}
+
+std::uint32_t SimBackend::QueryOid(const std::string& deviceName, std::uint32_t oid,
+                                   std::size_t capacity, std::vector<std::uint8_t>& out,
+                                   std::size_t& needed) {
+    needed = 0;
+    SimAdapter* adapter = FindAdapter(deviceName);
+    if (!adapter) return ERROR_FILE_NOT_FOUND;
+    return adapter->QueryOid(oid, capacity, out, needed);
+}
+
+std::uint32_t SimBackend::SetOid(const std::string& deviceName, std::uint32_t oid,
+                                 std::span<const std::uint8_t> data) {
+    SimAdapter* adapter = FindAdapter(deviceName);
+    if (!adapter) return ERROR_FILE_NOT_FOUND;
+    return adapter->SetOid(oid, data);
+}
+
+std::uint32_t SimBackend::WriteFrame(const std::string& deviceName,
+                                     std::span<const std::uint8_t> frame) {
+    SimAdapter* adapter = FindAdapter(deviceName);
+    if (!adapter) return ERROR_FILE_NOT_FOUND;
+    return adapter->WriteFrame(frame);
+}
+
+bool SimBackend::GetIpConfig(const std::string& deviceName, IpConfig& config) const {
+    const SimAdapter* adapter = FindAdapter(deviceName);
+    if (!adapter) return false;
+    config = adapter->GetIpConfig();
+    return true;
+}
+
+std::uint32_t SimBackend::ReleaseAddress(const std::string& deviceName) {
+    SimAdapter* adapter = FindAdapter(deviceName);
+    if (!adapter) return ERROR_FILE_NOT_FOUND;
+    return adapter->ReleaseAddress();
+}
+
+std::uint32_t SimBackend::StartService() {
+    if (serviceRunning_) return kErrorServiceAlreadyRunning;
+    serviceRunning_ = true;
+    return 0;
+}
+
+std::uint32_t SimBackend::StopService() {
+    if (!serviceRunning_) return kErrorServiceNotActive;
+    serviceRunning_ = false;
+    return 0;
+}
+
+}  // namespace tarvik::driver::sim
+
+namespace tarvik::driver {
+
+std::unique_ptr<IBackend> CreateSimBackend(const std::string& scenarioPath, std::string& error) {
+    using namespace sim;
+    Scenario scenario;
+    if (!LoadScenario(scenarioPath, scenario, error)) return nullptr;
+    const std::int64_t wallStart = std::chrono::duration_cast<std::chrono::seconds>(
+                                       std::chrono::system_clock::now().time_since_epoch())
+                                       .count();
+    auto backend = SimBackend::Create(std::move(scenario), Clock::now(), wallStart, error);
+    if (!backend) error = scenarioPath + ": " + error;
+    return backend;
+}
+
+}  // namespace tarvik::driver

@@ -1,0 +1,176 @@
+// A simulated world for the tests: a scenario from tests/driver/scenarios,
+// a fake clock (seconds since the world's start) and a sink that records.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/ResultCodes.h"
+#include "driver/sim/ScenarioLoader.h"
+#include "driver/sim/SimBackend.h"
+#include "ndis/BssidList.h"
+#include "ndis/ByteOrder.h"
+#include "ndis/Keys.h"
+#include "ndis/Oids.h"
+#include "ndis/Ssid.h"
+
+namespace tarvik::driver::sim {
+
+struct SinkEvent {
+    enum class Kind { Frame, Media, Address } kind;
+    std::string name;  // device name, or the instance name of a media event
+    bool connected = false;
+    std::vector<std::uint8_t> frame;
+};
+
+class RecordingSink final : public IBackendSink {
+  public:
+    void OnFrameReceived(const std::string& deviceName,
+                         std::span<const std::uint8_t> frame) override {
+        events.push_back({SinkEvent::Kind::Frame, deviceName, false, {frame.begin(), frame.end()}});
+    }
+    void OnMediaEvent(const std::string& instanceName, bool connected) override {
+        events.push_back({SinkEvent::Kind::Media, instanceName, connected, {}});
+    }
+    void OnAddressChanged(const std::string& deviceName) override {
+        events.push_back({SinkEvent::Kind::Address, deviceName, false, {}});
+    }
+    // Events of one kind, of one device (or instance) when `name` is given.
+    std::size_t Count(SinkEvent::Kind kind, const std::string& name = {}) const {
+        std::size_t n = 0;
+        for (const SinkEvent& event : events) {
+            n += event.kind == kind && (name.empty() || event.name == name);
+        }
+        return n;
+    }
+    std::vector<SinkEvent> events;
+};
+
+class SimWorldTest : public testing::Test {
+  protected:
+    static constexpr std::int64_t kWallStart = 1700000000;
+
+    void LoadWorld(const std::string& file = "world.json") {
+        Scenario scenario;
+        std::string error;
+        ASSERT_TRUE(LoadScenario(std::string(TARVIK_SOURCE_DIR "/tests/driver/scenarios/") + file,
+                                 scenario, error))
+            << error;
+        backend_ = SimBackend::Create(std::move(scenario), start_, kWallStart, error);
+        ASSERT_NE(backend_, nullptr) << error;
+        backend_->SetSink(&sink_);
+    }
+
+    Clock::time_point At(double seconds) const {
+        return start_ +
+               std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    }
+    void RunTo(double seconds) { backend_->Tick(At(seconds)); }
+
+    std::string Device(int index) const { return backend_->Bindings().at(index).deviceName; }
+
+    std::uint32_t Query(const std::string& device, std::uint32_t oid, std::size_t capacity,
+                        std::vector<std::uint8_t>& out, std::size_t& needed) {
+        return backend_->QueryOid(device, oid, capacity, out, needed);
+    }
+    std::uint32_t QueryU32(const std::string& device, std::uint32_t oid, std::uint32_t& value) {
+        std::vector<std::uint8_t> out;
+        std::size_t needed = 0;
+        const std::uint32_t error = Query(device, oid, 4, out, needed);
+        if (error == 0 && out.size() == 4) value = ndis::LoadLe32(out.data());
+        return error;
+    }
+    std::uint32_t U32(const std::string& device, std::uint32_t oid) {
+        std::uint32_t value = 0xDEADBEEF;
+        EXPECT_EQ(QueryU32(device, oid, value), 0u) << std::hex << oid;
+        return value;
+    }
+    std::uint32_t SetU32(const std::string& device, std::uint32_t oid, std::uint32_t value) {
+        std::vector<std::uint8_t> data;
+        ndis::AppendLe32(data, value);
+        return backend_->SetOid(device, oid, data);
+    }
+    std::uint32_t SetNoValue(const std::string& device, std::uint32_t oid) {
+        // A set without a value still carries the block's 4 bytes of slack.
+        const std::uint8_t slack[4] = {};
+        return backend_->SetOid(device, oid, slack);
+    }
+    std::uint32_t SetSsid(const std::string& device, const std::string& ssid) {
+        return backend_->SetOid(device, ndis::OID_802_11_SSID, *ndis::BuildSsid(ssid));
+    }
+    std::uint32_t AddWepKey(const std::string& device, std::vector<std::uint8_t> material) {
+        ndis::Key80211 key;
+        key.keyIndex = ndis::kKeyIndexTransmit;
+        key.bssid = {0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
+        key.keyMaterial = std::move(material);
+        return backend_->SetOid(device, ndis::OID_802_11_ADD_KEY, ndis::BuildKey(key));
+    }
+    // The connection procedure's order: mode, authentication, (key),
+    // encryption status, SSID.
+    void Join(const std::string& device, const std::string& ssid, std::uint32_t auth,
+              std::uint32_t encryption, std::uint32_t mode = 1) {
+        ASSERT_EQ(SetU32(device, ndis::OID_802_11_INFRASTRUCTURE_MODE, mode), 0u);
+        ASSERT_EQ(SetU32(device, ndis::OID_802_11_AUTHENTICATION_MODE, auth), 0u);
+        ASSERT_EQ(SetU32(device, ndis::OID_802_11_ENCRYPTION_STATUS, encryption), 0u);
+        ASSERT_EQ(SetSsid(device, ssid), 0u);
+    }
+    // The application's fetch: 2000 bytes, grown by 100 until the list fits.
+    ndis::BssidList FetchList(const std::string& device) {
+        std::size_t capacity = 2000;
+        for (int retry = 0; retry < 1000; ++retry, capacity += 100) {
+            std::vector<std::uint8_t> out;
+            std::size_t needed = 0;
+            const std::uint32_t error =
+                Query(device, ndis::OID_802_11_BSSID_LIST, capacity, out, needed);
+            if (error == 0) return ndis::ParseBssidList(out);
+            EXPECT_EQ(error, static_cast<std::uint32_t>(ERROR_INSUFFICIENT_BUFFER));
+        }
+        ADD_FAILURE() << "the list never fit";
+        return {};
+    }
+    static bool Lists(const ndis::BssidList& list, const MacAddress& bssid) {
+        for (const auto& entry : list.entries) {
+            if (entry.GetMacAddress() == bssid) return true;
+        }
+        return false;
+    }
+    std::size_t MediaEvents(bool connected) const {
+        std::size_t n = 0;
+        for (const SinkEvent& event : sink_.events) {
+            n += event.kind == SinkEvent::Kind::Media && event.connected == connected;
+        }
+        return n;
+    }
+    IpConfig Ip(const std::string& device) {
+        IpConfig config;
+        EXPECT_TRUE(backend_->GetIpConfig(device, config));
+        return config;
+    }
+
+    Clock::time_point start_ = Clock::time_point{} + std::chrono::hours(1000);
+    std::unique_ptr<SimBackend> backend_;
+    RecordingSink sink_;
+};
+
+// Adapters of world.json.
+inline constexpr int kFull = 0, kTkip = 1, kWep = 2, kPlain = 3, kWiredStatic = 4, kWiredDhcp = 5,
+                     kRescanning = 6;
+
+// Access points of world.json.
+inline constexpr MacAddress kOpen1{0x00, 0x18, 0x39, 0, 0, 0x01};
+inline constexpr MacAddress kWep1{0x00, 0x14, 0x6c, 0, 0, 0x02};
+inline constexpr MacAddress kWpa1{0x00, 0x1b, 0x2f, 0, 0, 0x03};
+inline constexpr MacAddress kWpa2{0x00, 0x1e, 0x2a, 0, 0, 0x04};
+inline constexpr MacAddress kMixed{0x00, 0x16, 0xcb, 0, 0, 0x05};
+inline constexpr MacAddress kSecret{0x00, 0x17, 0x9a, 0, 0, 0x06};
+inline constexpr MacAddress kPeer{0x00, 0x13, 0x46, 0, 0, 0x07};
+inline constexpr MacAddress kFails{0x00, 0x11, 0x95, 0, 0, 0x08};
+inline constexpr MacAddress kTwinNear{0x00, 0x40, 0x96, 0, 0, 0x09};
+inline constexpr MacAddress kTwinFar{0x00, 0x40, 0x96, 0, 0, 0x0a};
+inline constexpr MacAddress kLate{0x00, 0x1c, 0xf0, 0, 0, 0x0b};
+inline constexpr MacAddress kFader{0x00, 0x15, 0xe9, 0, 0, 0x0c};
+inline constexpr MacAddress kRaw{0x00, 0x0c, 0x41, 0, 0, 0x0d};
+
+}  // namespace tarvik::driver::sim
