@@ -39,7 +39,6 @@ class ApSession {
     // WPA networks open it when the key handshake completes.
     bool PortOpen() const { return portOpen_; }
     void OpenPort(Clock::time_point now);
-    void ClosePort() { portOpen_ = false; }
 
     // A frame the station transmitted. Before the port opens only EAPOL
     // frames pass; they belong to the authenticator (none yet), so nothing

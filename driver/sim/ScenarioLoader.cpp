@@ -577,6 +577,10 @@ bool ParseScenario(std::string_view text, Scenario& scenario, std::string& error
     } catch (const ScenarioError& e) {
         error = e.what();
         return false;
+    } catch (const json::exception& e) {
+        // Every field is type-checked before use; this is a safety net.
+        error = std::string("unusable scenario: ") + e.what();
+        return false;
     }
     return true;
 }

@@ -188,7 +188,7 @@ void SimAdapter::AuthorizePort() {
     StartDhcp(now_);
 }
 
-void SimAdapter::Disassociate(Clock::time_point /*now*/) {
+void SimAdapter::Disassociate() {
     pendingAssociation_.reset();
     if (!session_) return;
     session_.reset();
@@ -268,7 +268,7 @@ void SimAdapter::Advance(Clock::time_point now) {
     }
     if (session_ && !InRange(session_->Ap(), seconds)) {
         // Lost the access point; the card keeps looking for the same SSID.
-        Disassociate(now);
+        Disassociate();
     }
     if (session_) session_->Run(now);
     if (dhcp_.Run(now)) sink_.OnAddressChanged(DeviceName());

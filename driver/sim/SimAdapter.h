@@ -46,7 +46,6 @@ class SimAdapter final : public IStationPort {
     // For the authenticator that will complete WPA handshakes: opens the
     // controlled port of the current association (and starts DHCP).
     void AuthorizePort();
-    bool IsAssociated() const { return session_ != nullptr; }
 
     // Puts the card into the association the scenario says it has when the
     // daemon starts. False when the card cannot join that access point.
@@ -89,7 +88,7 @@ class SimAdapter final : public IStationPort {
     bool WepKeyMatches(const SimAccessPoint& ap) const;
     void LookForNetwork(Clock::time_point now);
     void CompleteAssociation(Clock::time_point now, std::size_t apIndex);
-    void Disassociate(Clock::time_point now);
+    void Disassociate();
     void StartDhcp(Clock::time_point now);
     bool HasWepKey() const;
     bool HasPairwiseKey() const;

@@ -300,7 +300,7 @@ std::uint32_t SimAdapter::SetWireless(std::uint32_t oid, std::span<const std::ui
             return kNoError;
         case OID_802_11_DISASSOCIATE:
             desiredSsid_.reset();
-            Disassociate(now_);
+            Disassociate();
             return kNoError;
         case OID_802_11_ADD_KEY:
             return AddKey(data);
@@ -360,7 +360,7 @@ std::uint32_t SimAdapter::SetSsid(std::span<const std::uint8_t> data) {
     const auto ssid = ndis::ParseSsid(data);
     if (!ssid) return ERROR_INVALID_PARAMETER;
     // A new SSID ends the current association, whatever it is.
-    Disassociate(now_);
+    Disassociate();
     desiredSsid_ = *ssid;
     LookForNetwork(now_);
     return kNoError;

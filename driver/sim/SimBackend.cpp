@@ -14,8 +14,9 @@ constexpr auto kIdleDeadline = std::chrono::seconds(60);
 
 }  // namespace
 
-SimBackend::SimBackend(Scenario scenario, Clock::time_point start, std::int64_t wallStart)
-    : scenario_(std::move(scenario)), lastTick_(start) {
+SimBackend::SimBackend(Scenario scenario, Clock::time_point start, std::int64_t wallStart,
+                       TimeSource now)
+    : scenario_(std::move(scenario)), now_(std::move(now)), lastTick_(start) {
     world_.start = start;
     world_.wallStart = wallStart;
     world_.accessPoints.reserve(scenario_.accessPoints.size());
@@ -24,8 +25,10 @@ SimBackend::SimBackend(Scenario scenario, Clock::time_point start, std::int64_t 
 }
 
 std::unique_ptr<SimBackend> SimBackend::Create(Scenario scenario, Clock::time_point start,
-                                               std::int64_t wallStart, std::string& error) {
-    std::unique_ptr<SimBackend> backend(new SimBackend(std::move(scenario), start, wallStart));
+                                               std::int64_t wallStart, std::string& error,
+                                               TimeSource now) {
+    std::unique_ptr<SimBackend> backend(
+        new SimBackend(std::move(scenario), start, wallStart, std::move(now)));
     for (std::size_t i = 0; i < backend->scenario_.adapters.size(); ++i) {
         const Adapter& config = backend->scenario_.adapters[i];
         auto adapter = std::make_unique<SimAdapter>(config, backend->world_, backend->sink_);
@@ -40,6 +43,14 @@ std::unique_ptr<SimBackend> SimBackend::Create(Scenario scenario, Clock::time_po
 }
 
 void SimBackend::Tick(Clock::time_point now) {
+    RunWorld(now);
+}
+
+void SimBackend::CatchUp() const {
+    if (now_) RunWorld(now_());
+}
+
+void SimBackend::RunWorld(Clock::time_point now) const {
     if (now < lastTick_) now = lastTick_;
     // Run every moment the world wants in between, in order, so delays and
     // timelines are honoured even when the ticks come late.
@@ -103,6 +114,7 @@ const SimAdapter* SimBackend::FindAdapter(const std::string& deviceName) const {
 std::uint32_t SimBackend::QueryOid(const std::string& deviceName, std::uint32_t oid,
                                    std::size_t capacity, std::vector<std::uint8_t>& out,
                                    std::size_t& needed) {
+    CatchUp();
     needed = 0;
     SimAdapter* adapter = FindAdapter(deviceName);
     if (!adapter) return ERROR_FILE_NOT_FOUND;
@@ -111,6 +123,7 @@ std::uint32_t SimBackend::QueryOid(const std::string& deviceName, std::uint32_t 
 
 std::uint32_t SimBackend::SetOid(const std::string& deviceName, std::uint32_t oid,
                                  std::span<const std::uint8_t> data) {
+    CatchUp();
     SimAdapter* adapter = FindAdapter(deviceName);
     if (!adapter) return ERROR_FILE_NOT_FOUND;
     return adapter->SetOid(oid, data);
@@ -118,12 +131,14 @@ std::uint32_t SimBackend::SetOid(const std::string& deviceName, std::uint32_t oi
 
 std::uint32_t SimBackend::WriteFrame(const std::string& deviceName,
                                      std::span<const std::uint8_t> frame) {
+    CatchUp();
     SimAdapter* adapter = FindAdapter(deviceName);
     if (!adapter) return ERROR_FILE_NOT_FOUND;
     return adapter->WriteFrame(frame);
 }
 
 bool SimBackend::GetIpConfig(const std::string& deviceName, IpConfig& config) const {
+    CatchUp();
     const SimAdapter* adapter = FindAdapter(deviceName);
     if (!adapter) return false;
     config = adapter->GetIpConfig();
@@ -131,6 +146,7 @@ bool SimBackend::GetIpConfig(const std::string& deviceName, IpConfig& config) co
 }
 
 std::uint32_t SimBackend::ReleaseAddress(const std::string& deviceName) {
+    CatchUp();
     SimAdapter* adapter = FindAdapter(deviceName);
     if (!adapter) return ERROR_FILE_NOT_FOUND;
     return adapter->ReleaseAddress();
@@ -159,7 +175,8 @@ std::unique_ptr<IBackend> CreateSimBackend(const std::string& scenarioPath, std:
     const std::int64_t wallStart = std::chrono::duration_cast<std::chrono::seconds>(
                                        std::chrono::system_clock::now().time_since_epoch())
                                        .count();
-    auto backend = SimBackend::Create(std::move(scenario), Clock::now(), wallStart, error);
+    auto backend = SimBackend::Create(std::move(scenario), Clock::now(), wallStart, error,
+                                      [] { return Clock::now(); });
     if (!backend) error = scenarioPath + ": " + error;
     return backend;
 }

@@ -1,8 +1,13 @@
 // The simulated radio world behind the driver daemon: adapters, access
 // points, association, DHCP and traffic, all read from a scenario file and
 // driven by Tick() from the server's one thread.
+//
+// Every request first brings the world up to the time source's present, so
+// a scan, an SSID set or a signal query happens at the moment it is made
+// even when the server's last Tick lies a while back.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,8 +24,12 @@ class SimBackend final : public IBackend {
     // `start` is the world's time zero on the steady clock, `wallStart` the
     // Unix time then. Fails (with `error` naming the JSON path) when the
     // scenario asks for something the world cannot set up.
+    // `now` is the time source (the steady clock in the daemon, a fake one
+    // in tests); without one, requests see the world as of the last Tick.
+    using TimeSource = std::function<Clock::time_point()>;
     static std::unique_ptr<SimBackend> Create(Scenario scenario, Clock::time_point start,
-                                              std::int64_t wallStart, std::string& error);
+                                              std::int64_t wallStart, std::string& error,
+                                              TimeSource now = {});
 
     void SetSink(IBackendSink* sink) override { sink_.Set(sink); }
     void Tick(Clock::time_point now) override;
@@ -49,13 +58,18 @@ class SimBackend final : public IBackend {
     const SimAdapter* FindAdapter(const std::string& deviceName) const;
 
   private:
-    explicit SimBackend(Scenario scenario, Clock::time_point start, std::int64_t wallStart);
+    SimBackend(Scenario scenario, Clock::time_point start, std::int64_t wallStart, TimeSource now);
+    // Runs the world up to `now` (const: a request that only reads still
+    // sees, and reports, what has happened by then).
+    void RunWorld(Clock::time_point now) const;
+    void CatchUp() const;
 
     Scenario scenario_;  // owns what the world's objects refer to; never changes
     SimWorld world_;
     SinkRelay sink_;
     std::vector<std::unique_ptr<SimAdapter>> adapters_;
-    Clock::time_point lastTick_;
+    TimeSource now_;
+    mutable Clock::time_point lastTick_;
     bool serviceRunning_ = false;
 };
 

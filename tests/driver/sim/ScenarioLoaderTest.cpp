@@ -248,7 +248,7 @@ TEST(ScenarioLoader, DefaultScenarioIsABelievableNeighbourhood) {
 }
 
 TEST(ScenarioLoader, TestScenariosLoad) {
-    for (const char* name : {"world.json", "associated.json", "minimal.json"}) {
+    for (const char* name : {"world.json", "associated.json", "minimal.json", "home.json"}) {
         Scenario scenario;
         std::string error;
         EXPECT_TRUE(LoadScenario(std::string(TARVIK_SOURCE_DIR "/tests/driver/scenarios/") + name,

@@ -396,6 +396,89 @@ TEST_F(SimAssociation, ClockJumpsKeepTheOrderOfEvents) {
     EXPECT_LE(backend_->NextDeadline(), At(501));
 }
 
+TEST_F(SimAssociation, RequestsHappenAtTheirOwnTimeBetweenTicks) {
+    // The server ticks only when the world asked for it; a request in
+    // between still sees the present.
+    const std::string device = Device(kFull);
+    SetClock(40);
+    ASSERT_EQ(SetNoValue(device, OID_802_11_BSSID_LIST_SCAN), 0u);
+    EXPECT_TRUE(Lists(FetchList(device), kLate));
+
+    SetClock(100);
+    Join(device, "Open-1", kOpen, kDisabled);
+    EXPECT_EQ(backend_->NextDeadline(), At(100.5));
+    SetClock(100.4);
+    EXPECT_FALSE(Connected(device));
+    SetClock(100.5);
+    EXPECT_TRUE(Connected(device));  // the query itself brought the world up to date
+    EXPECT_EQ(MediaEvents(true), 1u);
+}
+
+class SimDocumentedExample : public SimWorldTest {};
+
+TEST_F(SimDocumentedExample, BehavesAsTheScenarioGuideSays) {
+    LoadWorld("home.json");
+    const std::string device = Device(0);
+    EXPECT_EQ(FetchList(device).entries.size(), 2u);
+    RunTo(40);
+    ASSERT_EQ(SetNoValue(device, OID_802_11_BSSID_LIST_SCAN), 0u);
+    EXPECT_EQ(FetchList(device).entries.size(), 3u);
+
+    Join(device, "Kowalski", Ndis802_11AuthModeWPA2PSK, Ndis802_11Encryption3Enabled);
+    RunTo(40.7);
+    ASSERT_EQ(MediaEvents(true), 1u);
+    EXPECT_EQ(sink_.events[0].name, "Wireless 802.11b/g Mini PCI Adapter");
+
+    ASSERT_EQ(SetU32(device, OID_802_11_INFRASTRUCTURE_MODE, 1), 0u);
+    ASSERT_EQ(SetU32(device, OID_802_11_AUTHENTICATION_MODE, kOpen), 0u);
+    ASSERT_EQ(AddWepKey(device, {0xa1, 0xb2, 0xc3, 0xd4, 0xe5}), 0u);
+    ASSERT_EQ(SetU32(device, OID_802_11_ENCRYPTION_STATUS, Ndis802_11Encryption1Enabled), 0u);
+    ASSERT_EQ(SetSsid(device, "NETGEAR"), 0u);
+    RunTo(41.4);
+    ASSERT_EQ(MediaEvents(true), 2u);
+    RunTo(42.899);
+    EXPECT_EQ(Ip(device).addresses[0].address, "0.0.0.0");
+    RunTo(42.9);
+    EXPECT_EQ(Ip(device).addresses[0].address, "192.168.1.100");
+}
+
+class SimDefaultScenario : public SimWorldTest {};
+
+TEST_F(SimDefaultScenario, TheBundledNeighbourhoodWorks) {
+    LoadWorld(TARVIK_SOURCE_DIR "/share/scenarios/default.json");
+    const std::string wireless = Device(0);
+    const std::string wired = Device(1);
+    const ndis::BssidList list = FetchList(wireless);
+    EXPECT_TRUE(list.Clean());
+    EXPECT_GE(list.entries.size(), 15u);
+    bool fiveGhz = false;
+    for (const auto& entry : list.entries) {
+        fiveGhz |= entry.NetworkTypeInUse() == Ndis802_11OFDM5;
+    }
+    EXPECT_TRUE(fiveGhz);
+    EXPECT_EQ(Ip(wired).addresses[0].address, "192.168.10.34");  // leased at start
+
+    Join(wireless, "linksys", kOpen, kDisabled);
+    RunTo(3);
+    EXPECT_EQ(U32(wireless, OID_GEN_MEDIA_CONNECT_STATUS),
+              static_cast<std::uint32_t>(NdisMediaStateConnected));
+    EXPECT_EQ(Ip(wireless).addresses[0].address, "192.168.1.101");
+    EXPECT_GT(sink_.Count(SinkEvent::Kind::Frame), 0u);
+
+    // Over an hour the phone hotspot comes and goes; the list follows scans.
+    std::size_t smallest = 1000, largest = 0;
+    for (int minute = 1; minute <= 60; ++minute) {
+        RunTo(minute * 60.0);
+        ASSERT_EQ(SetNoValue(wireless, OID_802_11_BSSID_LIST_SCAN), 0u);
+        const std::size_t count = FetchList(wireless).entries.size();
+        smallest = std::min(smallest, count);
+        largest = std::max(largest, count);
+    }
+    EXPECT_LT(smallest, largest);
+    EXPECT_EQ(U32(wireless, OID_GEN_MEDIA_CONNECT_STATUS),
+              static_cast<std::uint32_t>(NdisMediaStateConnected));
+}
+
 class SimInitialAssociation : public SimWorldTest {};
 
 TEST_F(SimInitialAssociation, AlreadyConnectedAtStart) {

@@ -1,5 +1,7 @@
 // The card's own surface: scan lists, buffers, capabilities and refusals.
+#include <fstream>
 #include <functional>
+#include <sstream>
 
 #include "SimTestWorld.h"
 #include "ndis/ElementWalker.h"
@@ -285,6 +287,19 @@ TEST_F(SimCard, EncryptionStatusShowsKeyAbsentUntilAKeyIsAdded) {
     ASSERT_EQ(SetU32(device, OID_802_11_INFRASTRUCTURE_MODE, Ndis802_11Infrastructure), 0u);
     EXPECT_EQ(U32(device, OID_802_11_ENCRYPTION_STATUS),
               static_cast<std::uint32_t>(Ndis802_11Encryption1KeyAbsent));
+
+    // The older WEP structure adds a key too; removing it takes it away.
+    Wep80211 wep;
+    wep.keyIndex = kKeyIndexTransmit | 1;
+    wep.keyMaterial.assign(13, 0x5a);
+    ASSERT_EQ(backend_->SetOid(device, OID_802_11_ADD_WEP, BuildWep(wep)), 0u);
+    EXPECT_EQ(U32(device, OID_802_11_ENCRYPTION_STATUS),
+              static_cast<std::uint32_t>(Ndis802_11Encryption1Enabled));
+    EXPECT_EQ(SetU32(device, OID_802_11_REMOVE_WEP, 1), 0u);
+    EXPECT_EQ(SetU32(device, OID_802_11_REMOVE_WEP, 1),
+              static_cast<std::uint32_t>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(U32(device, OID_802_11_ENCRYPTION_STATUS),
+              static_cast<std::uint32_t>(Ndis802_11Encryption1KeyAbsent));
 }
 
 TEST_F(SimCard, AutoRescanRefreshesTheSoftList) {
@@ -314,6 +329,63 @@ TEST_F(SimCard, BindingsRegistryAndService) {
     EXPECT_EQ(backend_->StopService(), kErrorServiceNotActive);
     EXPECT_EQ(backend_->StartService(), 0u);
     EXPECT_TRUE(backend_->IsServiceRunning());
+}
+
+}  // namespace
+}  // namespace tarvik::driver::sim
+
+namespace tarvik::driver::sim {
+namespace {
+
+class SimCardHostileInput : public SimWorldTest {
+  protected:
+    void SetUp() override { LoadWorld(); }
+};
+
+TEST_F(SimCardHostileInput, ArbitrarySetsAndQueriesNeverBreakTheCard) {
+    // Every known object, set with random bytes of every short length, on a
+    // wireless and a wired card; then the card still answers sensibly.
+    std::uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<std::uint8_t>(seed >> 16);
+    };
+    for (int index : {kFull, kWiredStatic}) {
+        const std::string device = Device(index);
+        for (const auto& info : ndis::KnownOids()) {
+            for (std::size_t length = 0; length <= 48; ++length) {
+                std::vector<std::uint8_t> data(length);
+                for (auto& byte : data) byte = next();
+                backend_->SetOid(device, info.number, data);
+                std::vector<std::uint8_t> out;
+                std::size_t needed = 0;
+                const std::uint32_t error = Query(device, info.number, length, out, needed);
+                if (error == 0) {
+                    EXPECT_LE(out.size(), length);
+                } else if (error == static_cast<std::uint32_t>(ERROR_INSUFFICIENT_BUFFER)) {
+                    EXPECT_GT(needed, length);
+                }
+                const std::vector<std::uint8_t> frame(data.begin(), data.end());
+                backend_->WriteFrame(device, frame);
+            }
+        }
+        RunTo(index == kFull ? 5 : 10);
+    }
+    EXPECT_TRUE(FetchList(Device(kFull)).Clean());
+}
+
+TEST(ScenarioLoaderHostile, TruncatedScenariosAreRefusedCleanly) {
+    std::ifstream file(TARVIK_SOURCE_DIR "/tests/driver/scenarios/world.json");
+    std::ostringstream text;
+    text << file.rdbuf();
+    const std::string whole = text.str();
+    ASSERT_GT(whole.size(), 1000u);
+    for (std::size_t cut = 0; cut + 1 < whole.size(); cut += 7) {
+        Scenario scenario;
+        std::string error;
+        EXPECT_FALSE(ParseScenario(std::string_view(whole).substr(0, cut), scenario, error));
+        EXPECT_FALSE(error.empty());
+    }
 }
 
 }  // namespace

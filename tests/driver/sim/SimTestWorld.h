@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -55,19 +56,26 @@ class SimWorldTest : public testing::Test {
     void LoadWorld(const std::string& file = "world.json") {
         Scenario scenario;
         std::string error;
-        ASSERT_TRUE(LoadScenario(std::string(TARVIK_SOURCE_DIR "/tests/driver/scenarios/") + file,
-                                 scenario, error))
-            << error;
-        backend_ = SimBackend::Create(std::move(scenario), start_, kWallStart, error);
+        const std::string path =
+            file.starts_with('/') ? file : TARVIK_SOURCE_DIR "/tests/driver/scenarios/" + file;
+        ASSERT_TRUE(LoadScenario(path, scenario, error)) << error;
+        now_ = start_;
+        backend_ = SimBackend::Create(std::move(scenario), start_, kWallStart, error,
+                                      [this] { return now_; });
         ASSERT_NE(backend_, nullptr) << error;
         backend_->SetSink(&sink_);
     }
 
+    // Whole milliseconds, so "0.7 s after" lands exactly on the deadline.
     Clock::time_point At(double seconds) const {
-        return start_ +
-               std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+        return start_ + std::chrono::milliseconds(std::llround(seconds * 1000));
     }
-    void RunTo(double seconds) { backend_->Tick(At(seconds)); }
+    // Moves the fake clock; requests made after it see the world at that time.
+    void SetClock(double seconds) { now_ = At(seconds); }
+    void RunTo(double seconds) {
+        SetClock(seconds);
+        backend_->Tick(now_);
+    }
 
     std::string Device(int index) const { return backend_->Bindings().at(index).deviceName; }
 
@@ -150,6 +158,7 @@ class SimWorldTest : public testing::Test {
     }
 
     Clock::time_point start_ = Clock::time_point{} + std::chrono::hours(1000);
+    Clock::time_point now_ = start_;
     std::unique_ptr<SimBackend> backend_;
     RecordingSink sink_;
 };
