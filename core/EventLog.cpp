@@ -20,17 +20,25 @@ constexpr std::size_t kInstallDirectoryBufferSize = 1024;  // including the term
 // Store problems waiting for the log lock; more than this are dropped.
 constexpr std::size_t kMaxPendingStoreProblems = 16;
 
-// The log lock: guards the installed settings and the file.
+// The log lock: guards the installed settings and the file. The file state
+// is never destroyed, so threads still logging at exit stay safe.
 std::mutex g_logMutex;
 const CApplicationOptions* g_settings = nullptr;
-CappedLogFile g_logFile;
 thread_local bool t_holdsLogLock = false;
 
-// Store problems are queued rather than written directly: the store may call
-// its sink while holding its own lock, and writing a line reads the machine
-// hive, so blocking on the log lock there could deadlock.
+CappedLogFile& LogFile() {
+    static CappedLogFile* file = new CappedLogFile;
+    return *file;
+}
+
+// Store problems are queued rather than written directly: writing a line
+// reads the machine hive, so the store may report while this very thread
+// holds the (non-recursive) log lock.
 std::mutex g_pendingMutex;
-std::deque<std::string> g_pendingStoreProblems;
+std::deque<std::string>& PendingStoreProblems() {
+    static auto* problems = new std::deque<std::string>;
+    return *problems;
+}
 
 void CutToBuffer(std::string& line) {
     if (line.size() <= kLogLineBufferSize) return;
@@ -54,20 +62,20 @@ void WriteLineLocked(const std::string& prefixedMessage) {
     const std::int32_t maxLines = g_settings->FileLogMaxLines;
     const std::string path = GetInstallDirectory() + "/" + kLogFileName;
     // A file that cannot be written loses the line; logging never fails its callers.
-    g_logFile.AppendLine(path, line, maxLines < 0 ? 0u : static_cast<std::uint32_t>(maxLines));
+    LogFile().AppendLine(path, line, maxLines < 0 ? 0u : static_cast<std::uint32_t>(maxLines));
 }
 
 bool TakePendingStoreProblem(std::string& message) {
     std::lock_guard<std::mutex> lock(g_pendingMutex);
-    if (g_pendingStoreProblems.empty()) return false;
-    message = std::move(g_pendingStoreProblems.front());
-    g_pendingStoreProblems.pop_front();
+    if (PendingStoreProblems().empty()) return false;
+    message = std::move(PendingStoreProblems().front());
+    PendingStoreProblems().pop_front();
     return true;
 }
 
 bool HasPendingStoreProblems() {
     std::lock_guard<std::mutex> lock(g_pendingMutex);
-    return !g_pendingStoreProblems.empty();
+    return !PendingStoreProblems().empty();
 }
 
 void DrainPendingLocked() {
@@ -103,8 +111,8 @@ void WriteLine(const std::string& prefixedMessage) {
 void ReportStoreProblem(const std::string& message) {
     {
         std::lock_guard<std::mutex> lock(g_pendingMutex);
-        if (g_pendingStoreProblems.size() >= kMaxPendingStoreProblems) return;
-        g_pendingStoreProblems.push_back(message);
+        if (PendingStoreProblems().size() >= kMaxPendingStoreProblems) return;
+        PendingStoreProblems().push_back(message);
     }
     // Raised while this thread writes a line: written before it leaves the lock.
     if (t_holdsLogLock) return;

@@ -132,27 +132,31 @@ bool CappedLogFile::AppendLine(const std::filesystem::path& file, std::string_vi
         state_ = {};
         return false;
     }
+    // Taken before our own write: pending events are someone else's.
+    const bool changedByOthers = watch_.Changed();
     struct stat st {};
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     if (ok) {
-        if (CanAppendInPlace(fd, file.string(), maxLines)) {
+        if (CanAppendInPlace(fd, file.string(), maxLines, changedByOthers)) {
             ok = AppendInPlace(fd, line, maxLines);
         } else {
             ok = RewriteWhole(fd, file, line, maxLines);
         }
     }
-    ::close(fd);
     if (ok) {
         state_.path = file.string();
-    } else {
+        watch_.Follow(file, state_.device, state_.inode);
+    }
+    ::close(fd);
+    if (!ok) {
         state_ = {};
     }
     return ok;
 }
 
-bool CappedLogFile::CanAppendInPlace(int fd, const std::string& path,
-                                     std::uint32_t maxLines) const {
-    if (!state_.valid || state_.path != path) return false;
+bool CappedLogFile::CanAppendInPlace(int fd, const std::string& path, std::uint32_t maxLines,
+                                     bool changedByOthers) const {
+    if (!state_.valid || changedByOthers || state_.path != path) return false;
     struct stat st {};
     if (::fstat(fd, &st) != 0) return false;
     if (st.st_dev != state_.device || st.st_ino != state_.inode || st.st_size != state_.size ||

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/FileChangeWatch.h"
+
 namespace tarvik {
 
 // Splits file bytes into lines as a reader does: "\n" or "\r\n" ends a line,
@@ -29,7 +31,9 @@ std::string ApplyLiteralAppend(std::string_view content, std::string_view line,
                                std::uint32_t maxLines);
 
 // Appends lines to one file at a time under the rule above. Not thread-safe;
-// the event log calls it under its lock.
+// the event log calls it under its lock. Others' changes are noticed through
+// the file's identity (device, inode, size, both times), its last line, and
+// inotify where available.
 class CappedLogFile {
   public:
     // False when the file could not be opened, read or written; the line is
@@ -63,13 +67,15 @@ class CappedLogFile {
         std::string tail;  // the last bytes we wrote, checked before reuse
     };
 
-    bool CanAppendInPlace(int fd, const std::string& path, std::uint32_t maxLines) const;
+    bool CanAppendInPlace(int fd, const std::string& path, std::uint32_t maxLines,
+                          bool changedByOthers) const;
     bool AppendInPlace(int fd, std::string_view line, std::uint32_t maxLines);
     bool RewriteWhole(int fd, const std::filesystem::path& file, std::string_view line,
                       std::uint32_t maxLines);
     void RememberIdentity(const struct stat& st);
 
     State state_;
+    FileChangeWatch watch_;
     std::uint64_t wholeRewrites_ = 0;
 };
 

@@ -94,8 +94,8 @@ void BM_LiteralRewrite(benchmark::State& state) {
     SetRate(state);
 }
 
-BENCHMARK(BM_EventLogAppend)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_LiteralRewrite)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_EventLogAppend)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_LiteralRewrite)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 }  // namespace
 }  // namespace tarvik

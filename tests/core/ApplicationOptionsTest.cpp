@@ -33,9 +33,9 @@ class ApplicationOptionsTest : public ::testing::Test {
     void InstallRecordingEditor() {
         std::filesystem::create_directories(Bin());
         const auto script = Bin() / "tarvik-regedit";
-        std::ofstream(script)
-            << "#!/bin/sh\nprintf '%s|' \"$@\" >> \"$(dirname \"$0\")/calls.txt\"\n"
-               "echo >> \"$(dirname \"$0\")/calls.txt\"\n";
+        // One write per call, so that concurrent calls never interleave.
+        std::ofstream(script) << "#!/bin/sh\nline=$(printf '%s|' \"$@\")\n"
+                                 "echo \"$line\" >> \"$(dirname \"$0\")/calls.txt\"\n";
         ::chmod(script.c_str(), 0755);
     }
 

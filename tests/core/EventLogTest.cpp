@@ -54,6 +54,11 @@ TEST_F(EventLogTest, TwelveMessagesWithLimitTenKeepTheFirstTenAndTheTwelfth) {
     LogInfo("after");
     EXPECT_THAT(log_.Messages(), ElementsAre("App: Info: message 1", "App: Info: message 2",
                                              "App: Info: message 3", "App: Info: after"));
+
+    // A negative limit (a stored 0xFFFFFFFF) keeps no old line rather than failing.
+    log_.Settings().FileLogMaxLines = -1;
+    LogInfo("alone");
+    EXPECT_THAT(log_.Messages(), ElementsAre("App: Info: alone"));
 }
 
 TEST_F(EventLogTest, TakesInsertedTextLiterally) {

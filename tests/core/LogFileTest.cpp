@@ -75,6 +75,30 @@ TEST_F(CappedLogFileTest, RewritesTheWholeFileOnlyAfterOutsideChanges) {
     EXPECT_EQ(log_.WholeRewrites(), 3u);
 }
 
+// Same size, same time stamp (within its granularity), same last line: only
+// the change notification tells.
+TEST_F(CappedLogFileTest, NoticesASameSizeChangeInTheMiddleOfTheFile) {
+    std::string model;
+    for (int round = 0; round < 20; ++round) {
+        for (const char* line : {"first", "second", "third"}) {
+            ASSERT_TRUE(log_.AppendLine(file_, line, 4));
+            model = ApplyLiteralAppend(model, line, 4);
+        }
+        // "first" -> "fi\nst": one line more, not one byte more.
+        const std::size_t at = model.find("first") + 2;
+        model[at] = '\n';
+        std::fstream edit(file_, std::ios::binary | std::ios::in | std::ios::out);
+        edit.seekp(static_cast<std::streamoff>(at));
+        edit.put('\n');
+        edit.close();
+        ASSERT_TRUE(log_.AppendLine(file_, "after", 4));
+        model = ApplyLiteralAppend(model, "after", 4);
+        ASSERT_EQ(ReadFile(file_), model) << "round " << round;
+        model.clear();
+        std::filesystem::remove(file_);
+    }
+}
+
 TEST_F(CappedLogFileTest, AMultiLineMessageCountsAsSeveralLines) {
     std::string model;
     const char* lines[] = {"a", "b\nc", "d\ne\nf", "g", "h\ni", "j"};
