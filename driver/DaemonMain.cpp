@@ -1,10 +1,12 @@
 // tarvik-driverd: the protocol driver's stand-in. Serves the driver device
 // on a Unix socket with a chosen backend until SIGINT or SIGTERM.
 #include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -27,11 +29,21 @@ void PrintUsage(std::FILE* to) {
                  "usage: tarvik-driverd [--backend sim] [--scenario FILE] "
                  "[--socket PATH | --system]\n"
                  "  --backend NAME   the world behind the driver device (sim)\n"
-                 "  --scenario FILE  the simulated world's scenario (JSON)\n"
+                 "  --scenario FILE  the simulated world's scenario (JSON); default: the\n"
+                 "                   bundled share/tarvik/scenarios/default.json\n"
                  "  --socket PATH    serve this socket path\n"
                  "  --system         serve the system path (\\\\.\\Globals\\TarvikP)\n"
                  "Without --socket or --system the per-user path is served\n"
                  "(\\\\.\\TarvikP, or the path in TARVIK_DRIVER_SOCKET).\n");
+}
+
+// The bundled scenario, beside the program as installed (and as built):
+// <folder of the program>/../share/tarvik/scenarios/default.json.
+std::string DefaultScenarioPath() {
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return {};
+    return (program.parent_path().parent_path() / "share/tarvik/scenarios/default.json").string();
 }
 
 struct Options {
@@ -69,11 +81,12 @@ std::unique_ptr<tarvik::driver::IBackend> MakeBackend(const Options& options, st
         error = "unknown backend \"" + options.backend + "\" (available: sim)";
         return nullptr;
     }
-    if (options.scenario.empty()) {
-        error = "--backend sim needs --scenario FILE";
+    std::string scenario = options.scenario.empty() ? DefaultScenarioPath() : options.scenario;
+    if (scenario.empty()) {
+        error = "no --scenario given and the bundled scenario cannot be found";
         return nullptr;
     }
-    return tarvik::driver::CreateSimBackend(options.scenario, error);
+    return tarvik::driver::CreateSimBackend(scenario, error);
 }
 
 }  // namespace

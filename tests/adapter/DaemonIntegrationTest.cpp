@@ -207,6 +207,14 @@ TEST(DaemonWithoutCards, BindingListHoldsOnlyTheClosingZero) {
     EXPECT_EQ(list[2], 0xCC);
 }
 
+TEST(DaemonStartup, WithoutAScenarioTheBundledWorldIsServed) {
+    DaemonProcess daemon("");
+    ASSERT_TRUE(daemon.ready());
+    std::vector<std::uint8_t> list(kBindingListSize);
+    ASSERT_EQ(QueryBindings(list.data(), list.size()), RES_BINDINGS_DONE);
+    EXPECT_FALSE(BindingNames(list.data(), list.size()).empty());
+}
+
 TEST(DaemonStartup, ABadScenarioOrBackendIsRefusedClearly) {
     const std::string command = DaemonPath() +
                                 " --backend sim --scenario /nonexistent.json "

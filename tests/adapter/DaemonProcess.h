@@ -33,8 +33,15 @@ class DaemonProcess {
         socketPath_ = folder_ + "/driver.sock";
         pid_ = fork();
         if (pid_ == 0) {
-            execl(DaemonPath().c_str(), "tarvik-driverd", "--backend", "sim", "--scenario",
-                  scenario.c_str(), "--socket", socketPath_.c_str(), static_cast<char*>(nullptr));
+            // An empty scenario leaves the daemon to its bundled world.
+            if (scenario.empty()) {
+                execl(DaemonPath().c_str(), "tarvik-driverd", "--socket", socketPath_.c_str(),
+                      static_cast<char*>(nullptr));
+            } else {
+                execl(DaemonPath().c_str(), "tarvik-driverd", "--backend", "sim", "--scenario",
+                      scenario.c_str(), "--socket", socketPath_.c_str(),
+                      static_cast<char*>(nullptr));
+            }
             _exit(127);
         }
         setenv("TARVIK_DRIVER_SOCKET", socketPath_.c_str(), 1);
