@@ -158,7 +158,9 @@ std::uint32_t CDeviceFile::ReadAsync(std::uint32_t capacity, ReadCompletion comp
     }
     if (!Send(request)) {
         std::lock_guard lock(mutex_);
-        reads_.erase(request.id);
+        // When the link broke meanwhile, the read was already completed as
+        // aborted; it counts as posted, so it completes exactly once.
+        if (reads_.erase(request.id) == 0) return kStatusSuccess;
         return kStatusInvalidHandle;
     }
     return kStatusSuccess;
