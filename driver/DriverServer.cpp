@@ -296,6 +296,15 @@ void DriverServer::Handle(Client& client, Message& request) {
             return Reply(client, request.id, backend_.StartService());
         case MessageKind::ServiceStop:
             return Reply(client, request.id, backend_.StopService());
+        case MessageKind::NetworkCardsGet: {
+            std::vector<driverio::NetworkCardRecord> cards;
+            for (const NetworkCard& card : backend_.NetworkCards()) {
+                if (cards.size() == driverio::kMaxNetworkCards) break;
+                cards.push_back({card.serviceName.substr(0, driverio::kMaxTextSize),
+                                 card.description.substr(0, driverio::kMaxTextSize)});
+            }
+            return Reply(client, request.id, kErrorSuccess, 0, driverio::EncodeNetworkCards(cards));
+        }
         default:
             return Reply(client, request.id, kErrorInvalidFunction);
     }

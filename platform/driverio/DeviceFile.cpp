@@ -238,6 +238,17 @@ std::uint32_t CDeviceFile::StopService() {
     return Call(request, reply);
 }
 
+std::uint32_t CDeviceFile::GetNetworkCards(std::vector<NetworkCardRecord>& cards) {
+    cards.clear();
+    Message request;
+    request.kind = MessageKind::NetworkCardsGet;
+    Message reply;
+    const std::uint32_t status = Call(request, reply);
+    if (status != kStatusSuccess) return status;
+    if (DecodeNetworkCards(reply.data, cards) != DecodeResult::Ok) return kStatusGenFailure;
+    return kStatusSuccess;
+}
+
 void CDeviceFile::ReceiveLoop() {
     FrameBuffer frames;
     std::vector<std::uint8_t> chunk(65536);

@@ -76,6 +76,7 @@ class CDeviceFile {
     std::uint32_t QueryService(bool& running);
     std::uint32_t StartService();
     std::uint32_t StopService();
+    std::uint32_t GetNetworkCards(std::vector<NetworkCardRecord>& cards);
 
   private:
     struct PendingCall {

@@ -104,7 +104,7 @@ class Reader {
 
 bool IsKnownKind(std::uint8_t kind) {
     return (kind >= static_cast<std::uint8_t>(MessageKind::Open) &&
-            kind <= static_cast<std::uint8_t>(MessageKind::ServiceStop)) ||
+            kind <= static_cast<std::uint8_t>(MessageKind::NetworkCardsGet)) ||
            (kind >= static_cast<std::uint8_t>(MessageKind::Reply) &&
             kind <= static_cast<std::uint8_t>(MessageKind::AddressChange));
 }
@@ -150,6 +150,7 @@ void EncodeFields(const Message& m, Writer& w) {
         case MessageKind::ServiceQuery:
         case MessageKind::ServiceStart:
         case MessageKind::ServiceStop:
+        case MessageKind::NetworkCardsGet:
             break;
     }
 }
@@ -201,6 +202,7 @@ void DecodeFields(Reader& r, Message& m) {
         case MessageKind::ServiceQuery:
         case MessageKind::ServiceStart:
         case MessageKind::ServiceStop:
+        case MessageKind::NetworkCardsGet:
             break;
     }
 }
@@ -331,6 +333,31 @@ DecodeResult DecodeIpConfig(std::span<const std::uint8_t> bytes, IpConfigRecord&
     c.autoconfigEnabled = r.Bool();
     c.autoconfigActive = r.Bool();
     return r.Finish();
+}
+
+std::vector<std::uint8_t> EncodeNetworkCards(const std::vector<NetworkCardRecord>& cards) {
+    std::vector<std::uint8_t> out;
+    Writer w(out);
+    w.U32(static_cast<std::uint32_t>(cards.size()));
+    for (const auto& card : cards) {
+        w.Text(card.serviceName);
+        w.Text(card.description);
+    }
+    return out;
+}
+
+DecodeResult DecodeNetworkCards(std::span<const std::uint8_t> bytes,
+                                std::vector<NetworkCardRecord>& out) {
+    out.clear();
+    Reader r(bytes);
+    out.resize(r.Count(kMaxNetworkCards));
+    for (auto& card : out) {
+        r.Text(card.serviceName);
+        r.Text(card.description);
+    }
+    const DecodeResult result = r.Finish();
+    if (result != DecodeResult::Ok) out.clear();
+    return result;
 }
 
 }  // namespace tarvik::driverio

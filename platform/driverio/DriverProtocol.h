@@ -38,6 +38,7 @@ enum class MessageKind : std::uint8_t {
     ServiceQuery = 9,
     ServiceStart = 10,
     ServiceStop = 11,
+    NetworkCardsGet = 12,  // the machine's NetworkCards registry entries
     // Daemon to client.
     Reply = 64,          // status, count, flag, bytes
     ReadDone = 65,       // status, frame bytes
@@ -120,7 +121,20 @@ struct IpConfigRecord {
 
 inline constexpr std::size_t kMaxIpListEntries = 64;
 
+// One entry of the machine's NetworkCards registry list.
+struct NetworkCardRecord {
+    std::string serviceName;
+    std::string description;
+};
+
+// The registry walk reads subkeys 0 to 127, so no more are carried.
+inline constexpr std::size_t kMaxNetworkCards = 128;
+
 std::vector<std::uint8_t> EncodeIpConfig(const IpConfigRecord& config);
 DecodeResult DecodeIpConfig(std::span<const std::uint8_t> bytes, IpConfigRecord& out);
+
+std::vector<std::uint8_t> EncodeNetworkCards(const std::vector<NetworkCardRecord>& cards);
+DecodeResult DecodeNetworkCards(std::span<const std::uint8_t> bytes,
+                                std::vector<NetworkCardRecord>& out);
 
 }  // namespace tarvik::driverio

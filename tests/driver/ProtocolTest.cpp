@@ -27,11 +27,12 @@ Message Sample(MessageKind kind) {
 }
 
 const MessageKind kAllKinds[] = {
-    MessageKind::Open,         MessageKind::Control,        MessageKind::ReadPost,
-    MessageKind::ReadCancel,   MessageKind::WriteFrame,     MessageKind::Subscribe,
-    MessageKind::IpConfigGet,  MessageKind::AddressRelease, MessageKind::ServiceQuery,
-    MessageKind::ServiceStart, MessageKind::ServiceStop,    MessageKind::Reply,
-    MessageKind::ReadDone,     MessageKind::MediaEvent,     MessageKind::AddressChange,
+    MessageKind::Open,          MessageKind::Control,        MessageKind::ReadPost,
+    MessageKind::ReadCancel,    MessageKind::WriteFrame,     MessageKind::Subscribe,
+    MessageKind::IpConfigGet,   MessageKind::AddressRelease, MessageKind::ServiceQuery,
+    MessageKind::ServiceStart,  MessageKind::ServiceStop,    MessageKind::NetworkCardsGet,
+    MessageKind::Reply,         MessageKind::ReadDone,       MessageKind::MediaEvent,
+    MessageKind::AddressChange,
 };
 
 TEST(DriverProtocol, EveryKindSurvivesEncodeAndDecodeAndEveryTruncationIsRefused) {
@@ -133,6 +134,21 @@ TEST(DriverProtocol, IpConfigRoundTripsAndRefusesDamage) {
     // An address count far over the limit is refused before anything is allocated.
     std::vector<std::uint8_t> many = {0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
     EXPECT_EQ(DecodeIpConfig(many, back), DecodeResult::BadField);
+}
+
+TEST(DriverProtocol, NetworkCardsRoundTripAndRefuseDamage) {
+    const std::vector<NetworkCardRecord> cards = {{"{GUID-1}", "Card one"}, {"{GUID-2}", ""}};
+    const auto bytes = EncodeNetworkCards(cards);
+    std::vector<NetworkCardRecord> back;
+    ASSERT_EQ(DecodeNetworkCards(bytes, back), DecodeResult::Ok);
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0].description, "Card one");
+    for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
+        EXPECT_NE(DecodeNetworkCards({bytes.data(), cut}, back), DecodeResult::Ok);
+        EXPECT_TRUE(back.empty());
+    }
+    const std::vector<std::uint8_t> tooMany = {129, 0, 0, 0};
+    EXPECT_EQ(DecodeNetworkCards(tooMany, back), DecodeResult::BadField);
 }
 
 TEST(DriverSocketPath, WindowsNamesMapToTargetsAndPaths) {

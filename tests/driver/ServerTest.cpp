@@ -263,7 +263,7 @@ TEST_F(DriverServerTest, EventsReachSubscribers) {
     EXPECT_EQ(events[2].name, kAdapterA);
 }
 
-TEST_F(DriverServerTest, IpHelperAndServiceRequests) {
+TEST_F(DriverServerTest, IpHelperServiceAndNetworkCardRequests) {
     std::uint32_t error = 0;
     auto control = CDeviceFile::OpenControl(error);
     ASSERT_TRUE(control);
@@ -283,6 +283,12 @@ TEST_F(DriverServerTest, IpHelperAndServiceRequests) {
     EXPECT_FALSE(running);
     ASSERT_EQ(control->StartService(), 0u);
     EXPECT_TRUE(backend_.serviceRunning());
+
+    std::vector<driverio::NetworkCardRecord> cards;
+    ASSERT_EQ(control->GetNetworkCards(cards), 0u);
+    ASSERT_EQ(cards.size(), 2u);
+    EXPECT_EQ(cards[0].serviceName, kGuidA);
+    EXPECT_EQ(cards[0].description, "Simulated 802.11g Adapter (registry)");
 }
 
 // Raw bytes on the socket, as a hostile or broken client would send them.

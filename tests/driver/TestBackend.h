@@ -133,6 +133,14 @@ class TestBackend : public driver::IBackend {
     std::uint32_t ReleaseAddress(const std::string& device) override {
         return IsBound(device) ? 0 : 2;
     }
+    std::vector<driver::NetworkCard> NetworkCards() const override {
+        std::lock_guard lock(mutex_);
+        std::vector<driver::NetworkCard> cards;
+        for (const auto& device : order_) {
+            cards.push_back({device.substr(8), adapters_.at(device).description + " (registry)"});
+        }
+        return cards;
+    }
     bool IsServiceRunning() const override { return serviceRunning(); }
     std::uint32_t StartService() override {
         std::lock_guard lock(mutex_);
