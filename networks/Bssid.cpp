@@ -146,9 +146,15 @@ void CBssid::SetVendorText(std::string text) {
     vendorText_ = std::move(text);
 }
 
+const std::deque<double>& CBssid::RssiHistory() const {
+    static const std::deque<double> kNone;
+    return rssiHistory_ ? *rssiHistory_ : kNone;
+}
+
 void CBssid::AppendRssiSample(double sample, std::uint32_t maxSamples) {
-    while (!rssiHistory_.empty() && rssiHistory_.size() >= maxSamples) rssiHistory_.pop_front();
-    rssiHistory_.push_back(sample);
+    if (!rssiHistory_) rssiHistory_ = std::make_unique<std::deque<double>>();
+    while (!rssiHistory_->empty() && rssiHistory_->size() >= maxSamples) rssiHistory_->pop_front();
+    rssiHistory_->push_back(sample);
 }
 
 int CBssid::Serialize(Archive& archive) {
@@ -161,13 +167,13 @@ int CBssid::Serialize(Archive& archive) {
 
 namespace {
 
-void StorePosition(Archive& archive, const std::optional<PositionSnapshot>& position) {
+void StorePosition(Archive& archive, const OptionalPosition& position) {
     archive.WriteU32(position ? 1 : 0);
     if (position) archive.WriteBytes(position->fix);
 }
 
 // False when the input ran out.
-bool LoadPosition(Archive& archive, std::optional<PositionSnapshot>& position) {
+bool LoadPosition(Archive& archive, OptionalPosition& position) {
     position.reset();
     if (archive.ReadU32() == 0) return !archive.Failed();
     PositionSnapshot snapshot;
@@ -242,7 +248,7 @@ int CBssid::Load(Archive& archive) {
     security_.firstPmkid = PMKID_NONE;
     hasSecurityElement_ = archive.ReadU32() != 0;
     notSuitableForHopping_ = archive.ReadU32() != 0;
-    rssiHistory_.clear();
+    rssiHistory_.reset();
 
     if (archive.Failed() || !LoadEntry(archive)) return -1;
     if (!LoadPosition(archive, positionAtMinRssi_)) return -1;

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <ctime>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -135,19 +136,15 @@ class CBssid {
     const ColumnTextCache& TextCache() const { return textCache_; }
 
     // Signal history for the graph, oldest first.
-    const std::deque<double>& RssiHistory() const { return rssiHistory_; }
+    const std::deque<double>& RssiHistory() const;
     // Drops the oldest samples while there are at least `maxSamples`, then
     // appends `sample`.
     void AppendRssiSample(double sample, std::uint32_t maxSamples);
 
-    const std::optional<PositionSnapshot>& PositionAtMinRssi() const { return positionAtMinRssi_; }
-    const std::optional<PositionSnapshot>& PositionAtMaxRssi() const { return positionAtMaxRssi_; }
-    void SetPositionAtMinRssi(std::optional<PositionSnapshot> p) {
-        positionAtMinRssi_ = std::move(p);
-    }
-    void SetPositionAtMaxRssi(std::optional<PositionSnapshot> p) {
-        positionAtMaxRssi_ = std::move(p);
-    }
+    const OptionalPosition& PositionAtMinRssi() const { return positionAtMinRssi_; }
+    const OptionalPosition& PositionAtMaxRssi() const { return positionAtMaxRssi_; }
+    void SetPositionAtMinRssi(OptionalPosition p) { positionAtMinRssi_ = std::move(p); }
+    void SetPositionAtMaxRssi(OptionalPosition p) { positionAtMaxRssi_ = std::move(p); }
 
   private:
     void UpdateSignal(std::int32_t rssi);
@@ -156,9 +153,10 @@ class CBssid {
     int Load(Archive& archive);
     bool LoadEntry(Archive& archive);
 
-    std::deque<double> rssiHistory_;
-    std::optional<PositionSnapshot> positionAtMinRssi_;
-    std::optional<PositionSnapshot> positionAtMaxRssi_;
+    // Allocated with the first sample: an empty deque already costs a block.
+    std::unique_ptr<std::deque<double>> rssiHistory_;
+    OptionalPosition positionAtMinRssi_;
+    OptionalPosition positionAtMaxRssi_;
     std::uint32_t lastSeenScan_ = 0;
     std::int32_t firstSeen_ = 0;
     std::int32_t lastSeen_ = 0;

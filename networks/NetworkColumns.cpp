@@ -423,7 +423,7 @@ void BuildType(CBssid& record, const ColumnContext&, std::string& out) {
 
 void BuildCoordinate(CBssid& record, const ColumnContext& context, bool latitude,
                      std::string& out) {
-    const std::optional<PositionSnapshot>& position = record.PositionAtMinRssi();
+    const OptionalPosition& position = record.PositionAtMinRssi();
     if (!position) {
         out.assign("Not Available");
         return;
