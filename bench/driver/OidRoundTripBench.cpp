@@ -3,13 +3,16 @@
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <thread>
 
 #include "adapter/DriverChannel.h"
 #include "driver/Backend.h"
 #include "driver/DriverServer.h"
+#include "driver/sim/SimBackend.h"
 #include "ndis/Oids.h"
 
 namespace {
@@ -49,11 +52,13 @@ class FixedBackend : public driver::IBackend {
     std::uint32_t StopService() override { return 0; }
 };
 
+// Serves a backend on a socket in a temporary folder for the benchmark's life.
 class ServedWorld {
   public:
-    ServedWorld() {
-        char pattern[] = "/tmp/tarvik-bench-XXXXXX";
-        folder_ = mkdtemp(pattern);
+    explicit ServedWorld(
+        std::unique_ptr<driver::IBackend> backend = std::make_unique<FixedBackend>())
+        : backend_(std::move(backend)), server_(*backend_) {
+        firstBinding_ = backend_->Bindings().front().deviceName;  // before the server runs
         const std::string path = folder_ + "/driver.sock";
         std::string error;
         if (!server_.Listen(path, error)) std::abort();
@@ -66,12 +71,47 @@ class ServedWorld {
         std::filesystem::remove_all(folder_);
     }
 
+    static std::string MakeFolder() {
+        char pattern[] = "/tmp/tarvik-bench-XXXXXX";
+        const char* folder = mkdtemp(pattern);
+        if (!folder) std::abort();
+        return folder;
+    }
+
+    const std::string& FirstBinding() const { return firstBinding_; }
+
   private:
-    FixedBackend backend_;
-    driver::DriverServer server_{backend_};
-    std::string folder_;
+    std::string folder_ = MakeFolder();
+    std::unique_ptr<driver::IBackend> backend_;
+    driver::DriverServer server_;
+    std::string firstBinding_;
     std::thread thread_;
 };
+
+// A simulated card that sees `count` WPA2 access points on channel 6.
+std::unique_ptr<driver::IBackend> CrowdedWorld(int count) {
+    const std::string path = std::filesystem::temp_directory_path() / "tarvik-bench-crowd.json";
+    {
+        std::ofstream out(path);
+        out << "{ \"adapters\": [ {} ], \"accessPoints\": [\n";
+        for (int i = 0; i < count; ++i) {
+            char bssid[18];
+            std::snprintf(bssid, sizeof(bssid), "00:18:39:%02x:%02x:%02x", (i >> 16) & 0xff,
+                          (i >> 8) & 0xff, i & 0xff);
+            out << (i ? ",\n" : "") << "{ \"bssid\": \"" << bssid << "\", \"ssid\": \"Survey-" << i
+                << "\", \"channel\": 6, \"security\": \"wpa2-psk\" }";
+        }
+        out << "\n] }\n";
+    }
+    std::string error;
+    auto backend = driver::CreateSimBackend(path, error);
+    std::filesystem::remove(path);
+    if (!backend) {
+        std::fprintf(stderr, "crowded world: %s\n", error.c_str());
+        std::abort();
+    }
+    return backend;
+}
 
 void BM_ChannelQueryOid(benchmark::State& state) {
     ServedWorld world;
@@ -95,6 +135,31 @@ BENCHMARK(BM_ChannelQueryOid)
     ->Arg(ndis::OID_GEN_MEDIA_CONNECT_STATUS)
     ->Arg(ndis::OID_802_11_BSSID_LIST)
     ->UseRealTime();
+
+// One OID_802_11_BSSID_LIST fetch of 1,000 access points from the simulated
+// card, into a buffer that holds the whole list.
+void BM_BssidListOf1000(benchmark::State& state) {
+    ServedWorld world(CrowdedWorld(1000));
+    DriverHandle handle = OpenDriver();
+    std::string device;
+    if (handle) device = world.FirstBinding();
+    if (!handle || !OpenDevice(handle, device)) {
+        state.SkipWithError("no driver");
+        return;
+    }
+    CDriverGate gate;
+    std::vector<std::uint8_t> buffer(512 * 1024);
+    std::uint32_t returned = 0;
+    for (auto _ : state) {
+        const Result result = QueryOid(handle, &gate, ndis::OID_802_11_BSSID_LIST, buffer.data(),
+                                       static_cast<std::uint32_t>(buffer.size()), &returned);
+        if (result != 0) state.SkipWithError("list query failed");
+        benchmark::DoNotOptimize(result);
+    }
+    state.counters["list_bytes"] = returned;
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_BssidListOf1000)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 void BM_DirectQueryOid(benchmark::State& state) {
     ServedWorld world;
