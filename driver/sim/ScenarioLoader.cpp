@@ -567,8 +567,9 @@ bool ParseScenario(std::string_view text, Scenario& scenario, std::string& error
     json document;
     try {
         document = json::parse(text.begin(), text.end());
-    } catch (const json::parse_error& e) {
-        // nlohmann's text already names the line and column.
+    } catch (const json::exception& e) {
+        // A syntax error, or a number too large for any type (out_of_range);
+        // nlohmann's text names the place.
         error = std::string("not valid JSON: ") + e.what();
         return false;
     }

@@ -139,6 +139,15 @@ TEST(ScenarioLoader, BrokenJsonNamesTheLine) {
     EXPECT_NE(error.find("line 2"), std::string::npos) << error;
 }
 
+// Found by fuzzing: a number no type can hold is an out_of_range error, not a
+// parse error, and once escaped the loader as an exception.
+TEST(ScenarioLoader, NumberTooLargeForAnyTypeIsRefused) {
+    Scenario scenario;
+    std::string error;
+    EXPECT_FALSE(ParseScenario(R"({"adapters": [{"linkSpeed": 1e999}]})", scenario, error));
+    EXPECT_NE(error.find("not valid JSON"), std::string::npos) << error;
+}
+
 TEST(ScenarioLoader, MissingFileIsNamed) {
     Scenario scenario;
     std::string error;
