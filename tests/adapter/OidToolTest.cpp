@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "ndis/BssidList.h"
+#include "ndis/Oids.h"
+#include "ndis/Ssid.h"
+#include "tests/driver/TestBackend.h"
+#include "tools/oid/OidDecode.h"
+
+namespace tarvik::testing {
+namespace {
+
+using oidtool::DecodeReply;
+
+std::vector<std::uint8_t> SampleList() {
+    ndis::BssidEntryFields home;
+    home.macAddress = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
+    home.SetSsid("HomeNet");
+    home.rssi = -48;
+    home.privacy = 1;
+    home.configuration.dsConfig = 2437000;
+    home.supportedRates = {0x82, 0x84, 0x0b, 0x16};
+    ndis::BssidEntryFields cafe;
+    cafe.macAddress = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
+    cafe.SetSsid("Cafe\x01");
+    cafe.rssi = -80;
+    cafe.configuration.dsConfig = 2412000;
+    const ndis::BssidEntryFields entries[] = {home, cafe};
+    return ndis::BuildBssidList(entries);
+}
+
+TEST(OidDecode, HexBothWays) {
+    EXPECT_EQ(oidtool::HexLine(std::vector<std::uint8_t>{0x0a, 0xff, 0x00}), "0aff00");
+    EXPECT_EQ(oidtool::ParseHex("0aFF00"), (std::vector<std::uint8_t>{0x0a, 0xff, 0x00}));
+    EXPECT_EQ(oidtool::ParseHex("0a:ff 00"), (std::vector<std::uint8_t>{0x0a, 0xff, 0x00}));
+    EXPECT_EQ(oidtool::ParseHex("-"), std::vector<std::uint8_t>{});
+    EXPECT_EQ(oidtool::ParseHex(""), std::vector<std::uint8_t>{});
+    EXPECT_FALSE(oidtool::ParseHex("0a0"));
+    EXPECT_FALSE(oidtool::ParseHex("0g"));
+    EXPECT_FALSE(oidtool::ParseHex("0:a"));
+}
+
+TEST(OidDecode, RepliesInWords) {
+    const std::uint8_t mode[] = {1, 0, 0, 0};
+    EXPECT_EQ(DecodeReply(ndis::OID_802_11_INFRASTRUCTURE_MODE, mode), "1 (infrastructure)\n");
+    const std::uint8_t rssi[] = {0xc4, 0xff, 0xff, 0xff};
+    EXPECT_EQ(DecodeReply(ndis::OID_802_11_RSSI, rssi), "-60 dBm\n");
+    const std::uint8_t mac[] = {0, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
+    EXPECT_EQ(DecodeReply(ndis::OID_802_11_BSSID, mac), "00:1a:2b:3c:4d:5e\n");
+    EXPECT_EQ(DecodeReply(ndis::OID_802_11_SSID, *ndis::BuildSsid("Cafe")), "SSID \"Cafe\"\n");
+    const std::uint8_t rates[] = {0x82, 0x0b, 0x6c, 0};
+    EXPECT_EQ(DecodeReply(ndis::OID_802_11_SUPPORTED_RATES, rates), "1* 5.5 54 Mbit/s\n");
+    // Too short for its structure, or unknown: hex.
+    EXPECT_EQ(DecodeReply(ndis::OID_802_11_BSSID, std::vector<std::uint8_t>{1, 2}), "0102\n");
+    EXPECT_EQ(DecodeReply(0x7FFF0000, std::vector<std::uint8_t>{1, 2, 3}), "010203\n");
+}
+
+TEST(OidDecode, BssidListAsATableWithItsProblems) {
+    auto list = SampleList();
+    const std::string table = oidtool::DecodeBssidList(list);
+    EXPECT_NE(table.find("00:1a:2b:3c:4d:5e  HomeNet"), std::string::npos) << table;
+    EXPECT_NE(table.find("Cafe\\x01"), std::string::npos) << table;
+    EXPECT_NE(table.find("-48     6  yes"), std::string::npos) << table;
+    EXPECT_NE(table.find("2 network(s)"), std::string::npos);
+    list.resize(list.size() - 10);  // the second item cut short
+    const std::string cut = oidtool::DecodeBssidList(list);
+    EXPECT_NE(cut.find("1 network(s)"), std::string::npos) << cut;
+    EXPECT_NE(cut.find("item 1"), std::string::npos) << cut;
+}
+
+// tarvik-oid itself, run against a served test world.
+class OidTool : public ServedBackend {
+  protected:
+    struct Run {
+        int status;
+        std::string out;
+    };
+    Run Tool(const std::string& args) {
+        const std::string command =
+            std::string(TARVIK_BINARY_DIR) + "/tools/oid/tarvik-oid " + args + " 2>&1";
+        FILE* pipe = popen(command.c_str(), "r");
+        Run run{-1, ""};
+        if (pipe == nullptr) return run;
+        char chunk[4096];
+        std::size_t n = 0;
+        while ((n = std::fread(chunk, 1, sizeof(chunk), pipe)) > 0) run.out.append(chunk, n);
+        const int status = pclose(pipe);
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return run;
+    }
+};
+
+TEST_F(OidTool, ListsBindingsQueriesSetsAndScans) {
+    const Run bindings = Tool("bindings");
+    EXPECT_EQ(bindings.status, 0);
+    EXPECT_EQ(bindings.out, "0  " + kAdapterA + "\n1  " + kAdapterB + "\n");
+
+    const std::uint8_t mode[] = {1, 0, 0, 0};
+    backend_.SetOidValue(kAdapterA, ndis::OID_802_11_INFRASTRUCTURE_MODE, {mode, mode + 4});
+    EXPECT_EQ(Tool("query 0 OID_802_11_INFRASTRUCTURE_MODE --hex").out, "01000000\n");
+    EXPECT_EQ(Tool("query '" + kGuidA + "' 0x0D010108 --decode --direct").out,
+              "1 (infrastructure)\n");
+
+    Run set = Tool("set 0 OID_802_11_INFRASTRUCTURE_MODE 00000000");
+    EXPECT_EQ(set.status, 0) << set.out;
+    EXPECT_EQ(backend_.Sets().back().data, std::vector<std::uint8_t>(4, 0));
+
+    backend_.SetOidValue(kAdapterA, ndis::OID_802_11_BSSID_LIST, SampleList());
+    const Run scan = Tool("scan 0 --wait 0");
+    EXPECT_EQ(scan.status, 0) << scan.out;
+    EXPECT_NE(scan.out.find("HomeNet"), std::string::npos) << scan.out;
+    EXPECT_EQ(backend_.Sets().back().oid, ndis::OID_802_11_BSSID_LIST_SCAN);
+    // A list longer than the first buffer is fetched whole.
+    EXPECT_NE(Tool("query 0 OID_802_11_BSSID_LIST --decode").out.find("2 network(s)"),
+              std::string::npos);
+}
+
+TEST_F(OidTool, FailuresNameTheErrorAndExitNonZero) {
+    Run run = Tool("query 0 OID_GEN_VENDOR_DESCRIPTION --length 8");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("error 122 (ERROR_INSUFFICIENT_BUFFER)"), std::string::npos) << run.out;
+    run = Tool("set 0 " + std::to_string(kOidRejected) + " 01020304");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("error 87 (ERROR_INVALID_PARAMETER)"), std::string::npos) << run.out;
+    run = Tool("query '{NOPE}' OID_GEN_VENDOR_DESCRIPTION");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("error 2 (ERROR_FILE_NOT_FOUND)"), std::string::npos) << run.out;
+    EXPECT_EQ(Tool("query 0 OID_NO_SUCH_THING").status, 2);
+    EXPECT_EQ(Tool("set 0 OID_802_11_SSID xyz").status, 2);
+}
+
+}  // namespace
+}  // namespace tarvik::testing

@@ -1,0 +1,225 @@
+// tarvik-oid: a diagnostic tool over the application's own driver channel.
+// Lists the driver's bindings, queries or sets any OID on an adapter, and
+// runs a scan.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "adapter/DriverChannel.h"
+#include "ndis/Oids.h"
+#include "tools/oid/OidDecode.h"
+
+namespace {
+
+using namespace tarvik;
+
+constexpr std::uint32_t kDefaultLength = 4096;
+constexpr std::uint32_t kLargestLength = 1u << 20;
+constexpr int kDefaultScanWaitMs = 1500;
+
+void PrintUsage(std::FILE* to) {
+    std::fputs(
+        "usage: tarvik-oid bindings\n"
+        "       tarvik-oid query DEVICE OID [--length N] [--direct] [--hex | --decode]\n"
+        "       tarvik-oid set DEVICE OID HEXBYTES\n"
+        "       tarvik-oid scan DEVICE [--wait MS]\n"
+        "DEVICE: \\DEVICE\\{GUID}, {GUID}, or a binding's index (0, 1, ...).\n"
+        "OID: a name such as OID_802_11_SSID or a number (0x0D010102).\n"
+        "HEXBYTES: bytes in hex (\"0a0b\", \"0a:0b\"); \"-\" for none.\n"
+        "The driver is reached at TARVIK_DRIVER_SOCKET when that is set.\n",
+        to);
+}
+
+int Fail(const char* what, std::uint32_t error) {
+    const char* name = oidtool::Win32ErrorName(error);
+    std::fprintf(stderr, "tarvik-oid: %s: error %u%s%s%s\n", what, error, *name ? " (" : "", name,
+                 *name ? ")" : "");
+    return 1;
+}
+
+int Usage(const char* problem) {
+    std::fprintf(stderr, "tarvik-oid: %s\n", problem);
+    PrintUsage(stderr);
+    return 2;
+}
+
+std::vector<std::string> ReadBindings(Result& result) {
+    std::vector<std::uint8_t> list(kBindingListSize);
+    result = QueryBindings(list.data(), list.size());
+    if (result != RES_BINDINGS_DONE) return {};
+    return BindingNames(list.data(), list.size());
+}
+
+// The device name for an argument: a full name, a bare GUID, or an index.
+bool ResolveDevice(const std::string& arg, std::string& device) {
+    if (arg.empty()) return false;
+    if (!arg.empty() && arg.find_first_not_of("0123456789") == std::string::npos) {
+        Result result = 0;
+        const auto names = ReadBindings(result);
+        const unsigned long index = std::strtoul(arg.c_str(), nullptr, 10);
+        if (index >= names.size()) return false;
+        device = names[index];
+        return true;
+    }
+    device = arg.front() == '{' ? "\\DEVICE\\" + arg : arg;
+    return true;
+}
+
+// A driver handle tied to the device, for the driver path.
+DriverHandle OpenChannel(const std::string& device, std::uint32_t& error) {
+    DriverHandle handle = OpenDriver();
+    if (!handle) {
+        error = LastDriverError();
+        return nullptr;
+    }
+    if (!OpenDevice(handle, device)) {
+        error = ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    return handle;
+}
+
+int RunBindings() {
+    Result result = 0;
+    const auto names = ReadBindings(result);
+    if (result != RES_BINDINGS_DONE) {
+        std::fprintf(stderr, "tarvik-oid: the driver's binding list could not be read\n");
+        return 1;
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) std::printf("%zu  %s\n", i, names[i].c_str());
+    return 0;
+}
+
+// Queries `oid`, growing the buffer while the adapter says it is too small
+// (unless the caller fixed the length). `data` receives the OID's bytes.
+Result QueryOnce(const std::string& device, std::uint32_t oid, bool direct,
+                 const DriverHandle& handle, CDriverGate& gate, std::uint32_t length,
+                 std::vector<std::uint8_t>& data) {
+    data.assign(length, 0);
+    std::uint32_t returned = 0;
+    Result result = 0;
+    if (direct) {
+        result = QueryOidDirect(std::u16string(device.begin(), device.end()), oid, data.data(),
+                                length, &returned);
+    } else {
+        result = QueryOid(handle, &gate, oid, data.data(), length, &returned);
+        returned = returned >= 4 ? returned - 4 : 0;  // the driver counts the OID field
+    }
+    if (result == 0) data.resize(std::min(returned, length));
+    return result;
+}
+
+Result Query(const std::string& device, std::uint32_t oid, bool direct, std::uint32_t length,
+             bool growable, std::vector<std::uint8_t>& data) {
+    DriverHandle handle;
+    CDriverGate gate;
+    if (!direct) {
+        std::uint32_t error = 0;
+        handle = OpenChannel(device, error);
+        if (!handle) return static_cast<Result>(error);
+    }
+    for (;;) {
+        const Result result = QueryOnce(device, oid, direct, handle, gate, length, data);
+        const bool tooSmall =
+            result == ERROR_INSUFFICIENT_BUFFER || result == ERROR_INVALID_USER_BUFFER;
+        if (!tooSmall || !growable || length >= kLargestLength / 2) return result;
+        length *= 2;
+    }
+}
+
+int RunQuery(int argc, char** argv) {
+    if (argc < 4) return Usage("query needs DEVICE and OID");
+    std::string device;
+    if (!ResolveDevice(argv[2], device)) return Usage("no such device or binding index");
+    const auto oid = ndis::ParseOidText(argv[3]);
+    if (!oid) return Usage("unknown OID");
+    std::uint32_t length = kDefaultLength;
+    bool growable = true, direct = false, decode = false;
+    for (int i = 4; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--length" && i + 1 < argc) {
+            char* end = nullptr;
+            const unsigned long n = std::strtoul(argv[++i], &end, 0);
+            if (*end != '\0' || n > kLargestLength) return Usage("bad --length");
+            length = static_cast<std::uint32_t>(n);
+            growable = false;
+        } else if (arg == "--direct") {
+            direct = true;
+        } else if (arg == "--hex") {
+            decode = false;
+        } else if (arg == "--decode") {
+            decode = true;
+        } else {
+            return Usage(("unknown option " + arg).c_str());
+        }
+    }
+    std::vector<std::uint8_t> data;
+    const Result result = Query(device, *oid, direct, length, growable, data);
+    if (result != 0) return Fail("query failed", static_cast<std::uint32_t>(result));
+    const std::string text =
+        decode ? oidtool::DecodeReply(*oid, data) : oidtool::HexLine(data) + "\n";
+    std::fputs(text.c_str(), stdout);
+    return 0;
+}
+
+int RunSet(int argc, char** argv) {
+    if (argc != 5) return Usage("set needs DEVICE, OID and HEXBYTES");
+    std::string device;
+    if (!ResolveDevice(argv[2], device)) return Usage("no such device or binding index");
+    const auto oid = ndis::ParseOidText(argv[3]);
+    if (!oid) return Usage("unknown OID");
+    const auto bytes = oidtool::ParseHex(argv[4]);
+    if (!bytes) return Usage("HEXBYTES is not hex");
+    std::uint32_t error = 0;
+    DriverHandle handle = OpenChannel(device, error);
+    if (!handle) return Fail("cannot open the device", error);
+    CDriverGate gate;
+    const Result result = SetOid(handle, &gate, *oid, bytes->empty() ? nullptr : bytes->data(),
+                                 static_cast<std::uint32_t>(bytes->size()), nullptr);
+    if (result != 0) return Fail("set failed", static_cast<std::uint32_t>(result));
+    return 0;
+}
+
+int RunScan(int argc, char** argv) {
+    if (argc < 3) return Usage("scan needs DEVICE");
+    std::string device;
+    if (!ResolveDevice(argv[2], device)) return Usage("no such device or binding index");
+    int waitMs = kDefaultScanWaitMs;
+    if (argc == 5 && std::string(argv[3]) == "--wait") {
+        waitMs = std::atoi(argv[4]);
+    } else if (argc != 3) {
+        return Usage("scan takes only --wait MS");
+    }
+    std::uint32_t error = 0;
+    DriverHandle handle = OpenChannel(device, error);
+    if (!handle) return Fail("cannot open the device", error);
+    CDriverGate gate;
+    Result result = SetOid(handle, &gate, ndis::OID_802_11_BSSID_LIST_SCAN, nullptr, 0, nullptr);
+    if (result != 0) return Fail("scan request failed", static_cast<std::uint32_t>(result));
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::max(waitMs, 0)));
+    std::vector<std::uint8_t> data;
+    result = Query(device, ndis::OID_802_11_BSSID_LIST, false, kDefaultLength, true, data);
+    if (result != 0) return Fail("BSSID list query failed", static_cast<std::uint32_t>(result));
+    std::fputs(oidtool::DecodeBssidList(data).c_str(), stdout);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage("no command");
+    const std::string command = argv[1];
+    if (command == "--help" || command == "-h") {
+        PrintUsage(stdout);
+        return 0;
+    }
+    if (command == "bindings")
+        return argc == 2 ? RunBindings() : Usage("bindings takes no arguments");
+    if (command == "query") return RunQuery(argc, argv);
+    if (command == "set") return RunSet(argc, argv);
+    if (command == "scan") return RunScan(argc, argv);
+    return Usage(("unknown command " + command).c_str());
+}
