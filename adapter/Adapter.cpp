@@ -19,6 +19,7 @@ using namespace ndis;  // the OID numbers
 
 namespace {
 
+constexpr unsigned kWaitPassMilliseconds = 500;
 constexpr std::uint32_t kStatusUnknownDevice = 1168;  // ERROR_NOT_FOUND
 constexpr std::uint32_t kAuthModeOpen = 0;
 constexpr std::uint32_t kAuthModeWpa = 3;
@@ -71,8 +72,9 @@ std::vector<driverio::NetworkCardRecord> ReadNetworkCards() {
 
 }  // namespace
 
-CAdapter::CAdapter(std::string deviceName, const CApplicationOptions& settings)
-    : settings_(settings), channel_(std::move(deviceName)) {
+CAdapter::CAdapter(std::string deviceName, const CApplicationOptions& settings,
+                   CMediaEventSource* mediaSource)
+    : settings_(settings), mediaSource_(mediaSource), channel_(std::move(deviceName)) {
     Initialize();
 }
 
@@ -91,11 +93,100 @@ void CAdapter::Initialize() {
     QueryPermanentAddress();
     QueryCurrentAddress();
     ReadIpHelperData();
+    InstallMediaEventSink();
     channel_.CloseHandle();
+}
+
+void CAdapter::InstallMediaEventSink() {
+    sink_.reset();
+    if (!IsWireless()) return;
+    mediaEvent_.Reset();
+    if (!mediaSource_ || !mediaSource_->IsConnected()) {
+        LogWarn("WMI service is NULL, skipping installation of media state notification handlers");
+        return;
+    }
+    sink_ = std::make_shared<CMediaEventSink>(mediaEvent_, mediaStatus_, vendorDescription_);
+    mediaSource_->Install(sink_);
 }
 
 void CAdapter::Close() {
     channel_.CloseHandle();
+    if (sink_ && mediaSource_) mediaSource_->Cancel(sink_);
+    sink_.reset();
+}
+
+Result CAdapter::WaitForMediaConnect(std::uint32_t seconds) {
+    const std::uint32_t passes = 2 * seconds;
+    QueryMediaStatus();
+    if (mediaStatus_ == kMediaConnected) return RES_MEDIA_CONNECTED;
+    for (std::uint32_t i = 0; i < passes; ++i) {
+        if (mediaEvent_.WaitFor(kWaitPassMilliseconds)) {
+            LogInfo("Received an media status change event from the sink");
+            mediaEvent_.Reset();
+        } else if (i + 1 == passes) {
+            LogError("Timed out waiting for media state change");
+        } else {
+            LogWarn("Timed out waiting for media state change, but trying %u more times",
+                    passes - 1 - i);
+        }
+        if (mediaStatus_ == kMediaConnected) {
+            LogInfo("Media is connected, we are ready to proceed");
+            return RES_MEDIA_CONNECTED;
+        }
+    }
+    QueryMediaStatus();
+    if (mediaStatus_ == kMediaConnected) return RES_MEDIA_CONNECTED;
+    LogInfo("Timed out wait for media status change");
+    return RES_MEDIA_WAIT_TIMEOUT;
+}
+
+Result CAdapter::WaitForAddress(std::uint32_t seconds) {
+    const std::uint32_t passes = 2 * seconds;
+    if (HasAddress()) {
+        LogInfo("Already have an IP! %s", IpAddressText().c_str());
+        return RES_ADDRESS_OBTAINED;
+    }
+    LogInfo("Waiting for an IP from the DHCP server...");
+    // Address changes of this adapter, watched from the first pass on; the
+    // watch is closed (its thread joined) before `changed` goes away.
+    CManualResetEvent changed;
+    std::shared_ptr<driverio::CDeviceFile> watch;
+    const auto finish = [&watch](Result result) {
+        if (watch) watch->Close();
+        return result;
+    };
+    const std::string device = DeviceName();
+    for (std::uint32_t i = 0; i < passes; ++i) {
+        if (!watch) {
+            std::uint32_t error = 0;
+            watch = driverio::CDeviceFile::OpenControl(error);
+            const auto onEvent = [&changed, device](const driverio::DriverEvent& event) {
+                if (event.kind == driverio::DriverEvent::Kind::AddressChange &&
+                    event.name == device) {
+                    changed.Set();
+                }
+            };
+            if (!watch || watch->Subscribe(onEvent) != 0) {
+                LogInfo("Error creating notifyaddrchange event!");
+                return finish(RES_FAILURE);
+            }
+        }
+        if (changed.WaitFor(kWaitPassMilliseconds)) {
+            changed.Reset();
+            ReadIpHelperData();
+            LogInfo("Change in IP address table! %s", IpAddressText().c_str());
+        } else if (i + 1 == passes) {
+            LogError("Timed out waiting for ip address change");
+        } else {
+            LogWarn("Timed out waiting for ip address change, but trying %u more times",
+                    passes - 1 - i);
+        }
+        if (HasAddress()) {
+            LogInfo("Got an IP: %s", IpAddressText().c_str());
+            return finish(RES_ADDRESS_OBTAINED);
+        }
+    }
+    return finish(RES_ADDRESS_WAIT_TIMEOUT);
 }
 
 bool CAdapter::IsConnected() const {

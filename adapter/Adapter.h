@@ -12,6 +12,8 @@
 #include <string>
 
 #include "adapter/AdapterChannel.h"
+#include "adapter/ManualResetEvent.h"
+#include "adapter/MediaEvents.h"
 #include "core/ResultCodes.h"
 #include "ndis/NdisTypes.h"
 #include "networks/ScanSource.h"
@@ -32,8 +34,10 @@ inline constexpr std::uint32_t kMediaDisconnected = 1;
 
 class CAdapter : public IScanSource {
   public:
-    // Stores the device name and runs Initialize.
-    CAdapter(std::string deviceName, const CApplicationOptions& settings);
+    // Stores the device name and runs Initialize. `mediaSource` (may be null)
+    // delivers media events to a wireless adapter's sink.
+    CAdapter(std::string deviceName, const CApplicationOptions& settings,
+             CMediaEventSource* mediaSource = nullptr);
     ~CAdapter() override;
     CAdapter(const CAdapter&) = delete;
     CAdapter& operator=(const CAdapter&) = delete;
@@ -74,6 +78,14 @@ class CAdapter : public IScanSource {
                            std::uint32_t* bytesReturned) const;
     Result SetOid(std::uint32_t oid, const void* data, std::uint32_t length) const;
 
+    // RES_MEDIA_CONNECTED or RES_MEDIA_WAIT_TIMEOUT; two passes of 500 ms a
+    // second. Not on the main thread, which delivers the media events.
+    Result WaitForMediaConnect(std::uint32_t seconds);
+    // RES_ADDRESS_OBTAINED, RES_ADDRESS_WAIT_TIMEOUT, or -1 when address
+    // changes cannot be watched.
+    Result WaitForAddress(std::uint32_t seconds);
+    bool HasMediaEventSink() const { return sink_ != nullptr; }
+
     // True when the adapter's IP configuration holds a usable address.
     bool HasAddress();
     // The adapter's addresses joined by ", ".
@@ -112,9 +124,13 @@ class CAdapter : public IScanSource {
     Result QueryMac(std::uint32_t oid, ndis::MacAddress& mac);
     void ReadVendorDescription();
     void ReadRegistryDescription();
+    void InstallMediaEventSink();
 
     const CApplicationOptions& settings_;
+    CMediaEventSource* mediaSource_;
     CAdapterChannel channel_;
+    CManualResetEvent mediaEvent_;
+    std::shared_ptr<CMediaEventSink> sink_;
     bool scanning_ = false;
     std::string vendorDescription_;
     std::string registryDescription_;

@@ -8,8 +8,9 @@
 
 namespace tarvik {
 
-CAdapterList::CAdapterList(const CApplicationOptions& settings, IAdapterCombo& combo, Clock clock)
-    : settings_(settings), combo_(combo), clock_(std::move(clock)) {}
+CAdapterList::CAdapterList(const CApplicationOptions& settings, IAdapterCombo& combo, Clock clock,
+                           CMediaEventSource* mediaSource)
+    : settings_(settings), combo_(combo), clock_(std::move(clock)), mediaSource_(mediaSource) {}
 
 CAdapterList::~CAdapterList() {
     ClearAdapters();
@@ -44,7 +45,7 @@ Result CAdapterList::EnumerateDevices() {
     int candidate = -1;
     for (const std::string& name : BindingNames(list.data(), list.size())) {
         if (name.empty()) break;
-        auto adapter = std::make_unique<CAdapter>(name, settings_);
+        auto adapter = std::make_unique<CAdapter>(name, settings_, mediaSource_);
         const int index = combo_.AddItem(adapter->GetDisplayName(), adapter.get());
         if (adapter->IsWireless()) candidate = index;
         adapters_.push_back(std::move(adapter));

@@ -45,7 +45,9 @@ class CAdapterList {
     // Fetches the chosen adapter's BSSID list without a scan request.
     using ListFetch = std::function<void(CAdapter&)>;
 
-    CAdapterList(const CApplicationOptions& settings, IAdapterCombo& combo, Clock clock);
+    // `mediaSource` (may be null) gives wireless adapters their media events.
+    CAdapterList(const CApplicationOptions& settings, IAdapterCombo& combo, Clock clock,
+                 CMediaEventSource* mediaSource = nullptr);
     ~CAdapterList();
     CAdapterList(const CAdapterList&) = delete;
     CAdapterList& operator=(const CAdapterList&) = delete;
@@ -78,6 +80,7 @@ class CAdapterList {
     const CApplicationOptions& settings_;
     IAdapterCombo& combo_;
     Clock clock_;
+    CMediaEventSource* mediaSource_;
     SelectedHook selectedHook_;
     std::vector<std::unique_ptr<CAdapter>> adapters_;
     CAdapter* chosen_ = nullptr;
