@@ -1,5 +1,6 @@
 #include "adapter/Adapter.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -20,6 +21,8 @@ using namespace ndis;  // the OID numbers
 namespace {
 
 constexpr unsigned kWaitPassMilliseconds = 500;
+constexpr std::uint32_t kOidFieldSize = 4;
+constexpr std::uint32_t kErrorInsufficientBuffer = 122;
 constexpr std::uint32_t kStatusUnknownDevice = 1168;  // ERROR_NOT_FOUND
 constexpr std::uint32_t kAuthModeOpen = 0;
 constexpr std::uint32_t kAuthModeWpa = 3;
@@ -408,10 +411,20 @@ Result CAdapter::SetRandomSsid() {
 }
 
 Result CAdapter::ScanAndFetchBssidList(bool scanFirst, const BssidListMerge& merge) {
-    const OidQuery query = [this](std::uint32_t oid, std::span<std::uint8_t> buffer,
-                                  std::uint32_t& bytesReturned) {
-        return QueryAdapterOid(oid, buffer.data(), static_cast<std::uint32_t>(buffer.size()),
-                               &bytesReturned);
+    const bool direct = settings_.UseGlobalStatsForQueries != 0;
+    const OidQuery query = [this, direct](std::uint32_t oid, std::span<std::uint8_t> buffer,
+                                          std::uint32_t& bytesReturned) {
+        std::uint32_t returned = 0;
+        const Result result = QueryAdapterOid(oid, buffer.data(),
+                                              static_cast<std::uint32_t>(buffer.size()), &returned);
+        if (result != 0) return result;
+        // The driver path counts the block's OID field too. The block has
+        // room for a few bytes more than the buffer, so a list that filled
+        // them was cut: ask again with a larger buffer instead.
+        const std::uint32_t data = direct ? returned : returned - std::min(returned, kOidFieldSize);
+        if (data > buffer.size()) return static_cast<Result>(kErrorInsufficientBuffer);
+        bytesReturned = data;
+        return RES_SUCCESS;
     };
     const OidSet set = [this](std::uint32_t oid, std::span<const std::uint8_t> data) {
         return SetOid(oid, data.empty() ? nullptr : data.data(),

@@ -213,3 +213,34 @@ TEST_F(AdapterTest, ConnectionStatusesFollowTheAssociation) {
 
 }  // namespace
 }  // namespace tarvik
+
+namespace tarvik {
+namespace {
+
+// The list needs 2404 bytes: queries with 2000, 2100, 2200, 2300 and 2400
+// bytes are refused, the sixth with 2500 fits (a list over 2400 bytes can
+// only come from that one).
+TEST(AdapterFetchTest, CrowdedListIsFetchedAfterTheBufferGrew) {
+    TempFolder folder;
+    LogCapture log(folder.Path());
+    testing::DaemonProcess daemon(testing::ScenarioPath("crowded.json"));
+    ASSERT_TRUE(daemon.ready());
+    CAdapter adapter("\\DEVICE\\{AD000031-0000-4000-8000-000000000031}", log.Settings());
+    ASSERT_EQ(adapter.OpenChannel(), 0);
+    std::size_t size = 0;
+    CNetworkList list;
+    EXPECT_EQ(adapter.ScanAndFetchBssidList(true,
+                                            [&](std::span<const std::uint8_t> bytes) {
+                                                size = bytes.size();
+                                                list.MergeBssidList(bytes);
+                                            }),
+              RES_BSSID_LIST_OBTAINED);
+    EXPECT_EQ(size, 2404u);
+    EXPECT_EQ(list.Size(), 15u);
+    adapter.CloseChannel();
+    EXPECT_EQ(adapter.ScanAndFetchBssidList(true, [](std::span<const std::uint8_t>) {}),
+              RES_SCAN_REQUEST_FAILED);
+}
+
+}  // namespace
+}  // namespace tarvik
