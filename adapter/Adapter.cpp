@@ -44,6 +44,15 @@ bool IsUnusableAddressText(const std::string& text) {
     return trimmed.empty() || trimmed == "255.255.255.255" || trimmed == "0.0.0.0";
 }
 
+std::string JoinAddresses(const driverio::IpConfigRecord& config) {
+    std::string text;
+    for (const auto& address : config.addresses) {
+        if (!text.empty()) text += ", ";
+        text += address.address;
+    }
+    return text;
+}
+
 bool IsZeroOrBroadcast(const ndis::MacAddress& mac) {
     bool zero = true;
     bool broadcast = true;
@@ -230,8 +239,11 @@ void CAdapter::ReadRegistryDescription() {
 }
 
 Result CAdapter::ReadIpHelperData() {
-    hasIpConfig_ = false;
-    ipConfig_ = {};
+    {
+        std::lock_guard lock(ipMutex_);
+        hasIpConfig_ = false;
+        ipConfig_ = {};
+    }
     std::uint32_t error = 0;
     auto control = driverio::CDeviceFile::OpenControl(error);
     driverio::IpConfigRecord config;
@@ -244,28 +256,43 @@ Result CAdapter::ReadIpHelperData() {
         LogError("IP Helper GetAdaptersInfo failed with: %u", error);
         return RES_FAILURE;
     }
+    std::lock_guard lock(ipMutex_);
     ipConfig_ = std::move(config);
     hasIpConfig_ = true;
     return RES_SUCCESS;
 }
 
+std::optional<driverio::IpConfigRecord> CAdapter::IpConfig() const {
+    std::lock_guard lock(ipMutex_);
+    if (!hasIpConfig_) return std::nullopt;
+    return ipConfig_;
+}
+
+bool CAdapter::HasIpConfig() const {
+    std::lock_guard lock(ipMutex_);
+    return hasIpConfig_;
+}
+
+bool CAdapter::IsDhcpEnabled() const {
+    std::lock_guard lock(ipMutex_);
+    return ipConfig_.dhcpEnabled;
+}
+
 std::string CAdapter::IpAddressText() const {
-    std::string text;
-    for (const auto& address : ipConfig_.addresses) {
-        if (!text.empty()) text += ", ";
-        text += address.address;
-    }
-    return text;
+    std::lock_guard lock(ipMutex_);
+    return JoinAddresses(ipConfig_);
 }
 
 bool CAdapter::HasAddress() {
     // Without the adapter's IP configuration nothing says it has an address.
     if (ReadIpHelperData() != RES_SUCCESS) return false;
-    if (!ipConfig_.dhcpEnabled) return true;
-    if (IsUnusableAddressText(ipConfig_.dhcpServer)) return false;
-    if (IsUnusableAddressText(IpAddressText())) return false;
-    if (!ipConfig_.autoconfigEnabled) return true;
-    return !ipConfig_.autoconfigActive;
+    const auto config = IpConfig();
+    if (!config) return false;
+    if (!config->dhcpEnabled) return true;
+    if (IsUnusableAddressText(config->dhcpServer)) return false;
+    if (IsUnusableAddressText(JoinAddresses(*config))) return false;
+    if (!config->autoconfigEnabled) return true;
+    return !config->autoconfigActive;
 }
 
 Result CAdapter::ProbeSecurityCapabilities() {
@@ -454,7 +481,7 @@ Result CAdapter::UpdateConnectionStates(const NetworkSnapshot& snapshot,
         if (std::string(ssid.begin(), ssid.end()) != currentSsid) continue;
         if (entry->GetMacAddress() != associatedBssid_) continue;
         if (hasAddress < 0) hasAddress = HasAddress() ? 1 : 0;
-        if (hasIpConfig_ && !ipConfig_.dhcpEnabled) {
+        if (HasIpConfig() && !IsDhcpEnabled()) {
             record->SetConnectionStatus(STATUS_CONNECTED_MANUAL);
         } else {
             record->SetConnectionStatus(hasAddress ? STATUS_CONNECTED

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -90,7 +92,7 @@ class CAdapter : public IScanSource {
     bool HasAddress();
     // The adapter's addresses joined by ", ".
     std::string IpAddressText() const;
-    bool IsDhcpEnabled() const { return ipConfig_.dhcpEnabled; }
+    bool IsDhcpEnabled() const;
 
     // IScanSource
     bool IsScanning() const override { return scanning_; }
@@ -114,8 +116,9 @@ class CAdapter : public IScanSource {
     std::uint32_t WpaCapability() const { return wpaCapability_; }
     std::uint32_t BestEncryption() const { return bestEncryption_; }
     bool CapabilitiesProbed() const { return capabilitiesProbed_; }
-    bool HasIpConfig() const { return hasIpConfig_; }
-    const driverio::IpConfigRecord& IpConfig() const { return ipConfig_; }
+    bool HasIpConfig() const;
+    // A copy of the last IP configuration read, if any.
+    std::optional<driverio::IpConfigRecord> IpConfig() const;
     CAdapterChannel& Channel() { return channel_; }
 
   private:
@@ -139,6 +142,9 @@ class CAdapter : public IScanSource {
     ndis::MacAddress currentAddress_{};
     ndis::MacAddress permanentAddress_{};
     ndis::MacAddress associatedBssid_{};
+    // The waits refresh the IP configuration on the connection thread while
+    // the main thread reads it.
+    mutable std::mutex ipMutex_;
     bool hasIpConfig_ = false;
     driverio::IpConfigRecord ipConfig_;
     std::atomic<std::uint32_t> mediaStatus_ = kMediaDisconnected;

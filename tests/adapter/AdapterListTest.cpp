@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "AdapterTestSupport.h"
 #include "DaemonProcess.h"
 #include "adapter/Adapter.h"
@@ -193,6 +196,32 @@ TEST_F(AdapterListTest, SelectionConfirmedFetchesFromTheNamedAdapter) {
     list_.OnSelectionChange();
     EXPECT_TRUE(Contains(log_.Messages(),
                          "App: Error: Selected wireless adapter could not be found in the list!"));
+}
+
+TEST_F(AdapterListTest, PrepareCardProbesAndLeavesTheCardUnassociated) {
+    EXPECT_EQ(list_.PrepareCard(), RES_FAILURE);  // nothing chosen
+    DaemonProcess daemon(ScenarioPath("associated.json"));
+    ASSERT_TRUE(daemon.ready());
+    ASSERT_EQ(list_.EnumerateDevices(), 1);
+    ASSERT_EQ(list_.Chosen(), list_.At(3));
+    // Make the chosen card the associated one with the static address.
+    combo_.selection = 0;
+    list_.OnSelectionChange();
+    CAdapter* card = list_.Chosen();
+    ASSERT_EQ(card, list_.At(0));
+    ASSERT_EQ(card->QueryMediaStatus(), 0);
+    ASSERT_EQ(card->MediaStatus(), kMediaConnected);
+
+    EXPECT_EQ(list_.PrepareCard(), 0);
+    EXPECT_TRUE(card->CapabilitiesProbed());
+    EXPECT_EQ(card->WpaCapability(), 3u);
+    EXPECT_EQ(card->BestEncryption(), 6u);
+    bool left = false;
+    for (int i = 0; i < 100 && !left; ++i) {
+        left = card->QueryMediaStatus() == 0 && card->MediaStatus() == kMediaDisconnected;
+        if (!left) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_TRUE(left);
 }
 
 }  // namespace
