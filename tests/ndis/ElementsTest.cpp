@@ -8,21 +8,13 @@
 
 #include "ndis/ElementWalker.h"
 #include "tests/ndis/PcapReader.h"
+#include "tests/support/HexBytes.h"
 
 namespace tarvik::ndis {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-// Hex digits to bytes; spaces are ignored.
-Bytes Hex(std::string text) {
-    std::erase(text, ' ');
-    Bytes out;
-    for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-        out.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
-    }
-    return out;
-}
+using tarvik::testing_support::Bytes;
+using tarvik::testing_support::Hex;
 
 std::string CapturePath(const std::string& capture) {
     return std::string(TARVIK_TESTDATA_DIR) + "/wpa/captures/" + capture;

@@ -7,18 +7,9 @@
 
 #include "ndis/BssidEntry.h"
 
+#include "tests/support/HexBytes.h"
+
 namespace tarvik::testing_support {
-
-using Bytes = std::vector<std::uint8_t>;
-
-inline Bytes Hex(std::string text) {
-    std::erase(text, ' ');
-    Bytes out;
-    for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-        out.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
-    }
-    return out;
-}
 
 inline const Bytes kWpaPskTkip = Hex("dd160050f20101000050f20201000050f20201000050f202");
 inline const Bytes kRsnPskCcmp = Hex("30140100000fac040100000fac040100000fac020000");

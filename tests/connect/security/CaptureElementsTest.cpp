@@ -2,7 +2,6 @@
 // reference captures, decoded with the system's decoder.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,15 +26,8 @@ constexpr std::size_t kFixedBody = 12;  // timestamp, beacon interval, capabilit
 constexpr std::uint8_t kBeacon = 0x80;
 constexpr std::uint8_t kProbeResponse = 0x50;
 
-// The shared test data lies beside the checkout, or beside the folder of
-// worktrees when the checkout is one of them.
 std::string CapturePath(const std::string& capture) {
-    const std::string relative = "/wpa/captures/" + capture;
-    for (const std::string& dir : {std::string(TARVIK_TESTDATA_DIR),
-                                   std::string(TARVIK_SOURCE_DIR) + "/../../shared/testdata"}) {
-        if (std::filesystem::exists(dir + relative)) return dir + relative;
-    }
-    return TARVIK_TESTDATA_DIR + relative;
+    return std::string(TARVIK_TESTDATA_DIR) + "/wpa/captures/" + capture;
 }
 
 // The 802.11 frame inside one captured packet, or nothing.

@@ -7,19 +7,9 @@
 
 #include "connect/WpaDebug.h"
 
+#include "tests/support/HexBytes.h"
+
 namespace tarvik::testing_support {
-
-using Bytes = std::vector<std::uint8_t>;
-
-// Hex digits to bytes; blanks are ignored.
-inline Bytes Hex(std::string text) {
-    std::erase(text, ' ');
-    Bytes out;
-    for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-        out.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
-    }
-    return out;
-}
 
 // Records every debug message written while it lives.
 class DebugRecorder {
