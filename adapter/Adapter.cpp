@@ -372,6 +372,29 @@ Result CAdapter::QueryAuthenticationMode() {
     return QueryU32(OID_802_11_AUTHENTICATION_MODE, authenticationMode_);
 }
 
+Result CAdapter::QueryAdapterData(std::uint32_t oid, std::span<std::uint8_t> buffer,
+                                  std::uint32_t& dataLength) const {
+    std::uint32_t returned = 0;
+    const Result result =
+        QueryAdapterOid(oid, buffer.data(), static_cast<std::uint32_t>(buffer.size()), &returned);
+    if (result != 0) return result;
+    // The driver path counts the block's OID field too. The block has room
+    // for a few bytes more than the buffer, so a reply that filled them was
+    // cut: report it as too large, so callers ask again with more room.
+    const bool direct = settings_.UseGlobalStatsForQueries != 0;
+    const std::uint32_t data = direct ? returned : returned - std::min(returned, kOidFieldSize);
+    if (data > buffer.size()) return static_cast<Result>(kErrorInsufficientBuffer);
+    dataLength = data;
+    return RES_SUCCESS;
+}
+
+Result CAdapter::QueryAssociationInformation() {
+    std::fill(associationInformation_.begin(), associationInformation_.end(), 0);
+    associationInformationLength_ = 0;
+    return QueryAdapterData(OID_802_11_ASSOCIATION_INFORMATION, associationInformation_,
+                            associationInformationLength_);
+}
+
 Result CAdapter::QueryPhysicalMedium() {
     const Result result = QueryU32(OID_GEN_PHYSICAL_MEDIUM, physicalMedium_);
     adapterTypeText_ = IsWireless() ? "Wireless LAN" : "Non-WLAN";
@@ -438,20 +461,9 @@ Result CAdapter::SetRandomSsid() {
 }
 
 Result CAdapter::ScanAndFetchBssidList(bool scanFirst, const BssidListMerge& merge) {
-    const bool direct = settings_.UseGlobalStatsForQueries != 0;
-    const OidQuery query = [this, direct](std::uint32_t oid, std::span<std::uint8_t> buffer,
-                                          std::uint32_t& bytesReturned) {
-        std::uint32_t returned = 0;
-        const Result result = QueryAdapterOid(oid, buffer.data(),
-                                              static_cast<std::uint32_t>(buffer.size()), &returned);
-        if (result != 0) return result;
-        // The driver path counts the block's OID field too. The block has
-        // room for a few bytes more than the buffer, so a list that filled
-        // them was cut: ask again with a larger buffer instead.
-        const std::uint32_t data = direct ? returned : returned - std::min(returned, kOidFieldSize);
-        if (data > buffer.size()) return static_cast<Result>(kErrorInsufficientBuffer);
-        bytesReturned = data;
-        return RES_SUCCESS;
+    const OidQuery query = [this](std::uint32_t oid, std::span<std::uint8_t> buffer,
+                                  std::uint32_t& bytesReturned) {
+        return QueryAdapterData(oid, buffer, bytesReturned);
     };
     const OidSet set = [this](std::uint32_t oid, std::span<const std::uint8_t> data) {
         return SetOid(oid, data.empty() ? nullptr : data.data(),

@@ -12,6 +12,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "adapter/AdapterChannel.h"
 #include "adapter/ManualResetEvent.h"
@@ -30,6 +31,7 @@ inline constexpr const char* kNetworkCardsKey =
     "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards";
 inline constexpr int kMaxNetworkCardEntries = 128;
 inline constexpr std::uint32_t kVendorDescriptionBufferSize = 2048;
+inline constexpr std::uint32_t kAssociationInformationSize = 4000;
 inline constexpr std::uint32_t kPhysicalMediumWirelessLan = 1;
 inline constexpr std::uint32_t kMediaConnected = 0;
 inline constexpr std::uint32_t kMediaDisconnected = 1;
@@ -63,6 +65,11 @@ class CAdapter : public IScanSource {
     Result QueryMediaStatus();
     Result QueryAssociatedBssid();
     Result QueryAuthenticationMode();
+    // OID_802_11_ASSOCIATION_INFORMATION into the adapter's 4000-byte buffer.
+    Result QueryAssociationInformation();
+    std::span<const std::uint8_t> AssociationInformation() const {
+        return {associationInformation_.data(), associationInformationLength_};
+    }
     // The SSID the card is set to, as text; empty when the query fails.
     std::string QueryCurrentSsidText();
 
@@ -122,6 +129,10 @@ class CAdapter : public IScanSource {
     CAdapterChannel& Channel() { return channel_; }
 
   private:
+    // A query whose reply must fit `buffer`; `dataLength` gets the reply's
+    // size without the driver's block header.
+    Result QueryAdapterData(std::uint32_t oid, std::span<std::uint8_t> buffer,
+                            std::uint32_t& dataLength) const;
     Result QueryU32(std::uint32_t oid, std::uint32_t& value);
     Result SetU32(std::uint32_t oid, std::uint32_t value) const;
     Result QueryMac(std::uint32_t oid, ndis::MacAddress& mac);
@@ -149,6 +160,9 @@ class CAdapter : public IScanSource {
     driverio::IpConfigRecord ipConfig_;
     std::atomic<std::uint32_t> mediaStatus_ = kMediaDisconnected;
     std::uint32_t authenticationMode_ = 0;
+    std::vector<std::uint8_t> associationInformation_ =
+        std::vector<std::uint8_t>(kAssociationInformationSize, 0);
+    std::uint32_t associationInformationLength_ = 0;
     std::uint32_t infrastructureMode_ = 0;
     std::uint32_t encryptionStatus_ = 0;
     std::uint32_t wpaCapability_ = 0;

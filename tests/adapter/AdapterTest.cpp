@@ -7,6 +7,7 @@
 #include "AdapterTestSupport.h"
 #include "DaemonProcess.h"
 #include "adapter/Adapter.h"
+#include "ndis/AssociationInformation.h"
 #include "ndis/ByteOrder.h"
 #include "networks/NetworkList.h"
 
@@ -97,6 +98,24 @@ TEST_F(AdapterTest, ProbeOfACardWithoutWpaEndsAtOpenAndWep) {
     EXPECT_EQ(modern.ProbeSecurityCapabilities(), 0);
     EXPECT_EQ(modern.WpaCapability(), 3u);
     EXPECT_EQ(modern.BestEncryption(), 6u);
+}
+
+TEST_F(AdapterTest, AssociationInformationOfTheJoinedNetwork) {
+    CAdapter adapter(kDhcpCard, log_.Settings());
+    ASSERT_EQ(adapter.OpenChannel(), 0);
+    ASSERT_EQ(adapter.QueryAssociationInformation(), 0);
+    const auto info = ndis::ParseAssociationInformation(adapter.AssociationInformation());
+    ASSERT_TRUE(info);
+    // The request carried the joined network's SSID element first.
+    const std::string ssid = "LeaseNet";
+    ASSERT_GE(info->requestIes.size(), ssid.size() + 2);
+    EXPECT_EQ(info->requestIes[0], 0);
+    EXPECT_EQ(info->requestIes[1], ssid.size());
+    EXPECT_EQ(std::string(info->requestIes.begin() + 2, info->requestIes.begin() + 2 + 8), ssid);
+
+    adapter.CloseChannel();
+    EXPECT_NE(adapter.QueryAssociationInformation(), 0);
+    EXPECT_TRUE(adapter.AssociationInformation().empty());
 }
 
 TEST_F(AdapterTest, SetsReachTheCard) {
