@@ -1,6 +1,6 @@
 // tarvik-oid: a diagnostic tool over the application's own driver channel.
 // Lists the driver's bindings, queries or sets any OID on an adapter, and
-// runs a scan.
+// runs a scan or watches the scan cycle.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +11,7 @@
 #include "adapter/DriverChannel.h"
 #include "ndis/Oids.h"
 #include "tools/oid/OidDecode.h"
+#include "tools/oid/WatchCommand.h"
 
 namespace {
 
@@ -26,9 +27,15 @@ void PrintUsage(std::FILE* to) {
         "       tarvik-oid query DEVICE OID [--length N] [--direct] [--hex | --decode]\n"
         "       tarvik-oid set DEVICE OID HEXBYTES\n"
         "       tarvik-oid scan DEVICE [--wait MS]\n"
+        "       tarvik-oid watch [--seconds N]\n"
         "DEVICE: \\DEVICE\\{GUID}, {GUID}, or a binding's index (0, 1, ...).\n"
         "OID: a name such as OID_802_11_SSID or a number (0x0D010102).\n"
         "HEXBYTES: bytes in hex (\"0a0b\", \"0a:0b\"); \"-\" for none.\n"
+        "watch: runs the scan cycle on the chosen adapter with the user's settings and\n"
+        "  prints, once a second, \"Scan counter: N\" and then the networks in the\n"
+        "  table's sorted order (by status): MAC, SSID, age in scans, status number,\n"
+        "  status text, score, security class, RSSI in dBm. Status texts go to stderr.\n"
+        "  Runs for N seconds, or until SIGINT or SIGTERM.\n"
         "The driver is reached at TARVIK_DRIVER_SOCKET when that is set.\n",
         to);
 }
@@ -221,5 +228,6 @@ int main(int argc, char** argv) {
     if (command == "query") return RunQuery(argc, argv);
     if (command == "set") return RunSet(argc, argv);
     if (command == "scan") return RunScan(argc, argv);
+    if (command == "watch") return oidtool::RunWatch(argc - 1, argv + 1);
     return Usage(("unknown command " + command).c_str());
 }
