@@ -23,13 +23,13 @@ void AppendSuiteList(std::vector<std::uint8_t>& out, const std::uint8_t (&oui)[3
 
 // The body from the group cipher on; both elements share it.
 void AppendSuites(std::vector<std::uint8_t>& body, const std::uint8_t (&oui)[3],
-                  const SecurityElementSpec& spec) {
-    AppendSelector(body, oui, static_cast<std::uint8_t>(spec.group));
-    const bool needAkm = !spec.akm.empty() || spec.capabilities.has_value();
-    const bool needPairwise = !spec.pairwise.empty() || needAkm;
-    if (needPairwise) AppendSuiteList(body, oui, spec.pairwise);
-    if (needAkm) AppendSuiteList(body, oui, spec.akm);
-    if (spec.capabilities) AppendLe16(body, *spec.capabilities);
+                  const SecurityElementSuites& suites) {
+    AppendSelector(body, oui, static_cast<std::uint8_t>(suites.group));
+    const bool needAkm = !suites.akm.empty() || suites.capabilities.has_value();
+    const bool needPairwise = !suites.pairwise.empty() || needAkm;
+    if (needPairwise) AppendSuiteList(body, oui, suites.pairwise);
+    if (needAkm) AppendSuiteList(body, oui, suites.akm);
+    if (suites.capabilities) AppendLe16(body, *suites.capabilities);
 }
 
 }  // namespace
@@ -80,18 +80,18 @@ std::vector<std::uint8_t> BuildDsParameterSetElement(std::uint8_t channel) {
     return {kElementDsParameterSet, 1, channel};
 }
 
-std::optional<std::vector<std::uint8_t>> BuildWpaElement(const SecurityElementSpec& spec) {
+std::optional<std::vector<std::uint8_t>> BuildWpaElement(const SecurityElementSuites& suites) {
     std::vector<std::uint8_t> body;
     AppendSelector(body, kWpaOui, kWpaVendorType);
     AppendLe16(body, 1);  // version
-    AppendSuites(body, kWpaOui, spec);
+    AppendSuites(body, kWpaOui, suites);
     return BuildElement(kElementVendorSpecific, body);
 }
 
-std::optional<std::vector<std::uint8_t>> BuildRsnElement(const SecurityElementSpec& spec) {
+std::optional<std::vector<std::uint8_t>> BuildRsnElement(const SecurityElementSuites& suites) {
     std::vector<std::uint8_t> body;
     AppendLe16(body, 1);  // version
-    AppendSuites(body, kRsnOui, spec);
+    AppendSuites(body, kRsnOui, suites);
     return BuildElement(kElementRsn, body);
 }
 

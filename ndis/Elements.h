@@ -48,7 +48,7 @@ enum class AkmSuite : std::uint8_t {
 // last one present: the element ends after the group cipher when both lists
 // are empty and no capabilities are given; an empty list followed by a
 // later field is written with a count of 0.
-struct SecurityElementSpec {
+struct SecurityElementSuites {
     CipherSuite group = CipherSuite::Ccmp;
     std::vector<CipherSuite> pairwise;
     std::vector<AkmSuite> akm;
@@ -72,8 +72,8 @@ std::optional<std::vector<std::uint8_t>> BuildRateElements(std::span<const std::
 std::vector<std::uint8_t> BuildDsParameterSetElement(std::uint8_t channel);
 
 // Vendor element 221: 00 50 F2 01, version 1, group, pairwise, AKM, capabilities.
-std::optional<std::vector<std::uint8_t>> BuildWpaElement(const SecurityElementSpec& spec);
+std::optional<std::vector<std::uint8_t>> BuildWpaElement(const SecurityElementSuites& suites);
 // Element 48: version 1, 00 0F AC selectors, group, pairwise, AKM, capabilities.
-std::optional<std::vector<std::uint8_t>> BuildRsnElement(const SecurityElementSpec& spec);
+std::optional<std::vector<std::uint8_t>> BuildRsnElement(const SecurityElementSuites& suites);
 
 }  // namespace tarvik::ndis

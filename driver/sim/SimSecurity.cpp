@@ -46,18 +46,18 @@ std::uint32_t AkmOf(const std::uint8_t* selector, const std::uint8_t* oui) {
     return 0;
 }
 
-ndis::SecurityElementSpec SpecOf(std::uint32_t group, std::uint32_t pairwise,
-                                 std::uint32_t keyManagement,
-                                 std::optional<std::uint16_t> capabilities) {
-    ndis::SecurityElementSpec spec;
-    spec.group = SuiteOf(group);
+ndis::SecurityElementSuites SuitesOf(std::uint32_t group, std::uint32_t pairwise,
+                                     std::uint32_t keyManagement,
+                                     std::optional<std::uint16_t> capabilities) {
+    ndis::SecurityElementSuites suites;
+    suites.group = SuiteOf(group);
     for (std::uint32_t flag : {kCipherCcmp, kCipherTkip, kCipherNone}) {
-        if (pairwise & flag) spec.pairwise.push_back(SuiteOf(flag));
+        if (pairwise & flag) suites.pairwise.push_back(SuiteOf(flag));
     }
-    if (keyManagement & kAkm8021X) spec.akm.push_back(ndis::AkmSuite::Ieee8021X);
-    if (keyManagement & kAkmPsk) spec.akm.push_back(ndis::AkmSuite::Psk);
-    spec.capabilities = capabilities;
-    return spec;
+    if (keyManagement & kAkm8021X) suites.akm.push_back(ndis::AkmSuite::Ieee8021X);
+    if (keyManagement & kAkmPsk) suites.akm.push_back(ndis::AkmSuite::Psk);
+    suites.capabilities = capabilities;
+    return suites;
 }
 
 }  // namespace
@@ -65,9 +65,9 @@ ndis::SecurityElementSpec SpecOf(std::uint32_t group, std::uint32_t pairwise,
 std::vector<std::uint8_t> SecurityElementBytes(const SecurityElement& element, bool rsn) {
     if (!element.present) return {};
     if (!element.raw.empty()) return element.raw;
-    const auto spec = SpecOf(element.groupCipher, element.pairwiseCiphers, element.keyManagement,
-                             element.capabilities);
-    auto bytes = rsn ? ndis::BuildRsnElement(spec) : ndis::BuildWpaElement(spec);
+    const auto suites = SuitesOf(element.groupCipher, element.pairwiseCiphers,
+                                 element.keyManagement, element.capabilities);
+    auto bytes = rsn ? ndis::BuildRsnElement(suites) : ndis::BuildWpaElement(suites);
     return bytes.value_or(std::vector<std::uint8_t>{});
 }
 
@@ -104,9 +104,9 @@ bool DecodeSecurityElement(std::span<const std::uint8_t> bytes, bool rsn,
 std::vector<std::uint8_t> StationSecurityElement(bool rsn, std::uint32_t groupCipher,
                                                  std::uint32_t pairwiseCipher,
                                                  std::uint32_t keyManagement) {
-    const auto spec = SpecOf(groupCipher, pairwiseCipher, keyManagement,
-                             rsn ? std::optional<std::uint16_t>(0) : std::nullopt);
-    auto bytes = rsn ? ndis::BuildRsnElement(spec) : ndis::BuildWpaElement(spec);
+    const auto suites = SuitesOf(groupCipher, pairwiseCipher, keyManagement,
+                                 rsn ? std::optional<std::uint16_t>(0) : std::nullopt);
+    auto bytes = rsn ? ndis::BuildRsnElement(suites) : ndis::BuildWpaElement(suites);
     return bytes.value_or(std::vector<std::uint8_t>{});
 }
 

@@ -34,23 +34,23 @@ Bytes BeaconElement(const std::string& capture, std::uint8_t id) {
 TEST(ElementsTest, WpaPskTkipMatchesARealBeacon) {
     const Bytes captured = BeaconElement("wpa-psk-linksys.cap", kElementVendorSpecific);
     ASSERT_EQ(captured, Hex("dd160050f20101000050f20201000050f20201000050f202"));
-    SecurityElementSpec spec{CipherSuite::Tkip, {CipherSuite::Tkip}, {AkmSuite::Psk}, {}};
-    EXPECT_EQ(BuildWpaElement(spec), captured);
+    SecurityElementSuites suites{CipherSuite::Tkip, {CipherSuite::Tkip}, {AkmSuite::Psk}, {}};
+    EXPECT_EQ(BuildWpaElement(suites), captured);
 }
 
 TEST(ElementsTest, RsnPskCcmpMatchesARealBeacon) {
     const Bytes captured = BeaconElement("wpa2-psk-linksys.cap", kElementRsn);
     ASSERT_EQ(captured, Hex("30140100000fac040100000fac040100000fac020000"));
-    SecurityElementSpec spec{CipherSuite::Ccmp, {CipherSuite::Ccmp}, {AkmSuite::Psk}, 0};
-    EXPECT_EQ(BuildRsnElement(spec), captured);
+    SecurityElementSuites suites{CipherSuite::Ccmp, {CipherSuite::Ccmp}, {AkmSuite::Psk}, 0};
+    EXPECT_EQ(BuildRsnElement(suites), captured);
 }
 
 TEST(ElementsTest, MixedModeElementsMatchARealBeacon) {
     // TKIP group, CCMP then TKIP pairwise, in both elements of one beacon.
-    SecurityElementSpec spec{
+    SecurityElementSuites suites{
         CipherSuite::Tkip, {CipherSuite::Ccmp, CipherSuite::Tkip}, {AkmSuite::Psk}, 0};
-    EXPECT_EQ(BuildWpaElement(spec), BeaconElement("MOM1.cap", kElementVendorSpecific));
-    EXPECT_EQ(BuildRsnElement(spec), BeaconElement("MOM1.cap", kElementRsn));
+    EXPECT_EQ(BuildWpaElement(suites), BeaconElement("MOM1.cap", kElementVendorSpecific));
+    EXPECT_EQ(BuildRsnElement(suites), BeaconElement("MOM1.cap", kElementRsn));
 }
 
 TEST(ElementsTest, SecurityElementEndsAfterTheLastFieldGiven) {
@@ -64,13 +64,13 @@ TEST(ElementsTest, SecurityElementEndsAfterTheLastFieldGiven) {
 }
 
 TEST(ElementsTest, SecurityElementTooLongForOneElementIsRefused) {
-    SecurityElementSpec spec{CipherSuite::Ccmp, {}, {AkmSuite::Psk}, 0};
-    spec.pairwise.assign(61, CipherSuite::Ccmp);  // body 16 + 4 per suite = 260
-    EXPECT_FALSE(BuildRsnElement(spec));
-    spec.pairwise.resize(60);  // 256 - still one byte too long
-    EXPECT_FALSE(BuildRsnElement(spec));
-    spec.pairwise.resize(59);
-    EXPECT_EQ(BuildRsnElement(spec)->size(), 2u + 252);
+    SecurityElementSuites suites{CipherSuite::Ccmp, {}, {AkmSuite::Psk}, 0};
+    suites.pairwise.assign(61, CipherSuite::Ccmp);  // body 16 + 4 per suite = 260
+    EXPECT_FALSE(BuildRsnElement(suites));
+    suites.pairwise.resize(60);  // 256 - still one byte too long
+    EXPECT_FALSE(BuildRsnElement(suites));
+    suites.pairwise.resize(59);
+    EXPECT_EQ(BuildRsnElement(suites)->size(), 2u + 252);
 }
 
 TEST(ElementsTest, BasicElements) {

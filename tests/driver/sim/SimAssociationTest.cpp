@@ -224,7 +224,7 @@ TEST_F(SimAssociation, WpaAssociatesWithThePortClosed) {
     ASSERT_TRUE(info);
     const auto own = FindElement(info->requestIes, kElementRsn);
     ASSERT_TRUE(own);
-    SecurityElementSpec expected;
+    SecurityElementSuites expected;
     expected.group = CipherSuite::Ccmp;
     expected.pairwise = {CipherSuite::Ccmp};
     expected.akm = {AkmSuite::Psk};
