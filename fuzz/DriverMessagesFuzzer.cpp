@@ -9,18 +9,14 @@
 #include "driver/DeviceControl.h"
 #include "fuzz/FuzzCheck.h"
 #include "platform/driverio/DriverProtocol.h"
+#include "tests/support/QuietBackend.h"
 
 namespace {
 
 using namespace tarvik;
 
-class FuzzBackend : public driver::IBackend {
+class FuzzBackend : public testing_support::QuietBackend {
   public:
-    void SetSink(driver::IBackendSink*) override {}
-    void Tick(driver::Clock::time_point) override {}
-    driver::Clock::time_point NextDeadline() const override {
-        return driver::Clock::time_point::max();
-    }
     std::vector<driver::Binding> Bindings() const override {
         return {{"\\DEVICE\\{A}", "Wireless"}, {"\\DEVICE\\{B}", "Wired"}};
     }
@@ -34,18 +30,6 @@ class FuzzBackend : public driver::IBackend {
         out.assign(needed, 0x5A);
         return 0;
     }
-    std::uint32_t SetOid(const std::string&, std::uint32_t,
-                         std::span<const std::uint8_t>) override {
-        return 0;
-    }
-    std::uint32_t WriteFrame(const std::string&, std::span<const std::uint8_t>) override {
-        return 0;
-    }
-    bool GetIpConfig(const std::string&, driver::IpConfig&) const override { return false; }
-    std::uint32_t ReleaseAddress(const std::string&) override { return 0; }
-    bool IsServiceRunning() const override { return true; }
-    std::uint32_t StartService() override { return 0; }
-    std::uint32_t StopService() override { return 0; }
 };
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "driver/DriverServer.h"
 #include "driver/sim/SimBackend.h"
 #include "ndis/Oids.h"
+#include "tests/support/QuietBackend.h"
 
 namespace {
 
@@ -22,13 +23,8 @@ using namespace tarvik;
 const std::string kDevice = "\\DEVICE\\{4F3A2B1C-0D9E-4A8B-9C7D-6E5F4A3B2C1D}";
 
 // Answers every query with `size` bytes.
-class FixedBackend : public driver::IBackend {
+class FixedBackend : public testing_support::QuietBackend {
   public:
-    void SetSink(driver::IBackendSink*) override {}
-    void Tick(driver::Clock::time_point) override {}
-    driver::Clock::time_point NextDeadline() const override {
-        return driver::Clock::time_point::max();
-    }
     std::vector<driver::Binding> Bindings() const override { return {{kDevice, "Bench"}}; }
     bool IsBound(const std::string& name) const override { return name == kDevice; }
     std::uint32_t QueryOid(const std::string&, std::uint32_t oid, std::size_t capacity,
@@ -38,18 +34,6 @@ class FixedBackend : public driver::IBackend {
         out.assign(needed, 0x42);
         return 0;
     }
-    std::uint32_t SetOid(const std::string&, std::uint32_t,
-                         std::span<const std::uint8_t>) override {
-        return 0;
-    }
-    std::uint32_t WriteFrame(const std::string&, std::span<const std::uint8_t>) override {
-        return 0;
-    }
-    bool GetIpConfig(const std::string&, driver::IpConfig&) const override { return false; }
-    std::uint32_t ReleaseAddress(const std::string&) override { return 0; }
-    bool IsServiceRunning() const override { return false; }
-    std::uint32_t StartService() override { return 0; }
-    std::uint32_t StopService() override { return 0; }
 };
 
 // Serves a backend on a socket in a temporary folder for the benchmark's life.
