@@ -1,4 +1,13 @@
 # Common compile settings for every Tarvik target.
+
+# Compiler cache when present; paths are made relative to the source tree so
+# several checkouts of the project share one cache.
+find_program(TARVIK_CCACHE ccache)
+if(TARVIK_CCACHE)
+  set(CMAKE_C_COMPILER_LAUNCHER ${CMAKE_COMMAND} -E env CCACHE_BASEDIR=${PROJECT_SOURCE_DIR} ${TARVIK_CCACHE})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${CMAKE_COMMAND} -E env CCACHE_BASEDIR=${PROJECT_SOURCE_DIR} ${TARVIK_CCACHE})
+endif()
+
 add_library(tarvik_options INTERFACE)
 target_compile_options(tarvik_options INTERFACE -Wall -Wextra)
 if(TARVIK_WERROR)
