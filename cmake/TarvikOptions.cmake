@@ -26,3 +26,11 @@ function(tarvik_library name)
   add_library(${name} STATIC ${ARG_SOURCES})
   target_link_libraries(${name} PUBLIC tarvik_options ${ARG_LINK})
 endfunction()
+
+# tarvik_program(NAME): puts a program in <build>/bin, so the build tree has the
+# installed layout (bin/ beside share/tarvik/) and the programs find each other
+# and their shared files the same way in both.
+function(tarvik_program name)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
+  install(TARGETS ${name} RUNTIME DESTINATION bin)
+endfunction()

@@ -18,7 +18,7 @@
 namespace tarvik::testing {
 
 inline std::string DaemonPath() {
-    return std::string(TARVIK_BINARY_DIR) + "/driver/tarvik-driverd";
+    return std::string(TARVIK_BINARY_DIR) + "/bin/tarvik-driverd";
 }
 
 inline std::string ScenarioPath(const std::string& name) {

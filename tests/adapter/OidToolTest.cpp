@@ -79,7 +79,7 @@ class OidTool : public ServedBackend {
     };
     Run Tool(const std::string& args) {
         const std::string command =
-            std::string(TARVIK_BINARY_DIR) + "/tools/oid/tarvik-oid " + args + " 2>&1";
+            std::string(TARVIK_BINARY_DIR) + "/bin/tarvik-oid " + args + " 2>&1";
         FILE* pipe = popen(command.c_str(), "r");
         Run run{-1, ""};
         if (pipe == nullptr) return run;

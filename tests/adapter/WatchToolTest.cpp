@@ -27,7 +27,7 @@ struct ToolRun {
 
 ToolRun RunTool(const std::string& args) {
     const std::string command =
-        std::string(TARVIK_BINARY_DIR) + "/tools/oid/tarvik-oid " + args + " 2>&1";
+        std::string(TARVIK_BINARY_DIR) + "/bin/tarvik-oid " + args + " 2>&1";
     ToolRun run;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return run;
@@ -98,7 +98,7 @@ TEST_F(WatchTool, PrintsTheListEverySecondAndSeesANetworkLeave) {
 TEST_F(WatchTool, RunsUntilTerminatedThenExitsZero) {
     DaemonProcess daemon(ScenarioPath("watch.json"));
     ASSERT_TRUE(daemon.ready());
-    const std::string tool = std::string(TARVIK_BINARY_DIR) + "/tools/oid/tarvik-oid";
+    const std::string tool = std::string(TARVIK_BINARY_DIR) + "/bin/tarvik-oid";
     char* const args[] = {const_cast<char*>("tarvik-oid"), const_cast<char*>("watch"), nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
