@@ -291,7 +291,7 @@ void SortRecords(std::span<CBssid*> records, const NetworkSortState& state,
         texts.append(key.text);
         key.text = std::string_view(texts).substr(offset, key.text.size());
     }
-    std::stable_sort(keys.begin(), keys.end(), [&](const SortKey& x, const SortKey& y) {
+    const auto before = [&](const SortKey& x, const SortKey& y) {
         int r = 0;
         if (x.number != y.number) {
             r = x.number < y.number ? -1 : 1;
@@ -301,7 +301,15 @@ void SortRecords(std::span<CBssid*> records, const NetworkSortState& state,
             r = CompareText(x.text, y.text);
         }
         return (state.ascending ? r : -r) < 0;
-    });
+    };
+    // The rows are usually still in last second's order with a few new ones
+    // at the end: sort only what follows the ordered prefix and merge it in.
+    // Both steps are stable, so the result is that of one stable sort.
+    const auto tail = std::is_sorted_until(keys.begin(), keys.end(), before);
+    if (tail != keys.end()) {
+        std::stable_sort(tail, keys.end(), before);
+        std::inplace_merge(keys.begin(), tail, keys.end(), before);
+    }
     for (std::size_t i = 0; i < keys.size(); ++i) records[i] = keys[i].record;
 }
 
