@@ -21,6 +21,10 @@ inline constexpr int kTableColumnScore = 8;
 // Non-const: the column rules refresh the records' text caches as they go.
 using RecordComparator = std::function<int(CBssid& a, CBssid& b)>;
 
+// What a batch of row changes is: a table refresh, or other row changes
+// (stale rows purged, all rows cleared).
+enum class TableUpdate { Refresh, Rows };
+
 // The rows of the network table; each row's item data is its record.
 class INetworkTable {
   public:
@@ -36,6 +40,36 @@ class INetworkTable {
     virtual void DeleteRow(int row) = 0;
     virtual void DeleteAllRows() = 0;
     virtual void SortRows(const RecordComparator& compare) = 0;
+
+    // Brackets a batch of row changes so that a view redraws once, not per
+    // row. Batches may nest; only the outermost pair counts. In a refresh
+    // batch every listed record is visited: rows marked due show the rules'
+    // texts, and the others (rejected by the filter, or no longer listed)
+    // keep the texts they showed.
+    virtual void BeginUpdate(TableUpdate kind) { (void)kind; }
+    virtual void EndUpdate() {}
+    // The row's record passed this refresh, so its 30 texts are due. A table
+    // that formats texts on demand notes it and returns true; a table that
+    // stores texts returns false, and the refresh writes them with
+    // SetItemText.
+    virtual bool MarkTextsDue(int row) {
+        (void)row;
+        return false;
+    }
+};
+
+// One batch of table changes for the lifetime of the scope.
+class TableUpdateScope {
+  public:
+    TableUpdateScope(INetworkTable& table, TableUpdate kind) : table_(table) {
+        table_.BeginUpdate(kind);
+    }
+    ~TableUpdateScope() { table_.EndUpdate(); }
+    TableUpdateScope(const TableUpdateScope&) = delete;
+    TableUpdateScope& operator=(const TableUpdateScope&) = delete;
+
+  private:
+    INetworkTable& table_;
 };
 
 // The column rules: each column's text for a record, and the comparison that
