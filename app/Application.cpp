@@ -18,7 +18,18 @@ CApplication::~CApplication() {
     ClearLogSettings(options_.get());
 }
 
+CMainDialog& CApplication::CreateMainDialog(IMainWindowView& view, IMainLoop& loop,
+                                            IAdapterCombo& adapterCombo,
+                                            IStatusLineSink* statusLine) {
+    return CreateMainDialog(MainWindowSeams{view, loop, model_, rules_, adapterCombo, statusLine},
+                            true);
+}
+
 CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
+    return CreateMainDialog(seams, false);
+}
+
+CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams, bool ownRules) {
     if (dialog_) return *dialog_;
     dialog_ = std::make_unique<CMainDialog>(MainDialogParts{
         .view = seams.view,
@@ -28,6 +39,11 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
         .table = seams.table,
         .columns = seams.columns,
         .adapterCombo = seams.adapterCombo,
+        .adapterAddresses = ownRules ? std::function<void(std::vector<std::string>)>(
+                                           [this](std::vector<std::string> addresses) {
+                                               rules_.SetAddresses(std::move(addresses));
+                                           })
+                                     : nullptr,
     });
     statusLine_ = seams.statusLine;
     if (statusLine_) SetStatusLineSink(statusLine_);

@@ -112,6 +112,8 @@ class CMainDialog {
     void ShowFromOtherInstance();
     void OnTrayLeftClick();
 
+    // The scanning button.
+    void OnScanningButton() { cycle_.ToggleScanning(); }
     // The adapter chooser.
     void OnAdapterSelectionChange();
     void OnAdapterSelectionConfirmed();
@@ -181,7 +183,6 @@ class CMainDialog {
     CScanCycle cycle_;
 
     int mode_ = MODE_NETWORK_SCANNING;
-    bool initialized_ = false;
     bool timersRunning_ = false;
     bool trayIconShown_ = false;
     bool exitRequested_ = false;
