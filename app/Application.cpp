@@ -21,16 +21,19 @@ CApplication::~CApplication() {
 CMainDialog& CApplication::CreateMainDialog(IMainWindowView& view, IMainLoop& loop,
                                             IAdapterCombo& adapterCombo,
                                             IStatusLineSink* statusLine) {
-    return CreateMainDialog(MainWindowSeams{view, loop, model_, rules_, adapterCombo, statusLine},
-                            true);
+    return CreateMainDialog(MainWindowSeams{view, loop, model_, rules_, adapterCombo, statusLine});
 }
 
 CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
-    return CreateMainDialog(seams, false);
-}
-
-CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams, bool ownRules) {
     if (dialog_) return *dialog_;
+    // Column rules of the table's own kind name the adapter's addresses in
+    // the status column; other rules have no use for them.
+    std::function<void(std::vector<std::string>)> addresses = nullptr;
+    if (auto* rules = dynamic_cast<CNetworkColumnRules*>(&seams.columns)) {
+        addresses = [rules](std::vector<std::string> texts) {
+            rules->SetAddresses(std::move(texts));
+        };
+    }
     dialog_ = std::make_unique<CMainDialog>(MainDialogParts{
         .view = seams.view,
         .loop = seams.loop,
@@ -39,11 +42,7 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams, bool o
         .table = seams.table,
         .columns = seams.columns,
         .adapterCombo = seams.adapterCombo,
-        .adapterAddresses = ownRules ? std::function<void(std::vector<std::string>)>(
-                                           [this](std::vector<std::string> addresses) {
-                                               rules_.SetAddresses(std::move(addresses));
-                                           })
-                                     : nullptr,
+        .adapterAddresses = std::move(addresses),
     });
     statusLine_ = seams.statusLine;
     if (statusLine_) SetStatusLineSink(statusLine_);

@@ -52,8 +52,6 @@ class CApplication {
     CMainDialog* MainDialog() { return dialog_.get(); }
 
   private:
-    CMainDialog& CreateMainDialog(const MainWindowSeams& seams, bool ownRules);
-
     std::unique_ptr<CApplicationOptions> options_;
     CNetworkList networks_;
     CNetworkColumnRules rules_{*options_, networks_};

@@ -44,8 +44,6 @@ struct CommandState {
 
 inline constexpr const char* kAboutMenuText = "&About Tarvik...";
 inline constexpr const char* kTrayTooltip = "Tarvik";
-inline constexpr const char* kVersionText = "1.2";
-inline constexpr const char* kBuildText = "063014";
 inline constexpr int kMinimumTimerPeriodMs = 10;
 
 // Log levels of the log-text message.
