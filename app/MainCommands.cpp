@@ -5,25 +5,14 @@
 
 #include "app/CommandIds.h"
 #include "app/MainDialog.h"
+#include "app/UserManual.h"
 #include "core/EventLog.h"
 #include "platform/RegistryStore.h"
 
 namespace tarvik {
 namespace {
 
-constexpr const char* kInstallKey = "SOFTWARE\\Tarvik";
-constexpr const char* kInstallValue = "INSTInfo";
-constexpr std::size_t kInstallTextLimit = 1024;
 constexpr int kSecurityClassOpen = 1;
-
-// The install directory as stored, without a fallback: empty when unset.
-std::string StoredInstallDirectory() {
-    const std::optional<RegValue> value =
-        RegistryStore::LocalMachine().ReadValue(kInstallKey, kInstallValue);
-    if (!value || value->type != RegType::String) return {};
-    std::string text = value->text.substr(0, value->text.find('\0'));
-    return text.size() < kInstallTextLimit ? text : std::string();
-}
 
 bool IsConnectedStatus(std::uint32_t status) {
     return status == STATUS_CONNECTED || status == STATUS_CONNECTED_MANUAL ||
@@ -160,10 +149,12 @@ void CMainDialog::ExecuteCommand(int id) {
     }
 }
 
+// Nothing on this system writes INSTInfo, so the manual is also looked for
+// where the program is installed or built; without one nothing happens.
 void CMainDialog::OpenUserManual() {
-    const std::string folder = StoredInstallDirectory();
-    if (folder.empty()) return;
-    view_.OpenDocument(folder + "/doc/toc.html");
+    const std::string path = UserManualPath();
+    if (path.empty()) return;
+    view_.OpenDocument(path);
 }
 
 bool CMainDialog::CanShowContextMenu() const {

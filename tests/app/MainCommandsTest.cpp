@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <filesystem>
+#include <fstream>
 
 #include "MainDialogFixture.h"
 #include "app/CommandIds.h"
@@ -121,13 +123,17 @@ TEST_F(MainCommandsTest, DeviceSystemAndHelpCommands) {
     EXPECT_FALSE(dialog_->QueryCommandState(ID_SYSTEM_START_WZC).enabled);
     EXPECT_TRUE(dialog_->QueryCommandState(ID_SYSTEM_STOP_WZC).enabled);
 
-    // The manual lies under the stored install directory; none stored, none opened.
+    // The manual under the stored install directory wins; without one, the
+    // copy beside the program (here the source tree's) is opened.
+    std::filesystem::create_directories(folder_.Path() / "install" / "doc");
+    std::ofstream(folder_.Path() / "install" / "doc" / "toc.html") << "<html></html>";
     dialog_->ExecuteCommand(ID_HELP_MANUAL);
     ASSERT_EQ(view_.documents.size(), 1u);
     EXPECT_EQ(view_.documents[0], (folder_.Path() / "install" / "doc" / "toc.html").string());
     SetInstallDirectoryValue("");
     dialog_->ExecuteCommand(ID_HELP_MANUAL);
-    EXPECT_EQ(view_.documents.size(), 1u);
+    ASSERT_EQ(view_.documents.size(), 2u);
+    EXPECT_EQ(view_.documents[1], std::string(TARVIK_SOURCE_DIR) + "/share/doc/toc.html");
 }
 
 }  // namespace
