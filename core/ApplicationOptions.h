@@ -66,6 +66,8 @@ class CApplicationOptions {
     // <exe folder>/../share/tarvik/settings.reg when it exists (installed or
     // build tree), else settings.reg beside the executable.
     std::string DefaultSettingsFile() const;
+    // The hive the record reads and writes; other owners' sections live there too.
+    RegistryStore& UserHive() const;
 
     SettingValue RemoveUndetectedAccessPoints;
     SettingValue TimeBeforeClearingNotDetectedAccessPoints;
@@ -115,8 +117,6 @@ class CApplicationOptions {
     SettingValue EnumerateOnDeviceChangeEvent;
 
   private:
-    RegistryStore& UserHive() const;
-
     RegistryStore* userHive_ = nullptr;
     std::string executablePath_;
     std::string applicationName_;

@@ -1,0 +1,46 @@
+// The application object: owns the settings record and the network list for
+// the whole run, installs them where the process-wide log needs them, and
+// creates the main-window controller over the GUI's pieces. The GUI's main
+// function creates its Qt objects and hands them to this.
+#pragma once
+
+#include <memory>
+
+#include "app/MainDialog.h"
+#include "core/ApplicationOptions.h"
+#include "networks/NetworkList.h"
+
+namespace tarvik {
+
+struct MainWindowSeams {
+    IMainWindowView& view;
+    IMainLoop& loop;
+    INetworkTable& table;
+    INetworkColumns& columns;
+    IAdapterCombo& adapterCombo;
+};
+
+class CApplication {
+  public:
+    // The running program's settings (the current user's hive).
+    CApplication();
+    // Explicit settings (tests: a hive in a temporary folder).
+    explicit CApplication(std::unique_ptr<CApplicationOptions> options);
+    ~CApplication();
+    CApplication(const CApplication&) = delete;
+    CApplication& operator=(const CApplication&) = delete;
+
+    CApplicationOptions& Options() { return *options_; }
+    CNetworkList& Networks() { return networks_; }
+
+    // Creates the controller (once); the seams must outlive this object.
+    CMainDialog& CreateMainDialog(const MainWindowSeams& seams);
+    CMainDialog* MainDialog() { return dialog_.get(); }
+
+  private:
+    std::unique_ptr<CApplicationOptions> options_;
+    CNetworkList networks_;
+    std::unique_ptr<CMainDialog> dialog_;
+};
+
+}  // namespace tarvik

@@ -1,0 +1,184 @@
+// The main window's logic without a toolkit: start-up, the timer table, the
+// commands and their menu states, the tray icon, the messages other threads
+// send, and the closing rule with its shut-down sequence. The Qt window is a
+// thin view over it (IMainWindowView) and drives it from its event loop
+// (IMainLoop).
+//
+// Threads: everything runs on the GUI thread except the four Send...
+// messages, which may be called from any thread and return once handled.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "adapter/AdapterList.h"
+#include "adapter/MediaEvents.h"
+#include "app/MainLoop.h"
+#include "app/MainWindowView.h"
+#include "app/ScanFileService.h"
+#include "app/WzcService.h"
+#include "core/ApplicationOptions.h"
+#include "networks/NetworkList.h"
+#include "networks/NetworkTable.h"
+#include "networks/ScanCycle.h"
+
+namespace tarvik {
+
+enum ProgramMode : int {
+    MODE_NETWORK_SCANNING = 0,
+    MODE_NETWORK_HOPPING = 1,
+    MODE_CONNECTION_MANAGER = 2,
+};
+
+struct CommandState {
+    bool enabled = false;
+    bool checked = false;
+    bool operator==(const CommandState&) const = default;
+};
+
+inline constexpr const char* kAboutMenuText = "&About Tarvik...";
+inline constexpr const char* kTrayTooltip = "Tarvik";
+inline constexpr const char* kVersionText = "1.2";
+inline constexpr const char* kBuildText = "063014";
+inline constexpr int kMinimumTimerPeriodMs = 10;
+
+// Log levels of the log-text message.
+enum LogTextLevel : int { LOG_TEXT_INFO = 1, LOG_TEXT_WARN = 2, LOG_TEXT_ERROR = 3 };
+
+// What the controller works with; everything here outlives it.
+struct MainDialogParts {
+    IMainWindowView& view;
+    IMainLoop& loop;
+    CApplicationOptions& options;
+    CNetworkList& networks;
+    INetworkTable& table;
+    INetworkColumns& columns;
+    IAdapterCombo& adapterCombo;
+    // Optional: null means the daemon's service through CDriverWzcService.
+    IWzcService* wzc = nullptr;
+    // Optional: null means no scan file can be open (nothing to save).
+    IScanFileService* scanFiles = nullptr;
+    // Optional: seconds since 1970 for the re-enumeration guard.
+    std::function<std::int64_t()> clock;
+};
+
+class CMainDialog {
+  public:
+    explicit CMainDialog(const MainDialogParts& parts);
+    ~CMainDialog();
+    CMainDialog(const CMainDialog&) = delete;
+    CMainDialog& operator=(const CMainDialog&) = delete;
+
+    // The window's initialisation, every step in order. False when it ended
+    // early because the driver could not be reached (no timers then).
+    bool Initialize();
+
+    void OnTimer(int id);
+    void OnResize(int clientWidth, int clientHeight);
+    // Menu bar, context menu, tray menu and system-menu commands.
+    void ExecuteCommand(int id);
+    // Computed when a menu opens.
+    CommandState QueryCommandState(int id) const;
+    // Disconnects a connected row, connects a "Not Connected" one.
+    void OnTableDoubleClick();
+    // True when the context menu may open (a row is selected).
+    bool CanShowContextMenu() const;
+
+    // The title bar's close. True when the window closes now (the caller
+    // lets it close); false when it was hidden or the shut-down cancelled.
+    bool OnCloseRequest();
+    // The shut-down sequence; false when the user cancelled it.
+    bool RunShutDown();
+    // File, Exit; the tray's Exit; SIGINT and SIGTERM (GUI thread): sets
+    // exit requested and queues a close request that ends the window.
+    void RequestExit();
+    // Another copy of the program asked this one to show itself.
+    void ShowFromOtherInstance();
+    void OnTrayLeftClick();
+
+    // The adapter chooser.
+    void OnAdapterSelectionChange();
+    void OnAdapterSelectionConfirmed();
+    // The system's device-change notification.
+    bool OnDeviceChange(std::uint32_t event);
+
+    // Messages from other threads (any thread; run on the GUI thread and
+    // return once handled). Levels: 1 Info, 2 Warn, 3 Error; others ignored.
+    void SendLogText(const std::string& text, int level);
+    void SendStatusText(const std::string& text);
+    void SendConnectionStarted();
+    void SendConnectionEnded();
+
+    // The connection procedure names the record it is joining.
+    void SetConnectingRecord(BssidRecord record);
+    bool IsConnectionInProgress() const { return connecting_.load(); }
+
+    // The Options dialog restarts one timer after changing its period.
+    void RestartTimer(int id);
+
+    int ProgramMode() const { return mode_; }
+    bool IsExitRequested() const { return exitRequested_; }
+    bool IsClosing() const { return closing_; }
+    bool WzcStoppedByUs() const { return wzcStoppedByUs_; }
+    CScanCycle& ScanCycle() { return cycle_; }
+    CAdapterList& Adapters() { return adapters_; }
+    CAdapter* ChosenAdapter() const { return adapters_.Chosen(); }
+
+  private:
+    // Start-up pieces (MainDialog.cpp).
+    void LayOutControls();
+    void StopWzcIfConfigured();
+    void PrepareCardIfAllowed();
+    void StartAllTimers();
+    void StopAllTimers();
+    std::chrono::milliseconds TimerPeriod(int id) const;
+    void SyncChosenAdapter();
+    void FetchWithoutScan(CAdapter& adapter);
+
+    // Commands (MainCommands.cpp).
+    void SetMode(int mode);
+    void ToggleSuitableForHopping();
+    void OpenUserManual();
+    void ReEnumerate();
+    bool SelectedIsOpenNetwork() const;
+
+    // Messages (MainMessages.cpp).
+    void RunOnGuiThread(const std::function<void()>& work);
+    void OnConnectionStarted();
+    void OnConnectionEnded();
+
+    // Shut-down (ShutDown.cpp).
+    bool AskToSaveOrClose();
+    void CloseFromExitCommand();
+
+    IMainWindowView& view_;
+    IMainLoop& loop_;
+    CApplicationOptions& options_;
+    CNetworkList& networks_;
+    IScanFileService* scanFiles_;
+    std::unique_ptr<IWzcService> ownWzc_;
+    IWzcService& wzc_;
+    CMediaEventSource mediaSource_;
+    CAdapterList adapters_;
+    CScanCycle cycle_;
+
+    int mode_ = MODE_NETWORK_SCANNING;
+    bool initialized_ = false;
+    bool timersRunning_ = false;
+    bool trayIconShown_ = false;
+    bool exitRequested_ = false;
+    bool closing_ = false;
+    bool shutDown_ = false;
+    bool wzcStoppedByUs_ = false;
+    std::atomic<bool> connecting_ = false;
+    BssidRecord connectingRecord_;
+    // The chosen adapter and its scanning switch while a connection runs.
+    CAdapter* savedAdapter_ = nullptr;
+    bool savedScanning_ = false;
+};
+
+}  // namespace tarvik

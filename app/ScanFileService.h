@@ -1,0 +1,22 @@
+// The open scan file as the main window's start-up, auto-save timer and
+// shut-down see it. The scan-file commands implement it; until they are
+// attached the window has no file to save or close.
+#pragma once
+
+namespace tarvik {
+
+class IScanFileService {
+  public:
+    virtual ~IScanFileService() = default;
+    virtual bool IsFileOpen() const = 0;
+    virtual bool IsAutoSaveOn() const = 0;
+    // Saves the list to the open file.
+    virtual void SaveOpenFile() = 0;
+    // Closes the open file, saving it without asking when `saveWithoutAsking`
+    // (else the user is asked). False when the user cancelled.
+    virtual bool CloseFile(bool saveWithoutAsking) = 0;
+    // "Save As": asks for a file name and saves. False when cancelled.
+    virtual bool SaveAs() = 0;
+};
+
+}  // namespace tarvik
