@@ -1,0 +1,45 @@
+// The running program's objects, composed once: the application shell
+// (settings, network list, controller), the table model and column rules,
+// the Qt main loop and the main window. The controller is destroyed first,
+// so nothing it holds a reference to goes before it.
+#pragma once
+
+#include <memory>
+
+#include "app/Application.h"
+#include "app/NetworkColumnRules.h"
+#include "app/NetworkTableModel.h"
+#include "ui/MainWindow.h"
+#include "ui/QtMainLoop.h"
+
+namespace tarvik::ui {
+
+class GuiProgram {
+  public:
+    // The current user's settings. Needs a QApplication.
+    GuiProgram();
+    ~GuiProgram();
+    GuiProgram(const GuiProgram&) = delete;
+    GuiProgram& operator=(const GuiProgram&) = delete;
+
+    // Shows the window and runs the controller's initialisation; false when
+    // it ended early (no driver).
+    bool Start();
+
+    CApplication& Application() { return *application_; }
+    CMainDialog& Dialog() { return *dialog_; }
+    MainWindow& Window() { return *window_; }
+    QtMainLoop& Loop() { return *loop_; }
+    CNetworkTableModel& Table() { return *table_; }
+
+  private:
+    // Declared before the application object: they outlive its controller.
+    std::unique_ptr<QtMainLoop> loop_;
+    std::unique_ptr<CNetworkColumnRules> rules_;
+    std::unique_ptr<CNetworkTableModel> table_;
+    std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<CApplication> application_;
+    CMainDialog* dialog_ = nullptr;
+};
+
+}  // namespace tarvik::ui
