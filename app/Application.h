@@ -8,6 +8,7 @@
 
 #include "app/MainDialog.h"
 #include "core/ApplicationOptions.h"
+#include "core/StatusLine.h"
 #include "networks/NetworkList.h"
 
 namespace tarvik {
@@ -18,6 +19,8 @@ struct MainWindowSeams {
     INetworkTable& table;
     INetworkColumns& columns;
     IAdapterCombo& adapterCombo;
+    // Attached for the controller's life when given.
+    IStatusLineSink* statusLine = nullptr;
 };
 
 class CApplication {
@@ -41,6 +44,7 @@ class CApplication {
     std::unique_ptr<CApplicationOptions> options_;
     CNetworkList networks_;
     std::unique_ptr<CMainDialog> dialog_;
+    IStatusLineSink* statusLine_ = nullptr;
 };
 
 }  // namespace tarvik

@@ -14,9 +14,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "adapter/AdapterList.h"
 #include "adapter/MediaEvents.h"
+#include "app/ConnectionActions.h"
 #include "app/MainLoop.h"
 #include "app/MainWindowView.h"
 #include "app/ScanFileService.h"
@@ -49,6 +51,10 @@ inline constexpr int kMinimumTimerPeriodMs = 10;
 // Log levels of the log-text message.
 enum LogTextLevel : int { LOG_TEXT_INFO = 1, LOG_TEXT_WARN = 2, LOG_TEXT_ERROR = 3 };
 
+// "a, b" (an adapter's addresses joined by ", ") as its parts; empty parts
+// are dropped.
+std::vector<std::string> SplitAddressText(const std::string& joined);
+
 // What the controller works with; everything here outlives it.
 struct MainDialogParts {
     IMainWindowView& view;
@@ -62,8 +68,14 @@ struct MainDialogParts {
     IWzcService* wzc = nullptr;
     // Optional: null means no scan file can be open (nothing to save).
     IScanFileService* scanFiles = nullptr;
+    // Optional: null means networks cannot be joined yet (Connect,
+    // Disconnect and the double click do nothing).
+    IConnectionActions* connection = nullptr;
+    // Optional: told the chosen adapter's IP address texts before each
+    // connection-status refresh (the status column names them).
+    std::function<void(std::vector<std::string>)> adapterAddresses = nullptr;
     // Optional: seconds since 1970 for the re-enumeration guard.
-    std::function<std::int64_t()> clock;
+    std::function<std::int64_t()> clock = nullptr;
 };
 
 class CMainDialog {
@@ -113,7 +125,8 @@ class CMainDialog {
     void SendConnectionStarted();
     void SendConnectionEnded();
 
-    // The connection procedure names the record it is joining.
+    // The connection procedure names the record it is joining (GUI thread,
+    // before it sends the start).
     void SetConnectingRecord(BssidRecord record);
     bool IsConnectionInProgress() const { return connecting_.load(); }
 
@@ -137,14 +150,13 @@ class CMainDialog {
     void StopAllTimers();
     std::chrono::milliseconds TimerPeriod(int id) const;
     void SyncChosenAdapter();
+    void KeepScanningSwitch(const std::function<void()>& change);
     void FetchWithoutScan(CAdapter& adapter);
+    void RefreshConnectionStatus();
 
     // Commands (MainCommands.cpp).
-    void SetMode(int mode);
-    void ToggleSuitableForHopping();
     void OpenUserManual();
-    void ReEnumerate();
-    bool SelectedIsOpenNetwork() const;
+    CommandState ConnectState(bool connect) const;
 
     // Messages (MainMessages.cpp).
     void RunOnGuiThread(const std::function<void()>& work);
@@ -160,6 +172,8 @@ class CMainDialog {
     CApplicationOptions& options_;
     CNetworkList& networks_;
     IScanFileService* scanFiles_;
+    IConnectionActions* connection_;
+    std::function<void(std::vector<std::string>)> adapterAddresses_;
     std::unique_ptr<IWzcService> ownWzc_;
     IWzcService& wzc_;
     CMediaEventSource mediaSource_;
@@ -179,6 +193,8 @@ class CMainDialog {
     // The chosen adapter and its scanning switch while a connection runs.
     CAdapter* savedAdapter_ = nullptr;
     bool savedScanning_ = false;
+    // Close requests queued by RequestExit check it before they run.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 }  // namespace tarvik

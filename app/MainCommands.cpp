@@ -1,0 +1,191 @@
+// Command dispatch and the menu states: every command goes through its
+// state first, so a disabled item does nothing whether it comes from a
+// menu, an accelerator or the tray.
+#include <optional>
+
+#include "app/CommandIds.h"
+#include "app/MainDialog.h"
+#include "core/EventLog.h"
+#include "platform/RegistryStore.h"
+
+namespace tarvik {
+namespace {
+
+constexpr const char* kInstallKey = "SOFTWARE\\Tarvik";
+constexpr const char* kInstallValue = "INSTInfo";
+constexpr std::size_t kInstallTextLimit = 1024;
+constexpr int kSecurityClassOpen = 1;
+
+// The install directory as stored, without a fallback: empty when unset.
+std::string StoredInstallDirectory() {
+    const std::optional<RegValue> value =
+        RegistryStore::LocalMachine().ReadValue(kInstallKey, kInstallValue);
+    if (!value || value->type != RegType::String) return {};
+    std::string text = value->text.substr(0, value->text.find('\0'));
+    return text.size() < kInstallTextLimit ? text : std::string();
+}
+
+bool IsConnectedStatus(std::uint32_t status) {
+    return status == STATUS_CONNECTED || status == STATUS_CONNECTED_MANUAL ||
+           status == STATUS_CONNECTED_INVALID_IP;
+}
+
+}  // namespace
+
+CommandState CMainDialog::QueryCommandState(int id) const {
+    switch (id) {
+        case ID_FILE_EXIT:
+        case ID_VIEW_CLEAR_ALL:
+        case ID_VIEW_COLUMNS:
+        case ID_DEVICE_SOFT_REFRESH:
+        case ID_DEVICE_HARD_REFRESH:
+        case ID_HELP_MANUAL:
+        case ID_HELP_CREDITS:
+        case ID_HELP_ABOUT:
+        case ID_TRAY_OPEN:
+        case ID_TRAY_EXIT:
+        case ID_SYSTEM_MENU_ABOUT:
+            return {true, false};
+        case ID_MODE_SCANNING:
+            return {true, mode_ == MODE_NETWORK_SCANNING};
+        case ID_MODE_HOPPING:
+            return {true, mode_ == MODE_NETWORK_HOPPING};
+        case ID_MODE_CONNECTION_MANAGER:
+            return {true, mode_ == MODE_CONNECTION_MANAGER};
+        case ID_NETWORK_SUITABLE_FOR_HOPPING:
+        case ID_CONTEXT_SUITABLE_FOR_HOPPING: {
+            const BssidRecord selected = view_.SelectedRecord();
+            if (!selected) return {false, false};
+            return {selected->SecurityClass() == kSecurityClassOpen,
+                    !selected->NotSuitableForHopping()};
+        }
+        case ID_NETWORK_CONNECT:
+        case ID_CONTEXT_CONNECT:
+            return ConnectState(true);
+        case ID_NETWORK_DISCONNECT:
+        case ID_CONTEXT_DISCONNECT:
+            return ConnectState(false);
+        // Re-enumerating replaces the adapter a running connection uses.
+        case ID_SYSTEM_REENUMERATE:
+            return {!connecting_.load(), false};
+        case ID_SYSTEM_START_WZC:
+            return {!wzc_.IsRunning(), false};
+        case ID_SYSTEM_STOP_WZC:
+            return {wzc_.IsRunning(), false};
+        // Scan files, filters, profiles, options, remembering,
+        // the signal graph, device information, GPS and the version check
+        // are not part of the program yet.
+        default:
+            return {false, false};
+    }
+}
+
+// Connect: a selected record that is not connected; Disconnect: a connected
+// one; neither while a connection runs.
+CommandState CMainDialog::ConnectState(bool connect) const {
+    if (!connection_ || connecting_.load()) return {false, false};
+    const BssidRecord selected = view_.SelectedRecord();
+    if (!selected) return {false, false};
+    return {IsConnectedStatus(selected->ConnectionStatus()) != connect, false};
+}
+
+void CMainDialog::ExecuteCommand(int id) {
+    if (closing_ || !QueryCommandState(id).enabled) return;
+    switch (id) {
+        case ID_FILE_EXIT:
+        case ID_TRAY_EXIT:
+            RequestExit();
+            break;
+        case ID_VIEW_CLEAR_ALL:
+            cycle_.ClearAllNetworks();
+            break;
+        case ID_VIEW_COLUMNS:
+            view_.ShowColumnsDialog();
+            break;
+        case ID_MODE_SCANNING:
+            mode_ = MODE_NETWORK_SCANNING;
+            break;
+        case ID_MODE_HOPPING:
+            mode_ = MODE_NETWORK_HOPPING;
+            break;
+        case ID_MODE_CONNECTION_MANAGER:
+            mode_ = MODE_CONNECTION_MANAGER;
+            break;
+        case ID_NETWORK_SUITABLE_FOR_HOPPING:
+        case ID_CONTEXT_SUITABLE_FOR_HOPPING:
+            if (const BssidRecord selected = view_.SelectedRecord()) {
+                selected->ToggleNotSuitableForHopping();
+            }
+            break;
+        case ID_NETWORK_CONNECT:
+        case ID_CONTEXT_CONNECT:
+            if (const BssidRecord selected = view_.SelectedRecord()) {
+                connection_->ConnectToBssid(selected);
+            }
+            break;
+        case ID_NETWORK_DISCONNECT:
+        case ID_CONTEXT_DISCONNECT:
+            connection_->Disconnect();
+            break;
+        case ID_DEVICE_SOFT_REFRESH:
+            cycle_.ScanNetworks(false);
+            break;
+        case ID_DEVICE_HARD_REFRESH:
+            cycle_.ScanNetworks(true);
+            break;
+        case ID_SYSTEM_REENUMERATE:
+            KeepScanningSwitch([this] { adapters_.EnumerateDevices(); });
+            break;
+        case ID_SYSTEM_START_WZC:
+            wzc_.Start();
+            break;
+        case ID_SYSTEM_STOP_WZC:
+            wzc_.Stop();
+            break;
+        case ID_HELP_MANUAL:
+            OpenUserManual();
+            break;
+        case ID_HELP_CREDITS:
+            view_.ShowCreditsDialog();
+            break;
+        case ID_HELP_ABOUT:
+        case ID_SYSTEM_MENU_ABOUT:
+            view_.ShowAboutDialog();
+            break;
+        case ID_TRAY_OPEN:
+            view_.ShowNormalAndActivate();
+            break;
+        default:
+            break;
+    }
+}
+
+void CMainDialog::OpenUserManual() {
+    const std::string folder = StoredInstallDirectory();
+    if (folder.empty()) return;
+    view_.OpenDocument(folder + "/doc/toc.html");
+}
+
+bool CMainDialog::CanShowContextMenu() const {
+    return view_.SelectedRecord() != nullptr;
+}
+
+void CMainDialog::OnTableDoubleClick() {
+    const BssidRecord selected = view_.SelectedRecord();
+    if (!selected || closing_ || !connection_) return;
+    if (IsConnectedStatus(selected->ConnectionStatus())) {
+        connection_->Disconnect();
+    } else if (selected->ConnectionStatus() == STATUS_NOT_CONNECTED) {
+        connection_->ConnectToBssid(selected);
+    }
+}
+
+void CMainDialog::OnTrayLeftClick() {
+    view_.ShowNormalAndActivate();
+}
+
+void CMainDialog::ShowFromOtherInstance() {
+    view_.ShowNormalAndActivate();
+}
+
+}  // namespace tarvik

@@ -1,0 +1,260 @@
+#include "app/MainDialog.h"
+
+#include <algorithm>
+#include <ctime>
+
+#include "app/CommandIds.h"
+#include "core/EventLog.h"
+#include "core/StatusLine.h"
+
+namespace tarvik {
+namespace {
+
+constexpr int kAllTimers[] = {TIMER_SOFT_REFRESH,      TIMER_HARD_REFRESH,      TIMER_HOPPING,
+                              TIMER_AUTO_SAVE,         TIMER_SIGNAL_GRAPH,      TIMER_GPS_STATUS,
+                              TIMER_CONNECTION_STATUS, TIMER_CONNECTION_MANAGER};
+
+std::function<std::int64_t()> WallClockOr(std::function<std::int64_t()> clock) {
+    if (clock) return clock;
+    return [] { return static_cast<std::int64_t>(std::time(nullptr)); };
+}
+
+}  // namespace
+
+std::vector<std::string> SplitAddressText(const std::string& joined) {
+    std::vector<std::string> addresses;
+    std::size_t start = 0;
+    while (start < joined.size()) {
+        const std::size_t comma = joined.find(", ", start);
+        const std::size_t end = comma == std::string::npos ? joined.size() : comma;
+        if (end > start) addresses.push_back(joined.substr(start, end - start));
+        start = comma == std::string::npos ? joined.size() : comma + 2;
+    }
+    return addresses;
+}
+
+CMainDialog::CMainDialog(const MainDialogParts& parts)
+    : view_(parts.view),
+      loop_(parts.loop),
+      options_(parts.options),
+      networks_(parts.networks),
+      scanFiles_(parts.scanFiles),
+      connection_(parts.connection),
+      adapterAddresses_(parts.adapterAddresses),
+      ownWzc_(parts.wzc ? nullptr : std::make_unique<CDriverWzcService>()),
+      wzc_(parts.wzc ? *parts.wzc : *ownWzc_),
+      mediaSource_(parts.loop),
+      adapters_(parts.options, parts.adapterCombo, WallClockOr(parts.clock), &mediaSource_),
+      cycle_(parts.networks, parts.options, parts.table, parts.columns) {
+    cycle_.SetScanningButton(&view_);
+    cycle_.SetConnectionInProgressFlag(&connecting_);
+}
+
+CMainDialog::~CMainDialog() {
+    if (timersRunning_) StopAllTimers();
+    cycle_.SetChosenAdapter(nullptr);
+}
+
+bool CMainDialog::Initialize() {
+    LogInfo("Peforming program initialization.");
+    if (options_.IsFirstLaunch()) options_.ImportDefaultSettings();
+    options_.Load();
+    SetStatusText("Please wait while the program finishes loading ...");
+
+    LogInfo("Adding 'About' to system menu.");
+    view_.AddAboutToSystemMenu(kAboutMenuText);
+    LogInfo("Adding icon into system tray.");
+    view_.AddTrayIcon(kTrayTooltip);
+    trayIconShown_ = true;
+    // The view builds the table's thirty columns with the window.
+    LogInfo("Adding columns to network list.");
+
+    LogInfo("Starting WMI");
+    if (mediaSource_.StartWmi() != 0) LogWarn("Failed to initialize WMI.");
+
+    LogInfo("Enumerating network cards.");
+    SetStatusText("Enumerating networking devices on this computer ...");
+    const Result enumerated = adapters_.EnumerateDevices();
+    SyncChosenAdapter();
+    // The adapter list has put the no-driver text on the status line.
+    if (enumerated == RES_BINDINGS_FAILED) return false;
+    SetStatusText("Successfully obtained the list of all the wireless cards!");
+
+    LogInfo("Forcing a manual access point refresh.");
+    SetStatusText("Performing an initial network scan ...");
+    if (adapters_.Chosen()) cycle_.StartScanning();
+    cycle_.ScanNetworks(false);
+
+    StopWzcIfConfigured();
+
+    LogInfo("Setting program mode to scanning.");
+    mode_ = MODE_NETWORK_SCANNING;
+    LayOutControls();
+    LogInfo("Sizing controls.");
+    LayOutControls();
+
+    LogInfo("Performing wireless card initialization.");
+    PrepareCardIfAllowed();
+
+    SetStatusText("Starting all timers ...");
+    StartAllTimers();
+    SetStatusText("Program initialization completed successfully.");
+
+    LogInfo("Restoring column states.");
+    view_.RestoreColumnLayout();
+    // Saved network profiles join here once they exist.
+    LogInfo("Loading saved network configuration.");
+    adapters_.MarkReEnumerated();
+    initialized_ = true;
+    return true;
+}
+
+void CMainDialog::StopWzcIfConfigured() {
+    if (!wzc_.IsRunning()) {
+        LogInfo("WZCSVC is not currently running.");
+        wzcStoppedByUs_ = false;
+        return;
+    }
+    if (options_.DoStopWZVSVCOnStart == 0) return;
+    LogInfo("Stopping running WZCSVC.");
+    SetStatusText("Stopping Windows Zero Configuration Service ...");
+    wzc_.Stop();
+    wzcStoppedByUs_ = true;
+}
+
+void CMainDialog::PrepareCardIfAllowed() {
+    CAdapter* chosen = adapters_.Chosen();
+    if (!chosen) return;
+    if (options_.DoNotDisruptConnectionsOnStartup != 0 && chosen->IsConnected()) return;
+    adapters_.PrepareCard();
+}
+
+void CMainDialog::LayOutControls() {
+    int width = 0;
+    int height = 0;
+    view_.ClientSize(width, height);
+    view_.PlaceControls(ComputeLayout(width, height));
+}
+
+void CMainDialog::OnResize(int clientWidth, int clientHeight) {
+    view_.PlaceControls(ComputeLayout(clientWidth, clientHeight));
+}
+
+std::chrono::milliseconds CMainDialog::TimerPeriod(int id) const {
+    std::int64_t ms = 1000;
+    switch (id) {
+        case TIMER_SOFT_REFRESH:
+            ms = std::int64_t{options_.SoftRefreshInterval} * 1000;
+            break;
+        case TIMER_HARD_REFRESH:
+            ms = std::int64_t{options_.HardRefreshInterval} * 1000;
+            break;
+        case TIMER_HOPPING:
+            ms = options_.HoppingStateMachineInterval;
+            break;
+        case TIMER_AUTO_SAVE:
+            ms = std::int64_t{options_.AutoSaveInterval} * 1000;
+            break;
+        case TIMER_CONNECTION_MANAGER:
+            ms = options_.ConnectionManagerInterval;
+            break;
+        default:
+            break;
+    }
+    // A zero or negative setting must not make a timer spin.
+    return std::chrono::milliseconds(std::max<std::int64_t>(ms, kMinimumTimerPeriodMs));
+}
+
+void CMainDialog::StartAllTimers() {
+    for (int id : kAllTimers) loop_.StartTimer(id, TimerPeriod(id));
+    timersRunning_ = true;
+}
+
+void CMainDialog::StopAllTimers() {
+    for (int id : kAllTimers) loop_.StopTimer(id);
+    timersRunning_ = false;
+}
+
+void CMainDialog::RestartTimer(int id) {
+    if (!timersRunning_) return;
+    if (std::find(std::begin(kAllTimers), std::end(kAllTimers), id) == std::end(kAllTimers)) {
+        return;
+    }
+    loop_.StopTimer(id);
+    loop_.StartTimer(id, TimerPeriod(id));
+}
+
+void CMainDialog::OnTimer(int id) {
+    if (closing_ || !adapters_.Chosen()) return;
+    switch (id) {
+        case TIMER_SOFT_REFRESH:
+            cycle_.ScanNetworks(false);
+            break;
+        case TIMER_HARD_REFRESH:
+            cycle_.ScanNetworks(true);
+            break;
+        case TIMER_AUTO_SAVE:
+            if (scanFiles_ && scanFiles_->IsFileOpen() && scanFiles_->IsAutoSaveOn()) {
+                LogInfo("Auto-saving file");
+                scanFiles_->SaveOpenFile();
+            }
+            break;
+        case TIMER_CONNECTION_STATUS:
+            RefreshConnectionStatus();
+            break;
+        // Network Hopping (mode 1), Connection Manager (mode 2), signal
+        // sampling and the GPS status join here once they exist; their
+        // ticks do nothing until then.
+        case TIMER_HOPPING:
+        case TIMER_SIGNAL_GRAPH:
+        case TIMER_GPS_STATUS:
+        case TIMER_CONNECTION_MANAGER:
+            break;
+        default:
+            LogInfo("Timer id %d, is not assigned to anything!", id);
+            break;
+    }
+}
+
+void CMainDialog::RefreshConnectionStatus() {
+    if (adapterAddresses_ && adapters_.Chosen()) {
+        adapterAddresses_(SplitAddressText(adapters_.Chosen()->IpAddressText()));
+    }
+    cycle_.UpdateConnectionStatus();
+}
+
+void CMainDialog::SyncChosenAdapter() {
+    cycle_.SetChosenAdapter(adapters_.Chosen());
+}
+
+void CMainDialog::FetchWithoutScan(CAdapter& adapter) {
+    adapter.ScanAndFetchBssidList(
+        false, [this](std::span<const std::uint8_t> bytes) { networks_.MergeBssidList(bytes); });
+}
+
+void CMainDialog::KeepScanningSwitch(const std::function<void()>& change) {
+    const bool wasScanning = adapters_.Chosen() && adapters_.Chosen()->IsScanning();
+    change();
+    SyncChosenAdapter();
+    // A newly chosen adapter starts with its switch off; it takes over the
+    // previous one's, so the button keeps telling the truth.
+    if (adapters_.Chosen() && wasScanning && !adapters_.Chosen()->IsScanning()) {
+        cycle_.StartScanning();
+    }
+}
+
+void CMainDialog::OnAdapterSelectionChange() {
+    KeepScanningSwitch([this] { adapters_.OnSelectionChange(); });
+}
+
+void CMainDialog::OnAdapterSelectionConfirmed() {
+    adapters_.OnSelectionConfirmed([this](CAdapter& adapter) { FetchWithoutScan(adapter); });
+}
+
+bool CMainDialog::OnDeviceChange(std::uint32_t event) {
+    bool handled = true;
+    KeepScanningSwitch([&] { handled = adapters_.OnDeviceChange(event); });
+    return handled;
+}
+
+}  // namespace tarvik

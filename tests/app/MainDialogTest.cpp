@@ -1,0 +1,343 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "MainDialogFixture.h"
+#include "app/CommandIds.h"
+#include "app/MainDialog.h"
+#include "app/WzcService.h"
+
+namespace tarvik {
+namespace {
+
+using testing::Contains;
+using testing::InOrder;
+using testing::Tail;
+using MainDialogTest = testing::MainDialogFixture;
+
+TEST(MainWindowLayoutTest, ControlsFollowTheClientAreaAndNeverGoNegative) {
+    const MainWindowLayout layout = ComputeLayout(640, 480);
+    EXPECT_EQ(layout.statusLine, (ControlRect{10, 10, 620, 20}));
+    EXPECT_EQ(layout.scanningButton, (ControlRect{10, 34, 120, 23}));
+    EXPECT_EQ(layout.adapterChooser, (ControlRect{140, 35, 490, 20}));
+    EXPECT_EQ(layout.networkTable, (ControlRect{10, 70, 620, 400}));
+
+    const MainWindowLayout tiny = ComputeLayout(15, 30);
+    EXPECT_EQ(tiny.statusLine.width, 0);
+    EXPECT_EQ(tiny.adapterChooser.width, 0);
+    EXPECT_EQ(tiny.networkTable, (ControlRect{10, 70, 0, 0}));
+}
+
+TEST(AddressTextTest, SplitsOnCommaBlankAndDropsEmptyParts) {
+    EXPECT_EQ(SplitAddressText("10.0.0.2, 192.168.1.7"),
+              (std::vector<std::string>{"10.0.0.2", "192.168.1.7"}));
+    EXPECT_EQ(SplitAddressText(", 10.0.0.2, "), std::vector<std::string>{"10.0.0.2"});
+    EXPECT_TRUE(SplitAddressText("").empty());
+}
+
+TEST_F(MainDialogTest, StartUpRunsEveryStepInOrderAndStartsTheTimers) {
+    StartDaemon();
+    Create();
+    ASSERT_TRUE(dialog_->Initialize());
+
+    const auto lines = log_.Messages();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "App: Info: Peforming program initialization.");
+    EXPECT_TRUE(InOrder(lines, {
+                                   "App: Info: Peforming program initialization.",
+                                   "App: Info: Please wait while the program finishes loading ...",
+                                   "App: Info: Adding 'About' to system menu.",
+                                   "App: Info: Adding icon into system tray.",
+                                   "App: Info: Adding columns to network list.",
+                                   "App: Info: Starting WMI",
+                                   "App: Info: Enumerating network cards.",
+                                   "App: Info: Enumerating networking devices on this computer ...",
+                                   "App: Info: Successfully obtained the list of all the wireless "
+                                   "cards!",
+                                   "App: Info: Forcing a manual access point refresh.",
+                                   "App: Info: Performing an initial network scan ...",
+                                   "App: Info: Stopping running WZCSVC.",
+                                   "App: Info: Stopping Windows Zero Configuration Service ...",
+                                   "App: Info: Setting program mode to scanning.",
+                                   "App: Info: Sizing controls.",
+                                   "App: Info: Performing wireless card initialization.",
+                                   "App: Info: Starting all timers ...",
+                                   "App: Info: Program initialization completed successfully.",
+                                   "App: Info: Restoring column states.",
+                                   "App: Info: Loading saved network configuration.",
+                               }));
+    EXPECT_FALSE(Contains(lines, "App: Warn: Failed to initialize WMI."));
+
+    EXPECT_EQ(view_.calls,
+              (std::vector<std::string>{"SystemMenu &About Tarvik...", "AddTray Tarvik",
+                                        "Button Stop Scanning", "PlaceControls", "PlaceControls",
+                                        "RestoreColumns"}));
+    EXPECT_EQ(view_.lastLayout, ComputeLayout(640, 480));
+    EXPECT_EQ(loop_.timerCalls,
+              (std::vector<std::string>{"Start 1 1000", "Start 2 4000", "Start 3 500",
+                                        "Start 6 10000", "Start 7 1000", "Start 8 1000",
+                                        "Start 9 1000", "Start 10 1000"}));
+
+    ASSERT_NE(dialog_->ChosenAdapter(), nullptr);
+    EXPECT_TRUE(dialog_->ChosenAdapter()->IsScanning());
+    EXPECT_EQ(networks_.ScanCounter(), 1u);  // the initial soft refresh
+    EXPECT_EQ(dialog_->ProgramMode(), MODE_NETWORK_SCANNING);
+    // The daemon's competing service ran; start-up stopped it.
+    EXPECT_TRUE(dialog_->WzcStoppedByUs());
+    EXPECT_FALSE(CDriverWzcService().IsRunning());
+}
+
+TEST_F(MainDialogTest, WithoutTheDriverStartUpStopsEarlyAndTicksDoNothing) {
+    Create();
+    EXPECT_FALSE(dialog_->Initialize());
+
+    auto lines = log_.Messages();
+    EXPECT_TRUE(InOrder(lines, {"App: Info: Enumerating network cards.",
+                                "App: Info: Could not connect to Tarvik driver! Please try to "
+                                "re-install Tarvik."}));
+    EXPECT_FALSE(Contains(lines,
+                          "App: Info: Successfully obtained the list of all the wireless "
+                          "cards!"));
+    EXPECT_TRUE(loop_.timerCalls.empty());
+    EXPECT_EQ(dialog_->ChosenAdapter(), nullptr);
+
+    // Without a chosen adapter no tick does anything, not even the
+    // unassigned-timer line or a table refresh.
+    const std::size_t before = lines.size();
+    for (int id : {1, 2, 3, 6, 7, 8, 9, 10, 42}) dialog_->OnTimer(id);
+    EXPECT_EQ(log_.Messages().size(), before);
+    EXPECT_EQ(filter_.refreshes, 0);
+    EXPECT_EQ(networks_.ScanCounter(), 0u);
+}
+
+TEST_F(MainDialogTest, TimerTicksDoTheirTableWorkOnly) {
+    StartRunning();
+    const std::uint32_t counter = networks_.ScanCounter();
+    dialog_->OnTimer(TIMER_SOFT_REFRESH);
+    dialog_->OnTimer(TIMER_HARD_REFRESH);
+    EXPECT_EQ(networks_.ScanCounter(), counter + 2);
+    const int refreshes = filter_.refreshes;
+    dialog_->OnTimer(TIMER_CONNECTION_STATUS);
+    EXPECT_EQ(filter_.refreshes, refreshes + 1);
+    EXPECT_GT(table_.RowCount(), 0u);
+    EXPECT_EQ(addressCalls_.size(), 1u);  // the status column's addresses first
+
+    // Hopping, Connection Manager, signal and GPS ticks do nothing in any
+    // mode yet, and switching modes restarts no timer.
+    const std::size_t lines = log_.Messages().size();
+    for (int mode : {ID_MODE_HOPPING, ID_MODE_CONNECTION_MANAGER, ID_MODE_SCANNING}) {
+        dialog_->ExecuteCommand(mode);
+        for (int id : {TIMER_HOPPING, TIMER_CONNECTION_MANAGER, TIMER_SIGNAL_GRAPH,
+                       TIMER_GPS_STATUS, TIMER_AUTO_SAVE}) {
+            dialog_->OnTimer(id);
+        }
+    }
+    EXPECT_EQ(log_.Messages().size(), lines);
+    EXPECT_EQ(networks_.ScanCounter(), counter + 2);
+    EXPECT_EQ(filter_.refreshes, refreshes + 1);
+    EXPECT_TRUE(loop_.timerCalls.empty());
+
+    dialog_->OnTimer(42);
+    EXPECT_EQ(log_.Messages().back(), "App: Info: Timer id 42, is not assigned to anything!");
+
+    // Auto-save only with an open file and auto-save on.
+    files_.fileOpen = true;
+    dialog_->OnTimer(TIMER_AUTO_SAVE);
+    EXPECT_TRUE(files_.calls.empty());
+    files_.autoSave = true;
+    dialog_->OnTimer(TIMER_AUTO_SAVE);
+    EXPECT_EQ(files_.calls, std::vector<std::string>{"SaveOpenFile"});
+    EXPECT_EQ(log_.Messages().back(), "App: Info: Auto-saving file");
+
+    // A changed period restarts that one timer; nonsense periods are floored.
+    options_.SoftRefreshInterval = 0;
+    dialog_->RestartTimer(TIMER_SOFT_REFRESH);
+    options_.HoppingStateMachineInterval = -5;
+    dialog_->RestartTimer(TIMER_HOPPING);
+    dialog_->RestartTimer(4);
+    EXPECT_EQ(loop_.timerCalls,
+              (std::vector<std::string>{"Stop 1", "Start 1 10", "Stop 3", "Start 3 10"}));
+}
+
+TEST_F(MainDialogTest, MessagesFromAnotherThreadRunOnTheGuiThreadAndWait) {
+    StartRunning();
+    CAdapter* chosen = dialog_->ChosenAdapter();
+    ASSERT_NE(chosen, nullptr);
+    ASSERT_FALSE(networks_.Empty());
+    const BssidRecord record = networks_.Records().front();
+    dialog_->SetConnectingRecord(record);
+
+    std::atomic<bool> done = false;
+    bool inProgressDuring = false;
+    bool scanningDuring = true;
+    std::thread worker([&] {
+        dialog_->SendLogText("worker warning", LOG_TEXT_WARN);
+        dialog_->SendLogText("worker error", LOG_TEXT_ERROR);
+        dialog_->SendLogText("unknown level", 4);
+        dialog_->SendStatusText("worker status");
+        dialog_->SendConnectionStarted();
+        // Send returned, so the GUI thread has handled it.
+        inProgressDuring = dialog_->IsConnectionInProgress();
+        scanningDuring = chosen->IsScanning();
+        dialog_->SendConnectionEnded();
+        done = true;
+    });
+    loop_.RunUntil([&] { return done.load(); });
+    worker.join();
+
+    EXPECT_EQ(loop_.SendCount(), 6);
+    const auto lines = log_.Messages();
+    EXPECT_TRUE(InOrder(lines, {"App: Warn: worker warning", "App: Error: worker error",
+                                "App: Info: worker status"}));
+    EXPECT_FALSE(Contains(lines, "App: Info: unknown level"));
+    EXPECT_TRUE(inProgressDuring);
+    EXPECT_FALSE(scanningDuring);
+    EXPECT_EQ(record->ConnectionStatus(), STATUS_CONNECTING);
+    EXPECT_EQ(view_.calls, (std::vector<std::string>{"DisableControls", "EnableControls"}));
+    EXPECT_FALSE(dialog_->IsConnectionInProgress());
+    EXPECT_TRUE(chosen->IsScanning());
+
+    // On the GUI thread itself the message runs at once, without a send.
+    dialog_->SendStatusText("gui status");
+    EXPECT_EQ(loop_.SendCount(), 6);
+    EXPECT_EQ(log_.Messages().back(), "App: Info: gui status");
+}
+
+TEST_F(MainDialogTest, ExitShutsDownInOrder) {
+    StartRunning();
+    ASSERT_FALSE(networks_.Empty());
+    files_.fileOpen = true;
+    options_.AutoSaveOpenFileOnExit = 1;
+    const std::size_t before = log_.Messages().size();
+
+    dialog_->ExecuteCommand(ID_FILE_EXIT);
+    EXPECT_TRUE(dialog_->IsExitRequested());
+    EXPECT_TRUE(view_.calls.empty());  // the close request is queued
+    loop_.RunQueued();
+
+    EXPECT_EQ(files_.calls, std::vector<std::string>{"CloseFile save"});
+    EXPECT_EQ(view_.calls, (std::vector<std::string>{"Hide", "DestroyDialogs", "SaveColumns",
+                                                     "RemoveTray", "EndDialog"}));
+    EXPECT_EQ(loop_.timerCalls,
+              (std::vector<std::string>{"Stop 1", "Stop 2", "Stop 3", "Stop 6", "Stop 7", "Stop 8",
+                                        "Stop 9", "Stop 10"}));
+    EXPECT_TRUE(InOrder(Tail(log_.Messages(), before),
+                        {"App: Info: File is open, closing", "App: Info: Stopping all timers",
+                         "App: Info: Restarting WZCSVC", "App: Info: Saving column states",
+                         "App: Info: Calling parent OnClose",
+                         "App: Info: Free memory for the saved network configurations.",
+                         "App: Info: Removing item from system tray"}));
+    EXPECT_TRUE(SettingsSaved());
+    EXPECT_TRUE(dialog_->IsClosing());
+    EXPECT_TRUE(networks_.Empty());
+    EXPECT_EQ(table_.RowCount(), 0u);
+    EXPECT_EQ(dialog_->Adapters().Count(), 0u);
+    EXPECT_EQ(combo_.items.size(), 0u);
+    EXPECT_TRUE(CDriverWzcService().IsRunning());
+
+    // Late ticks, commands and close requests find nothing left to do.
+    view_.calls.clear();
+    dialog_->OnTimer(TIMER_SOFT_REFRESH);
+    dialog_->ExecuteCommand(ID_HELP_ABOUT);
+    EXPECT_TRUE(dialog_->OnCloseRequest());
+    dialog_->RequestExit();
+    loop_.RunQueued();
+    EXPECT_TRUE(view_.calls.empty());
+}
+
+TEST_F(MainDialogTest, CancelledCloseLeavesEverythingAsItWas) {
+    StartRunning();
+    options_.PromptToSaveOnExit = 1;
+    const std::size_t records = networks_.Size();
+    struct Case {
+        const char* name;
+        bool fileOpen;
+        bool closeSucceeds;
+        SaveAnswer answer;
+        bool saveAsSucceeds;
+    };
+    const Case cases[] = {
+        {"cancel at the prompt", false, true, SaveAnswer::Cancel, true},
+        {"cancel in Save As", false, true, SaveAnswer::Yes, false},
+        {"cancel closing the open file", true, false, SaveAnswer::No, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        files_.fileOpen = c.fileOpen;
+        files_.closeSucceeds = c.closeSucceeds;
+        files_.saveAsSucceeds = c.saveAsSucceeds;
+        view_.saveAnswer = c.answer;
+        view_.calls.clear();
+
+        dialog_->RequestExit();
+        loop_.RunQueued();
+        for (const std::string& call : view_.calls) {
+            EXPECT_TRUE(call == "AskSave") << call;
+        }
+        EXPECT_TRUE(loop_.timerCalls.empty());
+        EXPECT_FALSE(SettingsSaved());
+        EXPECT_FALSE(dialog_->IsClosing());
+        EXPECT_FALSE(dialog_->IsExitRequested());
+        EXPECT_EQ(networks_.Size(), records);
+        EXPECT_NE(dialog_->ChosenAdapter(), nullptr);
+    }
+    EXPECT_EQ(log_.Messages().back(), "App: Info: User cancelled file close");
+
+    // The exit request went with the cancellation: the title bar hides again.
+    view_.calls.clear();
+    EXPECT_FALSE(dialog_->OnCloseRequest());
+    EXPECT_EQ(view_.calls, (std::vector<std::string>{"Minimize", "Hide"}));
+
+    // Yes with a completed Save As goes on to close.
+    files_.fileOpen = false;
+    files_.calls.clear();
+    view_.saveAnswer = SaveAnswer::Yes;
+    files_.saveAsSucceeds = true;
+    dialog_->RequestExit();
+    loop_.RunQueued();
+    EXPECT_EQ(files_.calls, std::vector<std::string>{"SaveAs"});
+    EXPECT_EQ(view_.calls.back(), "EndDialog");
+    EXPECT_TRUE(SettingsSaved());
+}
+
+TEST_F(MainDialogTest, TitleBarCloseHidesToTheTrayUnlessExitWasRequested) {
+    Create();
+    dialog_->Initialize();
+    view_.calls.clear();
+
+    EXPECT_FALSE(dialog_->OnCloseRequest());  // MinimizeToTrayOnClose is 1 by default
+    EXPECT_EQ(view_.calls, (std::vector<std::string>{"Minimize", "Hide"}));
+    // A desktop without a tray could not bring a hidden window back.
+    view_.hasTray = false;
+    view_.calls.clear();
+    EXPECT_FALSE(dialog_->OnCloseRequest());
+    EXPECT_EQ(view_.calls, std::vector<std::string>{"Minimize"});
+    EXPECT_FALSE(dialog_->IsClosing());
+
+    // The tray brings it back; the tray's Exit ends the program.
+    view_.calls.clear();
+    dialog_->OnTrayLeftClick();
+    dialog_->ExecuteCommand(ID_TRAY_OPEN);
+    dialog_->ShowFromOtherInstance();
+    EXPECT_EQ(view_.calls, (std::vector<std::string>{"Show", "Show", "Show"}));
+    dialog_->ExecuteCommand(ID_TRAY_EXIT);
+    loop_.RunQueued();
+    EXPECT_EQ(view_.calls.back(), "EndDialog");
+    EXPECT_TRUE(dialog_->IsClosing());
+}
+
+TEST_F(MainDialogTest, WithMinimizeToTrayOffTheTitleBarClosesTheWindow) {
+    Create();
+    dialog_->Initialize();
+    options_.MinimizeToTrayOnClose = 0;
+    view_.calls.clear();
+    EXPECT_TRUE(dialog_->OnCloseRequest());
+    EXPECT_EQ(view_.calls.front(), "Hide");
+    EXPECT_EQ(view_.calls.back(), "RemoveTray");
+    // The caller closes the window: the controller does not end it again.
+    EXPECT_FALSE(Contains(view_.calls, "EndDialog"));
+}
+
+}  // namespace
+}  // namespace tarvik
