@@ -407,13 +407,13 @@ RegHive RegistryStore::Snapshot() {
     return copy;
 }
 
-bool RegistryStore::Modify(const std::function<void(RegHive&)>& change) {
+bool RegistryStore::Modify(const std::function<void(RegHive&)>& change, const std::string& what) {
     return Update(
                [&](RegHive& hive) {
                    change(hive);
                    return Change::Changed;
                },
-               "the imported data") == Outcome::Written;
+               what) == Outcome::Written;
 }
 
 }  // namespace tarvik

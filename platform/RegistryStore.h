@@ -82,7 +82,9 @@ class RegistryStore {
     RegHive Snapshot();
     // Applies `change` to the current contents under the file lock and writes the
     // result once: a batch of changes in one step. False when nothing was written.
-    bool Modify(const std::function<void(RegHive&)>& change);
+    // `what` names the data in the failure report ("..., so <what> was not saved.").
+    bool Modify(const std::function<void(RegHive&)>& change,
+                const std::string& what = "the imported data");
 
   private:
     enum class Change { None, Changed };
