@@ -90,6 +90,7 @@ class CNetworkTableModel : public INetworkTable {
     }
     void RowsMovedFrom(std::size_t position);
     void Renumber() const;
+    void ClearRows();
     void Freeze(Row& row);
     void FreezeSkippedRows();
     void SortByRules();
@@ -97,8 +98,9 @@ class CNetworkTableModel : public INetworkTable {
 
     CNetworkColumnRules& rules_;
     INetworkTableObserver* observer_ = nullptr;
-    std::vector<std::unique_ptr<Row>> rows_;
-    std::unordered_map<const CBssid*, Row*> index_;
+    // Row order; the index owns the rows.
+    std::vector<Row*> rows_;
+    std::unordered_map<const CBssid*, std::unique_ptr<Row>> index_;
     // Rows before this position hold their right position; the others may not.
     mutable std::size_t validBelow_ = 0;
     // Insertions and deletions since the last renumbering; bounds how far a

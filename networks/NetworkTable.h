@@ -58,6 +58,20 @@ class INetworkTable {
     }
 };
 
+// One batch of table changes for the lifetime of the scope.
+class TableUpdateScope {
+  public:
+    TableUpdateScope(INetworkTable& table, TableUpdate kind) : table_(table) {
+        table_.BeginUpdate(kind);
+    }
+    ~TableUpdateScope() { table_.EndUpdate(); }
+    TableUpdateScope(const TableUpdateScope&) = delete;
+    TableUpdateScope& operator=(const TableUpdateScope&) = delete;
+
+  private:
+    INetworkTable& table_;
+};
+
 // The column rules: each column's text for a record, and the comparison that
 // sorts the table under its current sort state.
 class INetworkColumns {

@@ -41,6 +41,8 @@ void CScanCycle::ScanNetworks(bool hard) {
 void CScanCycle::PurgeStaleNetworks() {
     if (!RemovesUndetected() || options_.ClearingAccessPointsHard == 0) return;
     const std::vector<BssidRecord> removed = networks_.RemoveOlderThan(StaleAfterScans());
+    if (removed.empty()) return;
+    const TableUpdateScope batch(table_, TableUpdate::Rows);
     for (const BssidRecord& record : removed) {
         const int row = table_.FindRow(record.get());
         if (row >= 0) table_.DeleteRow(row);
@@ -63,6 +65,7 @@ void CScanCycle::UpdateConnectionStatus() {
 }
 
 void CScanCycle::RefreshNetworkTable(const NetworkSnapshot& snapshot) {
+    const TableUpdateScope batch(table_, TableUpdate::Refresh);
     counts_ = TableCounts{static_cast<std::uint32_t>(snapshot.size()), 0, 0};
     for (std::size_t i = 0; i < snapshot.size(); ++i) {
         const BssidRecord& record = snapshot[i];
@@ -96,6 +99,8 @@ void CScanCycle::RefreshRow(const BssidRecord& record, std::size_t position) {
 }
 
 void CScanCycle::WriteRowTexts(int row, CBssid& record) {
+    // A table that formats its texts on demand only needs to know.
+    if (table_.MarkTextsDue(row)) return;
     for (int column = 0; column < kTableColumnCount; ++column) {
         if (column == kTableColumnScore) {
             char score[16];
