@@ -9,9 +9,8 @@ GuiProgram::GuiProgram() {
         std::make_unique<CNetworkColumnRules>(application_->Options(), application_->Networks());
     table_ = std::make_unique<CNetworkTableModel>(*rules_);
     window_ = std::make_unique<MainWindow>(*table_, application_->Options());
-    window_->StatusLine().Attach();
-    dialog_ = &application_->CreateMainDialog(
-        MainWindowSeams{*window_, *loop_, *table_, *rules_, window_->AdapterChooser()});
+    dialog_ = &application_->CreateMainDialog(MainWindowSeams{
+        *window_, *loop_, *table_, *rules_, window_->AdapterChooser(), &window_->StatusLine()});
     window_->Bind(*dialog_);
     loop_->SetTickHandler([this](int id) { dialog_->OnTimer(id); });
 }

@@ -30,7 +30,7 @@ QKeySequence KeySequenceOf(const Accelerator& accelerator) {
 
 QIcon TarvikIcon() {
     QIcon icon;
-    for (const char* name : {":/icons/tarvik.png", ":/icons/tarvik.svg"}) {
+    for (const char* name : {":/icons/tarvik-64.png", ":/icons/tarvik.svg"}) {
         if (QFile::exists(name)) icon.addFile(name);
     }
     return icon;
@@ -199,7 +199,9 @@ bool MainWindow::HasSystemTray() const {
 }
 
 void MainWindow::AddTrayIcon(const std::string& tooltip) {
-    if (tray_) return;
+    // Without a tray there is nothing to add to; the controller minimises
+    // instead of hiding then.
+    if (tray_ || !HasSystemTray()) return;
     tray_ = new QSystemTrayIcon(windowIcon(), this);
     tray_->setToolTip(Qs(tooltip.substr(0, kTrayToolTipMaxLength)));
     trayMenu_ = std::make_unique<QMenu>();

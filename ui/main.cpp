@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], kCrashMessageFlag) == 0) return ShowCrashMessage(argc, argv);
     }
+    tarvik::ui::SignalPipe::InstallHandlers();
     tarvik::InstallCrashHandler(tarvik::GetInstallDirectory(),
                                 {tarvik::ExecutablePath(), kCrashMessageFlag});
     tarvik::CSingleInstance instance;

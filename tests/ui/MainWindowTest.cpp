@@ -102,9 +102,11 @@ class MainWindowTest : public QObject {
         // Rows going and coming back, under the model tester's eye.
         program->Dialog().ExecuteCommand(ID_VIEW_CLEAR_ALL);
         QCOMPARE(table.model()->rowCount(), 0);
+        QCOMPARE(table.verticalHeader()->count(), 0);
         QVERIFY(table.selectionModel()->selectedRows().isEmpty());
         QVERIFY(table.SelectedRecord() == nullptr);
         QTRY_COMPARE_WITH_TIMEOUT(table.model()->rowCount(), 3, 10000);
+        QCOMPARE(table.verticalHeader()->count(), 3);
     }
 
     void hiddenColumnSurvivesARestart() {

@@ -43,8 +43,9 @@ class QtPartsTest : public QObject {
             loop.Send([&] { ran = true; });
             returned = true;
         });
-        // The worker is waiting; the GUI thread closes instead of serving it.
-        QTest::qWait(100);
+        // The worker is waiting; the GUI thread closes instead of serving it
+        // (sleeping, not processing events).
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         loop.Close();
         worker.join();
         QVERIFY(returned.load());

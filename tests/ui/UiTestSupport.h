@@ -25,6 +25,7 @@ class TemporaryHome {
         folder_ = mkdtemp(pattern);
         std::filesystem::create_directories(folder_ / "config");
         std::filesystem::create_directories(folder_ / "runtime");
+        std::filesystem::permissions(folder_ / "runtime", std::filesystem::perms::owner_all);
         ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
         ::setenv("TARVIK_MACHINE_HIVE", (folder_ / "machine.reg").c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", (folder_ / "runtime").c_str(), 1);
