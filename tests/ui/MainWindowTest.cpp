@@ -4,6 +4,7 @@
 // column by its texts, and the close rules hide or end the window.
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
@@ -178,6 +179,37 @@ class MainWindowTest : public QObject {
         program->Dialog().RequestExit();
         QTRY_COMPARE(ended.count(), 1);
         QVERIFY(!window.isVisible());
+    }
+
+    void menusShowStatesAndAcceleratorsRunCommands() {
+        auto program = StartFilled();
+        QVERIFY(program);
+        MainWindow& window = program->Window();
+        QCOMPARE(window.Menus().size(), std::size_t(8));
+        QAction* scanning = window.MenuAction(ID_MODE_SCANNING);
+        QAction* hopping = window.MenuAction(ID_MODE_HOPPING);
+        QVERIFY(scanning && hopping);
+        QCOMPARE(scanning->text(), QString("Network Scanning\tCtrl-1"));
+        QMenu* modeMenu = window.Menus()[2];
+        emit modeMenu->aboutToShow();
+        QVERIFY(scanning->isChecked());
+        QVERIFY(!hopping->isChecked());
+        // A command that is not available yet is greyed while the menu is open.
+        QMenu* fileMenu = window.Menus()[0];
+        emit fileMenu->aboutToShow();
+        QVERIFY(!window.MenuAction(ID_FILE_OPEN)->isEnabled());
+        emit fileMenu->aboutToHide();
+
+        QTest::keyClick(&window.Table(), Qt::Key_2, Qt::ControlModifier);
+        QCOMPARE(program->Dialog().ProgramMode(), 1);
+        emit modeMenu->aboutToShow();
+        QVERIFY(hopping->isChecked());
+        QVERIFY(!scanning->isChecked());
+        QTest::keyClick(&window.Table(), Qt::Key_L, Qt::ControlModifier);
+        QVERIFY(window.Columns() && window.Columns()->isVisible());
+        // Accelerators also reach the window while the modeless dialog has the keys.
+        QTest::keyClick(window.Columns(), Qt::Key_1, Qt::ControlModifier);
+        QCOMPARE(program->Dialog().ProgramMode(), 0);
     }
 
     void controlsFollowTheLayoutRuleWhenResized() {
