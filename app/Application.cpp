@@ -18,8 +18,22 @@ CApplication::~CApplication() {
     ClearLogSettings(options_.get());
 }
 
+CMainDialog& CApplication::CreateMainDialog(IMainWindowView& view, IMainLoop& loop,
+                                            IAdapterCombo& adapterCombo,
+                                            IStatusLineSink* statusLine) {
+    return CreateMainDialog(MainWindowSeams{view, loop, model_, rules_, adapterCombo, statusLine});
+}
+
 CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
     if (dialog_) return *dialog_;
+    // Column rules of the table's own kind name the adapter's addresses in
+    // the status column; other rules have no use for them.
+    std::function<void(std::vector<std::string>)> addresses = nullptr;
+    if (auto* rules = dynamic_cast<CNetworkColumnRules*>(&seams.columns)) {
+        addresses = [rules](std::vector<std::string> texts) {
+            rules->SetAddresses(std::move(texts));
+        };
+    }
     dialog_ = std::make_unique<CMainDialog>(MainDialogParts{
         .view = seams.view,
         .loop = seams.loop,
@@ -28,6 +42,7 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
         .table = seams.table,
         .columns = seams.columns,
         .adapterCombo = seams.adapterCombo,
+        .adapterAddresses = std::move(addresses),
     });
     statusLine_ = seams.statusLine;
     if (statusLine_) SetStatusLineSink(statusLine_);

@@ -1,12 +1,15 @@
-// The application object: owns the settings record and the network list for
-// the whole run, installs them where the process-wide log needs them, and
-// creates the main-window controller over the GUI's pieces. The GUI's main
-// function creates its Qt objects and hands them to this.
+// The application object: owns the settings record, the network list, the
+// table's column rules and model for the whole run, installs the settings
+// where the process-wide log needs them, and creates the main-window
+// controller over the GUI's pieces. The GUI's main function creates its Qt
+// objects and hands them to this.
 #pragma once
 
 #include <memory>
 
 #include "app/MainDialog.h"
+#include "app/NetworkColumnRules.h"
+#include "app/NetworkTableModel.h"
 #include "core/ApplicationOptions.h"
 #include "core/StatusLine.h"
 #include "networks/NetworkList.h"
@@ -35,14 +38,24 @@ class CApplication {
 
     CApplicationOptions& Options() { return *options_; }
     CNetworkList& Networks() { return networks_; }
+    CNetworkColumnRules& ColumnRules() { return rules_; }
+    // The view shows this model (and observes it).
+    CNetworkTableModel& TableModel() { return model_; }
 
-    // Creates the controller (once); the seams must outlive this object.
+    // Creates the controller (once) over the application's own table model
+    // and column rules; the GUI pieces must outlive this object.
+    CMainDialog& CreateMainDialog(IMainWindowView& view, IMainLoop& loop,
+                                  IAdapterCombo& adapterCombo,
+                                  IStatusLineSink* statusLine = nullptr);
+    // The same over another table and column rules (tests, tools).
     CMainDialog& CreateMainDialog(const MainWindowSeams& seams);
     CMainDialog* MainDialog() { return dialog_.get(); }
 
   private:
     std::unique_ptr<CApplicationOptions> options_;
     CNetworkList networks_;
+    CNetworkColumnRules rules_{*options_, networks_};
+    CNetworkTableModel model_{rules_};
     std::unique_ptr<CMainDialog> dialog_;
     IStatusLineSink* statusLine_ = nullptr;
 };

@@ -105,7 +105,6 @@ bool CMainDialog::Initialize() {
     // Saved network profiles join here once they exist.
     LogInfo("Loading saved network configuration.");
     adapters_.MarkReEnumerated();
-    initialized_ = true;
     return true;
 }
 

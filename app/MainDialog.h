@@ -44,8 +44,6 @@ struct CommandState {
 
 inline constexpr const char* kAboutMenuText = "&About Tarvik...";
 inline constexpr const char* kTrayTooltip = "Tarvik";
-inline constexpr const char* kVersionText = "1.2";
-inline constexpr const char* kBuildText = "063014";
 inline constexpr int kMinimumTimerPeriodMs = 10;
 
 // Log levels of the log-text message.
@@ -112,6 +110,8 @@ class CMainDialog {
     void ShowFromOtherInstance();
     void OnTrayLeftClick();
 
+    // The scanning button.
+    void OnScanningButton() { cycle_.ToggleScanning(); }
     // The adapter chooser.
     void OnAdapterSelectionChange();
     void OnAdapterSelectionConfirmed();
@@ -181,7 +181,6 @@ class CMainDialog {
     CScanCycle cycle_;
 
     int mode_ = MODE_NETWORK_SCANNING;
-    bool initialized_ = false;
     bool timersRunning_ = false;
     bool trayIconShown_ = false;
     bool exitRequested_ = false;

@@ -55,8 +55,10 @@ std::string FindUserManual(const std::string& installDirectory, const std::strin
         candidates.push_back(fs::path(installDirectory) / kUserManualRelativePath);
     const std::string exeFolder = FolderOf(executablePath);
     if (!exeFolder.empty()) {
-        candidates.push_back(fs::path(exeFolder) / ".." / "share" / "tarvik" /
-                             kUserManualRelativePath);
+        // Resolved by text, as <prefix>/bin/.. means <prefix> for an installed program.
+        candidates.push_back(
+            (fs::path(exeFolder) / ".." / "share" / "tarvik" / kUserManualRelativePath)
+                .lexically_normal());
     }
     for (fs::path& candidate : BuildTreeCandidates(executablePath)) candidates.push_back(candidate);
 

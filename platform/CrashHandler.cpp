@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/Version.h"
 
@@ -152,9 +154,17 @@ void WriteCrashFile(const CrashState& state, int number, const siginfo_t* info) 
     header.Append(" (");
     header.Append(SignalName(number));
     header.Append(")\nCode: ");
-    header.AppendDecimal(static_cast<unsigned long>(info ? info->si_code : 0), 1);
-    header.Append("\nAddress: ");
-    header.AppendHex(reinterpret_cast<std::uintptr_t>(info ? info->si_addr : nullptr));
+    const int code = info ? info->si_code : 0;
+    if (code < 0) header.Append("-");
+    header.AppendDecimal(static_cast<unsigned long>(code < 0 ? -static_cast<long>(code) : code), 1);
+    // A fault names its address; a signal sent by a process (raise, abort, kill) its sender.
+    if (code > 0) {
+        header.Append("\nAddress: ");
+        header.AppendHex(reinterpret_cast<std::uintptr_t>(info ? info->si_addr : nullptr));
+    } else {
+        header.Append("\nSender: ");
+        header.AppendDecimal(static_cast<unsigned long>(info ? info->si_pid : 0), 1);
+    }
     header.Append("\nBacktrace:\n");
     WriteText(fd, header);
 
@@ -237,6 +247,23 @@ std::string CrashDumpFileName(const std::string& installDir, const std::tm& time
                   kTarvikBuild, time.tm_year + 1900, time.tm_mon + 1, time.tm_mday, time.tm_hour,
                   time.tm_min, time.tm_sec);
     return installDir + "/" + name;
+}
+
+std::string CrashFileFolder(const std::string& installDir) {
+    if (!installDir.empty() && ::access(installDir.c_str(), W_OK | X_OK) == 0) return installDir;
+    std::filesystem::path state;
+    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg == '/') {
+        state = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && *home == '/') {
+        state = std::filesystem::path(home) / ".local" / "state";
+    } else {
+        return installDir;
+    }
+    const std::filesystem::path folder = state / "tarvik";
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) return installDir;
+    return folder.string();
 }
 
 bool InstallCrashHandler(const std::string& installDir,

@@ -1,5 +1,5 @@
 // The last word of a crashing process: a handler for the fatal signals writes
-// a crash file (signal, fault address, backtrace) named after the version,
+// a crash file (signal, fault address or sender, backtrace) named after the version,
 // build, date and time into the install folder, runs a command that tells the
 // user, and lets the process die of its signal as it would have.
 #pragma once
@@ -18,6 +18,12 @@ inline constexpr const char* kCrashMessageText =
 
 // "<installDir>/crash-1.2-063014-YYYYMMDD-HHMMSS.dmp" for the local time `time`.
 std::string CrashDumpFileName(const std::string& installDir, const std::tm& time);
+
+// Where crash files go: `installDir` when this user may write there (an
+// installed program's folder usually is not), else $XDG_STATE_HOME/tarvik
+// ($HOME/.local/state/tarvik), created when missing. `installDir` when
+// neither works.
+std::string CrashFileFolder(const std::string& installDir);
 
 // Installs the handler for SIGSEGV, SIGBUS, SIGFPE, SIGILL and SIGABRT on an
 // alternate stack (the calling thread's; other threads' handlers run on their

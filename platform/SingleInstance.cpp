@@ -154,6 +154,7 @@ bool CSingleInstance::PrepareFolder() {
 
 bool CSingleInstance::Acquire(std::function<void()> onShowRequest) {
     SetShowRequestHandler(std::move(onShowRequest));
+    if (lockFd_ >= 0) return true;  // asked again: the lock is still ours
     if (!PrepareFolder()) return true;
 
     lockFd_ = ::open(LockPath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "MainDialogFixture.h"
+#include "app/CommandIds.h"
 #include "core/StatusLine.h"
 
 namespace tarvik {
@@ -46,6 +47,34 @@ TEST(ApplicationTest, OwnsTheRecordsAndAttachesTheStatusLineForTheControllersLif
     const auto lines = log.Messages();
     EXPECT_FALSE(testing::Contains(lines, "App: Info: not written"));
     EXPECT_TRUE(testing::Contains(lines, "App: Info: written"));
+}
+
+// The composition a GUI uses: the application's own model fills from the
+// daemon's networks at the one-second tick.
+TEST(ApplicationTest, OwnTableModelShowsTheDaemonsNetworks) {
+    TempFolder folder;
+    LogCapture log(folder.Path());
+    testing::DaemonProcess daemon(testing::ScenarioPath("watch.json"));
+    ASSERT_TRUE(daemon.ready());
+    testing::FakeMainWindow view;
+    testing::FakeMainLoop loop;
+    testing::FakeCombo combo;
+    CApplication application(std::make_unique<CApplicationOptions>(
+        nullptr, (folder.Path() / "bin" / "tarvik").string()));
+    SetLogSettings(&log.Settings());
+    CMainDialog& dialog = application.CreateMainDialog(view, loop, combo);
+    ASSERT_TRUE(dialog.Initialize());
+    dialog.ExecuteCommand(ID_DEVICE_HARD_REFRESH);
+    dialog.OnTimer(TIMER_CONNECTION_STATUS);
+
+    CNetworkTableModel& model = application.TableModel();
+    ASSERT_EQ(model.RowCount(), application.Networks().Size());
+    ASSERT_GT(model.RowCount(), 0u);
+    std::vector<std::string> ssids;
+    for (int row = 0; row < static_cast<int>(model.RowCount()); ++row) {
+        ssids.emplace_back(model.Text(row, kTableColumnSsid));
+    }
+    EXPECT_TRUE(testing::Contains(ssids, "StayingNet"));
 }
 
 }  // namespace

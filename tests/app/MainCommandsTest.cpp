@@ -107,10 +107,8 @@ TEST_F(MainCommandsTest, DeviceSystemAndHelpCommands) {
     EXPECT_TRUE(networks_.Empty());
 
     // Re-enumerating keeps the scanning switch with the newly chosen adapter.
-    CAdapter* before = dialog_->ChosenAdapter();
     dialog_->ExecuteCommand(ID_SYSTEM_REENUMERATE);
     ASSERT_NE(dialog_->ChosenAdapter(), nullptr);
-    EXPECT_NE(dialog_->ChosenAdapter(), before);
     EXPECT_TRUE(dialog_->ChosenAdapter()->IsScanning());
     EXPECT_EQ(dialog_->ScanCycle().ChosenAdapter(), dialog_->ChosenAdapter());
     dialog_->ExecuteCommand(ID_DEVICE_SOFT_REFRESH);

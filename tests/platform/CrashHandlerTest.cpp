@@ -1,0 +1,160 @@
+#include "platform/CrashHandler.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "TempFolder.h"
+
+namespace tarvik {
+namespace {
+
+using test::ReadFile;
+using test::StartChild;
+using test::TempFolder;
+using test::WaitForChild;
+
+TEST(CrashHandlerTest, DumpFileIsNamedByVersionBuildDateAndTime) {
+    std::tm time{};
+    time.tm_year = 2007 - 1900;
+    time.tm_mon = 6;
+    time.tm_mday = 5;
+    time.tm_hour = 9;
+    time.tm_min = 8;
+    time.tm_sec = 7;
+    EXPECT_EQ(CrashDumpFileName("/opt/tarvik", time),
+              "/opt/tarvik/crash-1.2-063014-20070705-090807.dmp");
+}
+
+std::string NameAt(const std::filesystem::path& folder, std::time_t when) {
+    std::tm local{};
+    ::localtime_r(&when, &local);
+    return CrashDumpFileName(folder.string(), local);
+}
+
+std::vector<std::filesystem::path> CrashFiles(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> files;
+    static const std::regex pattern(R"(crash-1\.2-063014-\d{8}-\d{6}\.dmp)");
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (std::regex_match(entry.path().filename().string(), pattern)) {
+            files.push_back(entry.path());
+        }
+    }
+    return files;
+}
+
+struct Crash {
+    const char* what;
+    int signal;
+    void (*cause)();
+    bool reportsAddress = false;  // a fault: the file names its address
+};
+
+// A real fault: a write to a read-only page, whose address the child first
+// reports on g_addressPipe.
+int g_addressPipe[2] = {-1, -1};
+void WriteToReadOnlyPage() {
+    void* page = ::mmap(nullptr, 4096, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (page == MAP_FAILED) std::_Exit(4);
+    if (::write(g_addressPipe[1], &page, sizeof page) != sizeof page) std::_Exit(5);
+    *static_cast<volatile int*>(page) = 1;
+}
+
+std::string HexAddress(const void* address) {
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%016jx",
+                  static_cast<std::uintmax_t>(reinterpret_cast<std::uintptr_t>(address)));
+    return text;
+}
+
+TEST(CrashHandlerTest, FatalSignalWritesTheFileRunsTheMessageAndEndsTheProcess) {
+    const Crash crashes[] = {
+        {"raised SIGSEGV", SIGSEGV, [] { ::raise(SIGSEGV); }},
+        {"write to a read-only page", SIGSEGV, WriteToReadOnlyPage, true},
+        {"abort", SIGABRT, [] { std::abort(); }},
+        {"raised SIGFPE", SIGFPE, [] { ::raise(SIGFPE); }},
+    };
+    ASSERT_EQ(::pipe(g_addressPipe), 0);
+    for (const Crash& crash : crashes) {
+        SCOPED_TRACE(crash.what);
+        TempFolder temp;
+        const auto shown = temp.Path() / "shown";
+        const std::time_t before = std::time(nullptr);
+        const pid_t child = StartChild([&] {
+            const std::vector<std::string> message = {"/bin/sh", "-c",
+                                                      "echo \"$0\" > '" + shown.string() + "'"};
+            if (!InstallCrashHandler(temp.Path().string(), message)) return 2;
+            crash.cause();
+            return 3;
+        });
+        const int status = WaitForChild(child);
+        const std::time_t after = std::time(nullptr);
+
+        ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
+        EXPECT_EQ(WTERMSIG(status), crash.signal);
+        EXPECT_EQ(ReadFile(shown), "/bin/sh\n");
+
+        const auto files = CrashFiles(temp.Path());
+        ASSERT_EQ(files.size(), 1u);
+        // Same format throughout, so the names order as the times do.
+        EXPECT_GE(files[0].string(), NameAt(temp.Path(), before));
+        EXPECT_LE(files[0].string(), NameAt(temp.Path(), after));
+        const std::string dump = ReadFile(files[0]);
+        EXPECT_NE(dump.find("Signal: " + std::to_string(crash.signal) + " ("), std::string::npos);
+        if (crash.reportsAddress) {
+            void* page = nullptr;
+            ASSERT_EQ(::read(g_addressPipe[0], &page, sizeof page), ssize_t(sizeof page));
+            EXPECT_NE(dump.find("\nAddress: " + HexAddress(page) + "\n"), std::string::npos)
+                << dump;
+        } else {
+            EXPECT_NE(dump.find("\nSender: " + std::to_string(child) + "\n"), std::string::npos)
+                << dump;
+        }
+        // At least one frame follows the header.
+        const std::size_t frames = dump.find("Backtrace:\n");
+        ASSERT_NE(frames, std::string::npos);
+        EXPECT_GT(dump.size(), frames + 20);
+    }
+    ::close(g_addressPipe[0]);
+    ::close(g_addressPipe[1]);
+}
+
+TEST(CrashHandlerTest, MissingFolderOnlySkipsTheFile) {
+    TempFolder temp;
+    const auto missing = temp.Path() / "missing";
+    const auto shown = temp.Path() / "shown";
+    const pid_t child = StartChild([&] {
+        InstallCrashHandler(missing.string(), {"/bin/sh", "-c", "touch '" + shown.string() + "'"});
+        ::raise(SIGBUS);
+        return 3;
+    });
+    const int status = WaitForChild(child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGBUS);
+    EXPECT_TRUE(std::filesystem::exists(shown));
+    EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
+TEST(CrashHandlerTest, FolderFallsBackToTheStateFolderWhenInstallFolderIsReadOnly) {
+    TempFolder temp;
+    const auto state = temp.Path() / "state";
+    ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+    EXPECT_EQ(CrashFileFolder(temp.Path().string()), temp.Path().string());
+    EXPECT_EQ(CrashFileFolder((temp.Path() / "missing").string()), (state / "tarvik").string());
+    EXPECT_TRUE(std::filesystem::is_directory(state / "tarvik"));
+    ::unsetenv("XDG_STATE_HOME");
+}
+
+}  // namespace
+}  // namespace tarvik
