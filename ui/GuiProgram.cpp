@@ -9,14 +9,17 @@ GuiProgram::GuiProgram() {
         std::make_unique<CNetworkColumnRules>(application_->Options(), application_->Networks());
     table_ = std::make_unique<CNetworkTableModel>(*rules_);
     window_ = std::make_unique<MainWindow>(*table_, application_->Options());
+    // Rules of this kind also get the chosen adapter's addresses.
     dialog_ = &application_->CreateMainDialog(MainWindowSeams{
         *window_, *loop_, *table_, *rules_, window_->AdapterChooser(), &window_->StatusLine()});
-    window_->Bind(*dialog_);
+    window_->Bind(dialog_);
     loop_->SetTickHandler([this](int id) { dialog_->OnTimer(id); });
 }
 
 GuiProgram::~GuiProgram() {
+    // Waiting senders return and queued work is dropped before anything goes.
     loop_->Close();
+    window_->Bind(nullptr);
     application_.reset();
 }
 

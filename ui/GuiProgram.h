@@ -1,7 +1,11 @@
 // The running program's objects, composed once: the application shell
-// (settings, network list, controller), the table model and column rules,
-// the Qt main loop and the main window. The controller is destroyed first,
-// so nothing it holds a reference to goes before it.
+// (settings, network list, controller), the table model and column rules the
+// window shows, the Qt main loop and the main window.
+//
+// The controller touches the window's adapter chooser while it is destroyed,
+// and the window observes the table model until it is destroyed, so the
+// order is: controller, window, model. The model and rules are therefore
+// owned here, outside the application object (whose controller goes first).
 #pragma once
 
 #include <memory>
@@ -33,7 +37,7 @@ class GuiProgram {
     CNetworkTableModel& Table() { return *table_; }
 
   private:
-    // Declared before the application object: they outlive its controller.
+    // Declared before the application object: destroyed after its controller.
     std::unique_ptr<QtMainLoop> loop_;
     std::unique_ptr<CNetworkColumnRules> rules_;
     std::unique_ptr<CNetworkTableModel> table_;

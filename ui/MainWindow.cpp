@@ -83,8 +83,8 @@ MainWindow::~MainWindow() {
     RemoveTrayIcon();
 }
 
-void MainWindow::Bind(CMainDialog& controller) {
-    controller_ = &controller;
+void MainWindow::Bind(CMainDialog* controller) {
+    controller_ = controller;
 }
 
 QAction* MainWindow::MenuAction(int id) const {

@@ -34,8 +34,8 @@ class MainWindow : public QMainWindow, public IMainWindowView {
                QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // The controller that handles this window's input; set once it exists.
-    void Bind(CMainDialog& controller);
+    // The controller that handles this window's input (nullptr: none).
+    void Bind(CMainDialog* controller);
 
     AdapterComboBox& AdapterChooser() { return *chooser_; }
     StatusLineEdit& StatusLine() { return *statusLine_; }
