@@ -3,10 +3,13 @@
 // survives a restart of the window objects, the divider double click sizes a
 // column by its texts, and the close rules hide or end the window.
 #include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <memory>
 
@@ -210,6 +213,43 @@ class MainWindowTest : public QObject {
         // Accelerators also reach the window while the modeless dialog has the keys.
         QTest::keyClick(window.Columns(), Qt::Key_1, Qt::ControlModifier);
         QCOMPARE(program->Dialog().ProgramMode(), 0);
+    }
+
+    void contextMenuOpensOnlyOverASelectedRow() {
+        auto program = StartFilled();
+        QVERIFY(program);
+        NetworkTableView& table = program->Window().Table();
+        QStringList shown;
+        const auto openMenu = [&] {
+            shown.clear();
+            // The menu runs its own loop; look at it from inside, then close it.
+            QTimer::singleShot(50, [&] {
+                if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                    for (QAction* action : menu->actions()) {
+                        shown << (action->isSeparator() ? QString("-")
+                                  : action->isEnabled() ? action->text()
+                                                        : "(" + action->text() + ")");
+                    }
+                    menu->close();
+                }
+            });
+            const QPoint inside = table.viewport()->rect().center();
+            QContextMenuEvent event(QContextMenuEvent::Mouse, inside,
+                                    table.viewport()->mapToGlobal(inside));
+            QApplication::sendEvent(table.viewport(), &event);
+            QTest::qWait(200);
+        };
+        table.clearSelection();
+        openMenu();
+        QVERIFY(shown.isEmpty());
+        table.selectRow(0);
+        openMenu();
+        // Joining networks is not available yet: Connect and Disconnect greyed.
+        QCOMPARE(shown.size(), 7);
+        QCOMPARE(shown[0], QString("(Connect)"));
+        QCOMPARE(shown[1], QString("(Disconnect)"));
+        QCOMPARE(shown[2], QString("-"));
+        QCOMPARE(shown[5], QString("-"));
     }
 
     void controlsFollowTheLayoutRuleWhenResized() {
