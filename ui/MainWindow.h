@@ -9,7 +9,9 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSystemTrayIcon>
+#include <map>
 #include <memory>
+#include <vector>
 
 #include "app/MainDialog.h"
 #include "app/MainWindowView.h"
