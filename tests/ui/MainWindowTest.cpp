@@ -1,0 +1,273 @@
+// The GUI composed as the program composes it, over tarvik-driverd serving a
+// world of three networks: the table fills and sorts, the column layout
+// survives a restart of the window objects, the divider double click sizes a
+// column by its texts, and the close rules hide or end the window.
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <memory>
+
+#include "app/CommandIds.h"
+#include "networks/ColumnIds.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/GuiProgram.h"
+
+namespace tarvik::ui {
+namespace {
+
+QStringList ColumnTexts(const QAbstractItemModel& model, int column) {
+    QStringList texts;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        texts << model.index(row, column).data().toString();
+    }
+    return texts;
+}
+
+void ClickHeader(QHeaderView& header, int section) {
+    const QPoint middle(header.sectionViewportPosition(section) + header.sectionSize(section) / 2,
+                        header.height() / 2);
+    QTest::mouseClick(header.viewport(), Qt::LeftButton, {}, middle);
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<testing::TemporaryHome> home_;
+    std::unique_ptr<testing::DaemonProcess> daemon_;
+
+    // A started program whose table shows the three networks.
+    std::unique_ptr<GuiProgram> StartFilled() {
+        auto program = std::make_unique<GuiProgram>();
+        if (!program->Start()) return nullptr;
+        QAbstractItemModel* model = program->Window().Table().model();
+        if (!QTest::qWaitFor([&] { return model->rowCount() == 3; }, 10000)) return nullptr;
+        return program;
+    }
+
+  private slots:
+    void init() {
+        home_ = std::make_unique<testing::TemporaryHome>();
+        daemon_ = std::make_unique<testing::DaemonProcess>(
+            testing::UiScenarioPath("three_networks.json"));
+        QVERIFY(daemon_->ready());
+    }
+
+    void cleanup() {
+        daemon_.reset();
+        home_.reset();
+    }
+
+    void tableFillsWithTheScenarioNetworksAndHeaderClicksSort() {
+        auto program = std::make_unique<GuiProgram>();
+        NetworkTableView& table = program->Window().Table();
+        QAbstractItemModelTester tester(table.model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QVERIFY(program->Start());
+        QTRY_COMPARE_WITH_TIMEOUT(table.model()->rowCount(), 3, 10000);
+        QStringList names = ColumnTexts(*table.model(), COLUMN_SSID);
+        names.sort(Qt::CaseInsensitive);
+        QCOMPARE(names, (QStringList{"Alpha", "bravo", "charlie"}));
+        QCOMPARE(program->Window().ScanningButton().text(), QString("Stop Scanning"));
+
+        // The selection follows its record through every re-sort.
+        const int bravo = ColumnTexts(*table.model(), COLUMN_SSID).indexOf("bravo");
+        table.selectRow(bravo);
+        ClickHeader(*table.horizontalHeader(), COLUMN_SSID);
+        QCOMPARE(ColumnTexts(*table.model(), COLUMN_SSID),
+                 (QStringList{"Alpha", "bravo", "charlie"}));
+        ClickHeader(*table.horizontalHeader(), COLUMN_SSID);
+        QCOMPARE(ColumnTexts(*table.model(), COLUMN_SSID),
+                 (QStringList{"charlie", "bravo", "Alpha"}));
+        QCOMPARE(table.horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+        // Signal: the strongest first.
+        ClickHeader(*table.horizontalHeader(), COLUMN_SIGNAL);
+        QCOMPARE(ColumnTexts(*table.model(), COLUMN_SSID),
+                 (QStringList{"Alpha", "bravo", "charlie"}));
+        QCOMPARE(table.selectionModel()->selectedRows().first().data().toString(),
+                 QString("bravo"));
+        QVERIFY(table.SelectedRecord() != nullptr);
+        QCOMPARE(table.SelectedRecord(), program->Table().RecordAt(1));
+        // The one-second refresh keeps order and selection.
+        QTest::qWait(1200);
+        QCOMPARE(ColumnTexts(*table.model(), COLUMN_SSID),
+                 (QStringList{"Alpha", "bravo", "charlie"}));
+        QCOMPARE(table.selectionModel()->selectedRows().size(), 1);
+        QCOMPARE(table.selectionModel()->selectedRows().first().row(), 1);
+
+        // Rows going and coming back, under the model tester's eye.
+        program->Dialog().ExecuteCommand(ID_VIEW_CLEAR_ALL);
+        QCOMPARE(table.model()->rowCount(), 0);
+        QCOMPARE(table.verticalHeader()->count(), 0);
+        QVERIFY(table.selectionModel()->selectedRows().isEmpty());
+        QVERIFY(table.SelectedRecord() == nullptr);
+        QTRY_COMPARE_WITH_TIMEOUT(table.model()->rowCount(), 3, 10000);
+        QCOMPARE(table.verticalHeader()->count(), 3);
+    }
+
+    void hiddenColumnSurvivesARestart() {
+        {
+            auto program = StartFilled();
+            QVERIFY(program);
+            program->Dialog().ExecuteCommand(ID_VIEW_COLUMNS);
+            ColumnsDialog* dialog = program->Window().Columns();
+            QVERIFY(dialog && dialog->isVisible());
+            QCOMPARE(dialog->List().topLevelItemCount(), kNetworkColumnCount);
+            QTreeWidgetItem* mac = dialog->List().topLevelItem(COLUMN_MAC_ADDRESS);
+            QCOMPARE(mac->text(0), QString("MAC Address"));
+            mac->setCheckState(0, Qt::Unchecked);
+            QHeaderView& header = *program->Window().Table().horizontalHeader();
+            QVERIFY(header.isSectionHidden(COLUMN_MAC_ADDRESS));
+            QCOMPARE(header.logicalIndex(kNetworkColumnCount - 1), int(COLUMN_MAC_ADDRESS));
+
+            QSignalSpy ended(&program->Window(), &MainWindow::Ended);
+            program->Dialog().ExecuteCommand(ID_FILE_EXIT);
+            QTRY_COMPARE(ended.count(), 1);
+        }
+        auto program = StartFilled();
+        QVERIFY(program);
+        QHeaderView& header = *program->Window().Table().horizontalHeader();
+        QVERIFY(header.isSectionHidden(COLUMN_MAC_ADDRESS));
+        QCOMPARE(header.logicalIndex(kNetworkColumnCount - 1), int(COLUMN_MAC_ADDRESS));
+        QCOMPARE(header.sectionSize(COLUMN_SSID), 85);
+        program->Dialog().ExecuteCommand(ID_VIEW_COLUMNS);
+        QTreeWidgetItem* mac = program->Window().Columns()->List().topLevelItem(COLUMN_MAC_ADDRESS);
+        QCOMPARE(mac->checkState(0), Qt::Unchecked);
+        // Shown again: its initial width, back at its place.
+        mac->setCheckState(0, Qt::Checked);
+        QVERIFY(!header.isSectionHidden(COLUMN_MAC_ADDRESS));
+        QCOMPARE(header.sectionSize(COLUMN_MAC_ADDRESS), 110);
+        QCOMPARE(header.visualIndex(COLUMN_MAC_ADDRESS), int(COLUMN_MAC_ADDRESS));
+    }
+
+    void dividerDoubleClickSizesTheColumnToItsWidestText() {
+        auto program = StartFilled();
+        QVERIFY(program);
+        NetworkTableView& table = program->Window().Table();
+        QHeaderView& header = *table.horizontalHeader();
+        const QFontMetrics metrics(table.font());
+        int widest = 0;
+        for (const QString& text : ColumnTexts(*table.model(), COLUMN_SSID)) {
+            widest = std::max(widest, metrics.horizontalAdvance(text));
+        }
+        const QPoint divider(
+            header.sectionViewportPosition(COLUMN_SSID) + header.sectionSize(COLUMN_SSID) - 1,
+            header.height() / 2);
+        QTest::mouseDClick(header.viewport(), Qt::LeftButton, {}, divider);
+        QCOMPARE(header.sectionSize(COLUMN_SSID), widest + 12);
+    }
+
+    void closingHidesTheWindowUntilAnotherCopyAsks() {
+        auto program = StartFilled();
+        QVERIFY(program);
+        MainWindow& window = program->Window();
+        QSignalSpy ended(&window, &MainWindow::Ended);
+        // Minimise-to-tray is on by default; without a tray the window is
+        // minimised instead of hidden. Either way it goes on running.
+        window.close();
+        QVERIFY(window.isMinimized() || !window.isVisible());
+        QCOMPARE(ended.count(), 0);
+        program->Dialog().ShowFromOtherInstance();
+        QVERIFY(window.isVisible());
+        QVERIFY(!window.isMinimized());
+        // SIGINT and SIGTERM take this way: the window ends.
+        program->Dialog().RequestExit();
+        QTRY_COMPARE(ended.count(), 1);
+        QVERIFY(!window.isVisible());
+    }
+
+    void menusShowStatesAndAcceleratorsRunCommands() {
+        auto program = StartFilled();
+        QVERIFY(program);
+        MainWindow& window = program->Window();
+        QCOMPARE(window.Menus().size(), std::size_t(8));
+        QAction* scanning = window.MenuAction(ID_MODE_SCANNING);
+        QAction* hopping = window.MenuAction(ID_MODE_HOPPING);
+        QVERIFY(scanning && hopping);
+        QCOMPARE(scanning->text(), QString("Network Scanning\tCtrl-1"));
+        QMenu* modeMenu = window.Menus()[2];
+        emit modeMenu->aboutToShow();
+        QVERIFY(scanning->isChecked());
+        QVERIFY(!hopping->isChecked());
+        // A command that is not available yet is greyed while the menu is open.
+        QMenu* fileMenu = window.Menus()[0];
+        emit fileMenu->aboutToShow();
+        QVERIFY(!window.MenuAction(ID_FILE_OPEN)->isEnabled());
+        emit fileMenu->aboutToHide();
+
+        QTest::keyClick(&window.Table(), Qt::Key_2, Qt::ControlModifier);
+        QCOMPARE(program->Dialog().ProgramMode(), 1);
+        emit modeMenu->aboutToShow();
+        QVERIFY(hopping->isChecked());
+        QVERIFY(!scanning->isChecked());
+        QTest::keyClick(&window.Table(), Qt::Key_L, Qt::ControlModifier);
+        QVERIFY(window.Columns() && window.Columns()->isVisible());
+        // Accelerators also reach the window while the modeless dialog has the keys.
+        QTest::keyClick(window.Columns(), Qt::Key_1, Qt::ControlModifier);
+        QCOMPARE(program->Dialog().ProgramMode(), 0);
+    }
+
+    void contextMenuOpensOnlyOverASelectedRow() {
+        auto program = StartFilled();
+        QVERIFY(program);
+        NetworkTableView& table = program->Window().Table();
+        QStringList shown;
+        const auto openMenu = [&] {
+            shown.clear();
+            // The menu runs its own loop; look at it from inside, then close it.
+            QTimer::singleShot(50, [&] {
+                if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                    for (QAction* action : menu->actions()) {
+                        shown << (action->isSeparator() ? QString("-")
+                                  : action->isEnabled() ? action->text()
+                                                        : "(" + action->text() + ")");
+                    }
+                    menu->close();
+                }
+            });
+            const QPoint inside = table.viewport()->rect().center();
+            QContextMenuEvent event(QContextMenuEvent::Mouse, inside,
+                                    table.viewport()->mapToGlobal(inside));
+            QApplication::sendEvent(table.viewport(), &event);
+            QTest::qWait(200);
+        };
+        table.clearSelection();
+        openMenu();
+        QVERIFY(shown.isEmpty());
+        table.selectRow(0);
+        openMenu();
+        // Joining networks is not available yet: Connect and Disconnect greyed.
+        QCOMPARE(shown.size(), 7);
+        QCOMPARE(shown[0], QString("(Connect)"));
+        QCOMPARE(shown[1], QString("(Disconnect)"));
+        QCOMPARE(shown[2], QString("-"));
+        QCOMPARE(shown[5], QString("-"));
+    }
+
+    void controlsFollowTheLayoutRuleWhenResized() {
+        auto program = StartFilled();
+        QVERIFY(program);
+        MainWindow& window = program->Window();
+        window.resize(700, 400);
+        QTRY_VERIFY(window.centralWidget()->width() <= 700);
+        const QSize client = window.centralWidget()->size();
+        const QRect table = window.Table().geometry();
+        QCOMPARE(table, QRect(10, 70, client.width() - 20, client.height() - 80));
+        QCOMPARE(window.StatusLine().geometry(), QRect(10, 10, client.width() - 20, 20));
+        QVERIFY(window.StatusLine().isReadOnly());
+        QVERIFY(!window.StatusLine().text().isEmpty());
+    }
+};
+
+}  // namespace tarvik::ui
+
+QTEST_MAIN(tarvik::ui::MainWindowTest)
+#include "MainWindowTest.moc"

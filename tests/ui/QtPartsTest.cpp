@@ -1,0 +1,119 @@
+// The Qt glue on its own: the main loop's timers and cross-thread sends, the
+// status line fed from another thread, and the adapter chooser's handlers.
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+#include <atomic>
+#include <thread>
+
+#include "ui/AdapterComboBox.h"
+#include "ui/QtMainLoop.h"
+#include "ui/StatusLineEdit.h"
+
+namespace tarvik::ui {
+
+class QtPartsTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void sendRunsOnTheGuiThreadAndWaits() {
+        QtMainLoop loop;
+        QThread* gui = QThread::currentThread();
+        std::atomic<bool> ranOnGui = false;
+        std::atomic<bool> returned = false;
+        std::thread worker([&] {
+            QVERIFY(!loop.IsGuiThread());
+            loop.Send([&] { ranOnGui = QThread::currentThread() == gui; });
+            returned = true;
+        });
+        QTRY_VERIFY(returned.load());
+        worker.join();
+        QVERIFY(ranOnGui.load());
+        // On the GUI thread itself: at once.
+        bool direct = false;
+        loop.Send([&] { direct = true; });
+        QVERIFY(direct);
+    }
+
+    void closingReleasesWaitingSendersWithoutRunningTheirWork() {
+        QtMainLoop loop;
+        std::atomic<bool> ran = false;
+        std::atomic<bool> returned = false;
+        std::thread worker([&] {
+            loop.Send([&] { ran = true; });
+            returned = true;
+        });
+        // The worker is waiting; the GUI thread closes instead of serving it
+        // (sleeping, not processing events).
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        loop.Close();
+        worker.join();
+        QVERIFY(returned.load());
+        QCoreApplication::processEvents();
+        QVERIFY(!ran.load());
+        // Later sends and posts from other threads are dropped.
+        std::thread([&] {
+            loop.Send([&] { ran = true; });
+            loop.Post([&] { ran = true; });
+        }).join();
+        QCoreApplication::processEvents();
+        QVERIFY(!ran.load());
+    }
+
+    void timersTickByIdUntilStopped() {
+        QtMainLoop loop;
+        std::vector<int> ticks;
+        loop.SetTickHandler([&](int id) { ticks.push_back(id); });
+        loop.StartTimer(9, std::chrono::milliseconds(20));
+        loop.StartTimer(1, std::chrono::milliseconds(0));  // clamped, not a busy loop
+        QCOMPARE(loop.TimerPeriod(1), std::chrono::milliseconds(10));
+        QTRY_VERIFY(std::count(ticks.begin(), ticks.end(), 9) >= 2);
+        loop.StopTimer(9);
+        loop.StopTimer(1);
+        QVERIFY(!loop.IsTimerActive(9));
+        const std::size_t before = ticks.size();
+        QTest::qWait(60);
+        QCOMPARE(ticks.size(), before);
+        // Starting again restarts with the new period.
+        loop.StartTimer(9, std::chrono::milliseconds(5000));
+        QCOMPARE(loop.TimerPeriod(9), std::chrono::milliseconds(5000));
+        QVERIFY(loop.IsTimerActive(9));
+    }
+
+    void statusTextFromAnotherThreadIsPostedToTheEdit() {
+        StatusLineEdit edit;
+        edit.Attach();
+        std::thread([] { SetStatusText("From the worker"); }).join();
+        QTRY_VERIFY(edit.text().endsWith("From the worker"));
+        SetStatusText("From the GUI");
+        QVERIFY(edit.text().endsWith("From the GUI"));
+        QVERIFY(edit.isReadOnly());
+    }
+
+    void chooserReportsUserPicksOnly() {
+        AdapterComboBox combo;
+        std::vector<std::string> calls;
+        combo.SetSelectionHandlers([&] { calls.push_back("change"); },
+                                   [&] { calls.push_back("confirm"); });
+        int cardA = 0;
+        int cardB = 0;
+        QCOMPARE(combo.AddItem("Card A", reinterpret_cast<CAdapter*>(&cardA)), 0);
+        QCOMPARE(combo.AddItem("Card B", reinterpret_cast<CAdapter*>(&cardB)), 1);
+        combo.SetCurrentSelection(1);
+        QCOMPARE(combo.GetCurrentSelection(), 1);
+        QCOMPARE(combo.GetItemText(1), std::string("Card B"));
+        QCOMPARE(combo.GetItemText(2), std::string());
+        QVERIFY(combo.ItemAdapter(1) == reinterpret_cast<CAdapter*>(&cardB));
+        QVERIFY(calls.empty());
+        emit combo.activated(0);
+        QCOMPARE(calls, (std::vector<std::string>{"change", "confirm"}));
+        combo.ResetContent();
+        QCOMPARE(combo.GetCurrentSelection(), -1);
+        QVERIFY(combo.ItemAdapter(0) == nullptr);
+    }
+};
+
+}  // namespace tarvik::ui
+
+QTEST_MAIN(tarvik::ui::QtPartsTest)
+#include "QtPartsTest.moc"

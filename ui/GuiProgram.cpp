@@ -1,0 +1,33 @@
+#include "ui/GuiProgram.h"
+
+namespace tarvik::ui {
+
+GuiProgram::GuiProgram() {
+    application_ = std::make_unique<CApplication>();
+    loop_ = std::make_unique<QtMainLoop>();
+    rules_ =
+        std::make_unique<CNetworkColumnRules>(application_->Options(), application_->Networks());
+    table_ = std::make_unique<CNetworkTableModel>(*rules_);
+    window_ = std::make_unique<MainWindow>(*table_, application_->Options());
+    // Rules of this kind also get the chosen adapter's addresses.
+    dialog_ = &application_->CreateMainDialog(MainWindowSeams{
+        *window_, *loop_, *table_, *rules_, window_->AdapterChooser(), &window_->StatusLine()});
+    window_->Bind(dialog_);
+    loop_->SetTickHandler([this](int id) { dialog_->OnTimer(id); });
+}
+
+GuiProgram::~GuiProgram() {
+    // Waiting senders return and queued work is dropped before anything goes.
+    loop_->Close();
+    window_->Bind(nullptr);
+    application_.reset();
+}
+
+bool GuiProgram::Start() {
+    // Shown first, so the client area has its size when the controls are
+    // laid out during initialisation.
+    window_->show();
+    return dialog_->Initialize();
+}
+
+}  // namespace tarvik::ui

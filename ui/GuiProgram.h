@@ -1,0 +1,49 @@
+// The running program's objects, composed once: the application shell
+// (settings, network list, controller), the table model and column rules the
+// window shows, the Qt main loop and the main window.
+//
+// The controller touches the window's adapter chooser while it is destroyed,
+// and the window observes the table model until it is destroyed, so the
+// order is: controller, window, model. The model and rules are therefore
+// owned here, outside the application object (whose controller goes first).
+#pragma once
+
+#include <memory>
+
+#include "app/Application.h"
+#include "app/NetworkColumnRules.h"
+#include "app/NetworkTableModel.h"
+#include "ui/MainWindow.h"
+#include "ui/QtMainLoop.h"
+
+namespace tarvik::ui {
+
+class GuiProgram {
+  public:
+    // The current user's settings. Needs a QApplication.
+    GuiProgram();
+    ~GuiProgram();
+    GuiProgram(const GuiProgram&) = delete;
+    GuiProgram& operator=(const GuiProgram&) = delete;
+
+    // Shows the window and runs the controller's initialisation; false when
+    // it ended early (no driver).
+    bool Start();
+
+    CApplication& Application() { return *application_; }
+    CMainDialog& Dialog() { return *dialog_; }
+    MainWindow& Window() { return *window_; }
+    QtMainLoop& Loop() { return *loop_; }
+    CNetworkTableModel& Table() { return *table_; }
+
+  private:
+    // Declared before the application object: destroyed after its controller.
+    std::unique_ptr<QtMainLoop> loop_;
+    std::unique_ptr<CNetworkColumnRules> rules_;
+    std::unique_ptr<CNetworkTableModel> table_;
+    std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<CApplication> application_;
+    CMainDialog* dialog_ = nullptr;
+};
+
+}  // namespace tarvik::ui

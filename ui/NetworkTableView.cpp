@@ -1,0 +1,88 @@
+#include "ui/NetworkTableView.h"
+
+#include <QContextMenuEvent>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <algorithm>
+
+#include "core/ApplicationOptions.h"
+
+namespace tarvik::ui {
+
+NetworkTableView::NetworkTableView(NetworkItemModel& model, const CApplicationOptions& options,
+                                   QWidget* parent)
+    : QTableView(parent), model_(model) {
+    setObjectName("networkTable");
+    setModel(&model_);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setShowGrid(options.ShowTableGridLines != 0);
+
+    // Rows of one fixed height: nothing is measured per row.
+    QHeaderView* rows = verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(fontMetrics().height() + 4);
+
+    QHeaderView* header = horizontalHeader();
+    header->setStretchLastSection(false);
+    header->setHighlightSections(false);
+    header->setSectionsClickable(true);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setSortIndicatorShown(true);
+    // A divider double click sizes the column by the layout rule over every
+    // row, not by Qt's measure of the rows on screen.
+    disconnect(header, SIGNAL(sectionHandleDoubleClicked(int)), this,
+               SLOT(resizeColumnToContents(int)));
+    connect(header, &QHeaderView::sectionClicked, this, &NetworkTableView::OnHeaderClicked);
+
+    binding_ = std::make_unique<HeaderBinding>(*header);
+    columns_ = std::make_unique<CListCtrlEx>(*binding_, options);
+    binding_->Attach(*columns_, [this](int column) { return WidestText(column); });
+
+    connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid()) emit RowDoubleClicked();
+    });
+    ShowSortIndicator();
+}
+
+NetworkTableView::~NetworkTableView() = default;
+
+BssidRecord NetworkTableView::SelectedRecord() const {
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    if (rows.isEmpty()) return {};
+    return model_.Table().RecordAt(rows.first().row());
+}
+
+int NetworkTableView::WidestText(int column) const {
+    const QFontMetrics metrics(font());
+    int widest = 0;
+    model_.Table().VisitColumnTexts(column, [&](std::string_view text) {
+        const QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        widest = std::max(widest, metrics.horizontalAdvance(shown));
+    });
+    return widest;
+}
+
+void NetworkTableView::contextMenuEvent(QContextMenuEvent* event) {
+    emit ContextMenuWanted(event->globalPos());
+    event->accept();
+}
+
+void NetworkTableView::OnHeaderClicked(int column) {
+    // Qt reports left-button clicks only; the others are ignored by the rule.
+    model_.Table().ClickHeader(column, HeaderMouseButton::Left);
+    ShowSortIndicator();
+}
+
+void NetworkTableView::ShowSortIndicator() {
+    const NetworkSortState& state = model_.Table().SortState();
+    horizontalHeader()->setSortIndicator(
+        state.column, state.ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+}  // namespace tarvik::ui
