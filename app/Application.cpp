@@ -18,12 +18,6 @@ CApplication::~CApplication() {
     ClearLogSettings(options_.get());
 }
 
-CMainDialog& CApplication::CreateMainDialog(IMainWindowView& view, IMainLoop& loop,
-                                            IAdapterCombo& adapterCombo,
-                                            IStatusLineSink* statusLine) {
-    return CreateMainDialog(MainWindowSeams{view, loop, model_, rules_, adapterCombo, statusLine});
-}
-
 CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
     if (dialog_) return *dialog_;
     // Column rules of the table's own kind name the adapter's addresses in

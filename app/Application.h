@@ -9,7 +9,6 @@
 
 #include "app/MainDialog.h"
 #include "app/NetworkColumnRules.h"
-#include "app/NetworkTableModel.h"
 #include "core/ApplicationOptions.h"
 #include "core/StatusLine.h"
 #include "networks/NetworkList.h"
@@ -38,24 +37,16 @@ class CApplication {
 
     CApplicationOptions& Options() { return *options_; }
     CNetworkList& Networks() { return networks_; }
-    CNetworkColumnRules& ColumnRules() { return rules_; }
-    // The view shows this model (and observes it).
-    CNetworkTableModel& TableModel() { return model_; }
 
-    // Creates the controller (once) over the application's own table model
-    // and column rules; the GUI pieces must outlive this object.
-    CMainDialog& CreateMainDialog(IMainWindowView& view, IMainLoop& loop,
-                                  IAdapterCombo& adapterCombo,
-                                  IStatusLineSink* statusLine = nullptr);
-    // The same over another table and column rules (tests, tools).
+    // Creates the controller (once). The GUI owns the table model and the
+    // column rules, since its window observes the model until the window is
+    // gone; the seams must outlive the controller.
     CMainDialog& CreateMainDialog(const MainWindowSeams& seams);
     CMainDialog* MainDialog() { return dialog_.get(); }
 
   private:
     std::unique_ptr<CApplicationOptions> options_;
     CNetworkList networks_;
-    CNetworkColumnRules rules_{*options_, networks_};
-    CNetworkTableModel model_{rules_};
     std::unique_ptr<CMainDialog> dialog_;
     IStatusLineSink* statusLine_ = nullptr;
 };

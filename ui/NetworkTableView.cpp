@@ -8,6 +8,11 @@
 #include "core/ApplicationOptions.h"
 
 namespace tarvik::ui {
+namespace {
+
+constexpr double kTablePointSize = 8.0;
+
+}  // namespace
 
 NetworkTableView::NetworkTableView(NetworkItemModel& model, const CApplicationOptions& options,
                                    QWidget* parent)
@@ -21,6 +26,13 @@ NetworkTableView::NetworkTableView(NetworkItemModel& model, const CApplicationOp
     setCornerButtonEnabled(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setShowGrid(options.ShowTableGridLines != 0);
+    // The columns' initial widths are pixel widths meant for a compact dialog
+    // font; a larger desktop font would cut most texts short.
+    QFont compact = font();
+    if (compact.pointSizeF() > kTablePointSize) {
+        compact.setPointSizeF(kTablePointSize);
+        setFont(compact);
+    }
 
     // Rows of one fixed height: nothing is measured per row.
     QHeaderView* rows = verticalHeader();

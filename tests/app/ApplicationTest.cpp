@@ -4,6 +4,7 @@
 
 #include "MainDialogFixture.h"
 #include "app/CommandIds.h"
+#include "app/NetworkTableModel.h"
 #include "core/StatusLine.h"
 
 namespace tarvik {
@@ -49,9 +50,9 @@ TEST(ApplicationTest, OwnsTheRecordsAndAttachesTheStatusLineForTheControllersLif
     EXPECT_TRUE(testing::Contains(lines, "App: Info: written"));
 }
 
-// The composition a GUI uses: the application's own model fills from the
-// daemon's networks at the one-second tick.
-TEST(ApplicationTest, OwnTableModelShowsTheDaemonsNetworks) {
+// The composition a GUI uses: the table model fills from the daemon's
+// networks at the one-second tick.
+TEST(ApplicationTest, TableModelShowsTheDaemonsNetworks) {
     TempFolder folder;
     LogCapture log(folder.Path());
     testing::DaemonProcess daemon(testing::ScenarioPath("watch.json"));
@@ -62,12 +63,14 @@ TEST(ApplicationTest, OwnTableModelShowsTheDaemonsNetworks) {
     CApplication application(std::make_unique<CApplicationOptions>(
         nullptr, (folder.Path() / "bin" / "tarvik").string()));
     SetLogSettings(&log.Settings());
-    CMainDialog& dialog = application.CreateMainDialog(view, loop, combo);
+    CNetworkColumnRules rules(application.Options(), application.Networks());
+    CNetworkTableModel model(rules);
+    CMainDialog& dialog =
+        application.CreateMainDialog(MainWindowSeams{view, loop, model, rules, combo});
     ASSERT_TRUE(dialog.Initialize());
     dialog.ExecuteCommand(ID_DEVICE_HARD_REFRESH);
     dialog.OnTimer(TIMER_CONNECTION_STATUS);
 
-    CNetworkTableModel& model = application.TableModel();
     ASSERT_EQ(model.RowCount(), application.Networks().Size());
     ASSERT_GT(model.RowCount(), 0u);
     std::vector<std::string> ssids;

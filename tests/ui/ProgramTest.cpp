@@ -12,7 +12,7 @@ namespace tarvik::ui {
 namespace {
 
 QString ProgramPath() {
-    return QString(TARVIK_BINARY_DIR) + "/ui/tarvik";
+    return QString(TARVIK_BINARY_DIR) + "/bin/tarvik";
 }
 
 // Started with the environment as it is now (the temporary home's folders).
