@@ -17,6 +17,7 @@
 
 #include "app/NetworkColumnRules.h"
 #include "app/NetworkTableModel.h"
+#include "bench/support/SyntheticNetworks.h"
 #include "core/ApplicationOptions.h"
 #include "networks/MemoryNetworkTable.h"
 #include "networks/NetworkList.h"
@@ -25,25 +26,9 @@
 namespace tarvik {
 namespace {
 
-const std::vector<std::uint8_t> kRsnElement = {0x30, 0x14, 0x01, 0x00, 0x00, 0x0f, 0xac, 0x04,
-                                               0x01, 0x00, 0x00, 0x0f, 0xac, 0x04, 0x01, 0x00,
-                                               0x00, 0x0f, 0xac, 0x02, 0x00, 0x00};
-
 ndis::BssidEntryFields NetworkFields(std::uint32_t index) {
-    ndis::BssidEntryFields fields;
-    fields.macAddress = {0x02,
-                         0x00,
-                         0x00,
-                         static_cast<std::uint8_t>(index >> 16),
-                         static_cast<std::uint8_t>(index >> 8),
-                         static_cast<std::uint8_t>(index)};
-    fields.SetSsid("network-" + std::to_string(index * 7919 % 100'003));
-    fields.privacy = index % 3 == 0 ? 0 : 1;
-    fields.rssi = -40 - static_cast<std::int32_t>(index % 50);
-    fields.configuration.dsConfig = 2412000 + 5000 * (index % 11);
-    fields.supportedRates = {0x82, 0x84, 0x8b, 0x96, 0x0c, 0x12, 0x18, 0x24};
-    if (fields.privacy != 0) fields.elements = kRsnElement;
-    return fields;
+    // Names in another order than the list, so a sort by name has work to do.
+    return bench::SyntheticNetworkFields(index, index * 7919 % 100'003);
 }
 
 void FillList(CNetworkList& list, std::uint32_t count) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/SyntheticNetworks.h"
 #include "core/ApplicationOptions.h"
 #include "ndis/BssidList.h"
 #include "networks/MemoryNetworkTable.h"
@@ -22,33 +23,11 @@ namespace {
 constexpr std::uint32_t kRecords = 100'000;
 constexpr std::uint32_t kListItems = 200;
 
-// An RSN (WPA2-PSK, CCMP) element, as most networks carry one.
-const std::vector<std::uint8_t> kRsnElement = {0x30, 0x14, 0x01, 0x00, 0x00, 0x0f, 0xac, 0x04,
-                                               0x01, 0x00, 0x00, 0x0f, 0xac, 0x04, 0x01, 0x00,
-                                               0x00, 0x0f, 0xac, 0x02, 0x00, 0x00};
-
-ndis::BssidEntryFields NetworkFields(std::uint32_t index) {
-    ndis::BssidEntryFields fields;
-    fields.macAddress = {0x02,
-                         0x00,
-                         0x00,
-                         static_cast<std::uint8_t>(index >> 16),
-                         static_cast<std::uint8_t>(index >> 8),
-                         static_cast<std::uint8_t>(index)};
-    fields.SetSsid("network-" + std::to_string(index));
-    fields.privacy = index % 3 == 0 ? 0 : 1;
-    fields.rssi = -40 - static_cast<std::int32_t>(index % 50);
-    fields.configuration.dsConfig = 2412000 + 5000 * (index % 11);
-    fields.supportedRates = {0x82, 0x84, 0x8b, 0x96, 0x0c, 0x12, 0x18, 0x24};
-    if (fields.privacy != 0) fields.elements = kRsnElement;
-    return fields;
-}
-
 void FillList(CNetworkList& list) {
     std::vector<ndis::BssidEntry> entries;
     entries.reserve(kRecords);
     for (std::uint32_t i = 0; i < kRecords; ++i) {
-        entries.push_back(ndis::BssidEntry::FromFields(NetworkFields(i)));
+        entries.push_back(ndis::BssidEntry::FromFields(bench::SyntheticNetworkFields(i)));
     }
     list.MergeEntries(entries);
 }
@@ -57,7 +36,7 @@ void FillList(CNetworkList& list) {
 std::vector<std::uint8_t> KnownNetworksList() {
     std::vector<ndis::BssidEntryFields> fields;
     for (std::uint32_t i = 0; i < kListItems; ++i) {
-        fields.push_back(NetworkFields(i * (kRecords / kListItems) + 7));
+        fields.push_back(bench::SyntheticNetworkFields(i * (kRecords / kListItems) + 7));
     }
     return ndis::BuildBssidList(fields);
 }
@@ -189,7 +168,7 @@ BENCHMARK(BM_SortRows100k)->Unit(benchmark::kMillisecond);
 void BM_LookUpByMac100k(benchmark::State& state) {
     CNetworkList list;
     FillList(list);
-    const ndis::MacAddress mac = NetworkFields(kRecords / 2).macAddress;
+    const ndis::MacAddress mac = bench::SyntheticNetworkFields(kRecords / 2).macAddress;
     for (auto _ : state) benchmark::DoNotOptimize(list.LookUpByMac(mac));
 }
 BENCHMARK(BM_LookUpByMac100k);

@@ -12,6 +12,7 @@
 
 #include "app/NetworkColumnRules.h"
 #include "app/NetworkTableModel.h"
+#include "bench/support/SyntheticNetworks.h"
 #include "core/ApplicationOptions.h"
 #include "ndis/BssidList.h"
 #include "networks/ScanCycle.h"
@@ -22,22 +23,6 @@ namespace tarvik::ui {
 namespace {
 
 constexpr std::uint32_t kRecords = 100'000;
-
-ndis::BssidEntryFields NetworkFields(std::uint32_t index) {
-    ndis::BssidEntryFields fields;
-    fields.macAddress = {0x02,
-                         0x00,
-                         0x00,
-                         static_cast<std::uint8_t>(index >> 16),
-                         static_cast<std::uint8_t>(index >> 8),
-                         static_cast<std::uint8_t>(index)};
-    fields.SetSsid("network-" + std::to_string(index));
-    fields.privacy = index % 3 == 0 ? 0 : 1;
-    fields.rssi = -40 - static_cast<std::int32_t>(index % 50);
-    fields.configuration.dsConfig = 2412000 + 5000 * (index % 11);
-    fields.supportedRates = {0x82, 0x84, 0x8b, 0x96, 0x0c, 0x12, 0x18, 0x24};
-    return fields;
-}
 
 class BenchAdapter : public IScanSource {
   public:
@@ -58,7 +43,7 @@ struct Scene {
         std::vector<ndis::BssidEntry> entries;
         entries.reserve(kRecords);
         for (std::uint32_t i = 0; i < kRecords; ++i) {
-            entries.push_back(ndis::BssidEntry::FromFields(NetworkFields(i)));
+            entries.push_back(ndis::BssidEntry::FromFields(bench::SyntheticNetworkFields(i)));
         }
         networks.MergeEntries(entries);
         cycle.SetChosenAdapter(&adapter);
