@@ -278,6 +278,18 @@ bool CAdapter::IsDhcpEnabled() const {
     return ipConfig_.dhcpEnabled;
 }
 
+std::vector<std::string> SplitAddressText(const std::string& joined) {
+    std::vector<std::string> addresses;
+    std::size_t start = 0;
+    while (start < joined.size()) {
+        const std::size_t comma = joined.find(", ", start);
+        const std::size_t end = comma == std::string::npos ? joined.size() : comma;
+        if (end > start) addresses.push_back(joined.substr(start, end - start));
+        start = comma == std::string::npos ? joined.size() : comma + 2;
+    }
+    return addresses;
+}
+
 std::string CAdapter::IpAddressText() const {
     std::lock_guard lock(ipMutex_);
     return JoinAddresses(ipConfig_);

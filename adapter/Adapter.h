@@ -97,7 +97,7 @@ class CAdapter : public IScanSource {
 
     // True when the adapter's IP configuration holds a usable address.
     bool HasAddress();
-    // The adapter's addresses joined by ", ".
+    // The adapter's addresses joined by ", " (SplitAddressText takes them apart).
     std::string IpAddressText() const;
     bool IsDhcpEnabled() const;
 
@@ -169,5 +169,9 @@ class CAdapter : public IScanSource {
     std::uint32_t bestEncryption_ = 0;
     bool capabilitiesProbed_ = false;
 };
+
+// "a, b" (an adapter's addresses joined by ", ") as its parts; empty parts
+// are dropped.
+std::vector<std::string> SplitAddressText(const std::string& joined);
 
 }  // namespace tarvik

@@ -21,18 +21,6 @@ std::function<std::int64_t()> WallClockOr(std::function<std::int64_t()> clock) {
 
 }  // namespace
 
-std::vector<std::string> SplitAddressText(const std::string& joined) {
-    std::vector<std::string> addresses;
-    std::size_t start = 0;
-    while (start < joined.size()) {
-        const std::size_t comma = joined.find(", ", start);
-        const std::size_t end = comma == std::string::npos ? joined.size() : comma;
-        if (end > start) addresses.push_back(joined.substr(start, end - start));
-        start = comma == std::string::npos ? joined.size() : comma + 2;
-    }
-    return addresses;
-}
-
 CMainDialog::CMainDialog(const MainDialogParts& parts)
     : view_(parts.view),
       loop_(parts.loop),

@@ -49,10 +49,6 @@ inline constexpr int kMinimumTimerPeriodMs = 10;
 // Log levels of the log-text message.
 enum LogTextLevel : int { LOG_TEXT_INFO = 1, LOG_TEXT_WARN = 2, LOG_TEXT_ERROR = 3 };
 
-// "a, b" (an adapter's addresses joined by ", ") as its parts; empty parts
-// are dropped.
-std::vector<std::string> SplitAddressText(const std::string& joined);
-
 // What the controller works with; everything here outlives it.
 struct MainDialogParts {
     IMainWindowView& view;

@@ -6,6 +6,7 @@
 #include "ndis/BssidList.h"
 #include "ndis/Oids.h"
 #include "ndis/Ssid.h"
+#include "tests/adapter/OidToolRun.h"
 #include "tests/driver/TestBackend.h"
 #include "tools/oid/OidDecode.h"
 
@@ -73,23 +74,8 @@ TEST(OidDecode, BssidListAsATableWithItsProblems) {
 // tarvik-oid itself, run against a served test world.
 class OidTool : public ServedBackend {
   protected:
-    struct Run {
-        int status;
-        std::string out;
-    };
-    Run Tool(const std::string& args) {
-        const std::string command =
-            std::string(TARVIK_BINARY_DIR) + "/bin/tarvik-oid " + args + " 2>&1";
-        FILE* pipe = popen(command.c_str(), "r");
-        Run run{-1, ""};
-        if (pipe == nullptr) return run;
-        char chunk[4096];
-        std::size_t n = 0;
-        while ((n = std::fread(chunk, 1, sizeof(chunk), pipe)) > 0) run.out.append(chunk, n);
-        const int status = pclose(pipe);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return run;
-    }
+    using Run = ToolRun;
+    static Run Tool(const std::string& args) { return RunTool(args); }
 };
 
 TEST_F(OidTool, ListsBindingsQueriesSetsAndScans) {

@@ -16,28 +16,10 @@
 
 #include "platform/RegistryStore.h"
 #include "tests/adapter/DaemonProcess.h"
+#include "tests/adapter/OidToolRun.h"
 
 namespace tarvik::testing {
 namespace {
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-};
-
-ToolRun RunTool(const std::string& args) {
-    const std::string command =
-        std::string(TARVIK_BINARY_DIR) + "/bin/tarvik-oid " + args + " 2>&1";
-    ToolRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return run;
-    char chunk[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(chunk, 1, sizeof(chunk), pipe)) > 0) run.out.append(chunk, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
 
 std::size_t CountOf(const std::string& text, const std::string& what) {
     std::size_t count = 0;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "adapter/Adapter.h"
 #include "adapter/AdapterList.h"
 #include "adapter/MediaEvents.h"
 #include "core/ApplicationOptions.h"
@@ -99,18 +100,6 @@ class StderrStatusLine : public IStatusLineSink {
         std::fprintf(stderr, "%s\n", text.c_str());
     }
 };
-
-std::vector<std::string> SplitAddresses(const std::string& joined) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    while (start < joined.size()) {
-        const std::size_t comma = joined.find(", ", start);
-        const std::size_t end = comma == std::string::npos ? joined.size() : comma;
-        if (end > start) out.push_back(joined.substr(start, end - start));
-        start = end == joined.size() ? end : end + 2;
-    }
-    return out;
-}
 
 // The column rules over the shared column texts and the table's sort state.
 class WatchColumns : public INetworkColumns {
@@ -239,7 +228,7 @@ int Watch(long seconds) {
         }
         if (now >= nextStatus) {
             if (CAdapter* chosen = adapters.Chosen()) {
-                columns.SetAddresses(SplitAddresses(chosen->IpAddressText()));
+                columns.SetAddresses(SplitAddressText(chosen->IpAddressText()));
             }
             cycle.UpdateConnectionStatus();
             PrintNetworks(table, networks, columns);
