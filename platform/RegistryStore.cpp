@@ -1,5 +1,6 @@
 #include "platform/RegistryStore.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -414,6 +415,21 @@ bool RegistryStore::Modify(const std::function<void(RegHive&)>& change, const st
                    return Change::Changed;
                },
                what) == Outcome::Written;
+}
+
+bool RegistryStore::CheckWritable(std::string& problem) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    FileLock lock;
+    if (!lock.Acquire(LockPath(), problem)) return false;
+    std::string probe = file_.string() + ".tmp-XXXXXX";
+    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
+    if (fd < 0) {
+        problem = "cannot create a file beside " + file_.string() + ": " + ErrnoText(errno);
+        return false;
+    }
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
 }
 
 }  // namespace tarvik

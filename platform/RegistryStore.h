@@ -85,6 +85,11 @@ class RegistryStore {
     // `what` names the data in the failure report ("..., so <what> was not saved.").
     bool Modify(const std::function<void(RegHive&)>& change,
                 const std::string& what = "the imported data");
+    // Whether a write could be made now: the folder exists or can be made, a file
+    // can be created in it and its lock can be taken. False with the reason in
+    // `problem`; nothing is written and no lock stays held. Lets a caller that
+    // changes several hives check them all before it writes any.
+    bool CheckWritable(std::string& problem);
 
   private:
     enum class Change { None, Changed };

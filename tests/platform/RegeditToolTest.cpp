@@ -111,34 +111,50 @@ TEST_F(RegeditToolTest, ImportsRegedit4Files) {
     EXPECT_EQ(user.ReadDword("Software\\Old", "Count", 0), 0xFFFFu);
 }
 
-TEST_F(RegeditToolTest, ABadLineChangesNothingAndIsNamed) {
+// A bad file, or one naming a hive that cannot be written, changes no hive.
+TEST_F(RegeditToolTest, ARefusedImportChangesNothingAndSaysWhy) {
+    const std::string header = "Windows Registry Editor Version 5.00\n\n";
+    const std::string both = header +
+                             "[HKEY_CURRENT_USER\\Software\\Tarvik]\n\"New\"=dword:2\n\n"
+                             "[HKEY_LOCAL_MACHINE\\Software\\Tarvik]\n\"INSTInfo\"=\"/opt\"\n";
+    const auto plain = temp_.Path() / "plain";
+    WriteFile(plain, "");  // a folder under it cannot be made, even by root
+    const auto folderHive = temp_.Path() / "hive-folder";
+    std::filesystem::create_directories(folderHive);  // passes the check, fails to be read
+    struct Row {
+        const char* name;
+        std::string text;
+        std::string machineHive;
+        std::string message;
+    } rows[] = {
+        {"BadLine",
+         header + "[HKEY_LOCAL_MACHINE\\Software\\Tarvik]\n\"INSTInfo\"=\"/opt\"\n"
+                  "[-HKEY_CURRENT_USER\\Software\\Tarvik]\n[HKEY_CURRENT_USER\\Other]\n"
+                  "\"Broken\"=dword:1234567890\n",
+         MachineFile().string(), "line 7: dword: must be followed by 1 to 8 hex digits"},
+        {"OtherRoot", header + "[HKEY_CURRENT_USER\\A]\n\n[HKEY_CLASSES_ROOT\\B]\n",
+         MachineFile().string(), "line 5: the root key HKEY_CLASSES_ROOT is not supported"},
+        {"MachineFolderCannotBeMade", both, (plain / "machine.reg").string(),
+         "HKEY_LOCAL_MACHINE (" + (plain / "machine.reg").string() + ") cannot be written"},
+        {"MachineHiveCannotBeRead", both, folderHive.string(),
+         "the import into HKEY_LOCAL_MACHINE (" + folderHive.string() + ") failed"},
+    };
     RegistryStore user(UserFile(), "HKEY_CURRENT_USER");
     ASSERT_TRUE(user.WriteDword("Software\\Tarvik", "Kept", 1));
-    std::string before = ReadFile(UserFile());
-    std::string file = InputFile("bad.reg",
-                                 "Windows Registry Editor Version 5.00\n"
-                                 "\n"
-                                 "[HKEY_LOCAL_MACHINE\\Software\\Tarvik]\n"
-                                 "\"INSTInfo\"=\"/opt\"\n"
-                                 "[-HKEY_CURRENT_USER\\Software\\Tarvik]\n"
-                                 "[HKEY_CURRENT_USER\\Software\\Other]\n"
-                                 "\"Broken\"=dword:1234567890\n");
-    RunResult run = RunRegedit({"/s", file});
-    EXPECT_NE(run.exitCode, 0);
-    EXPECT_THAT(run.output, HasSubstr("line 7"));
-    EXPECT_THAT(run.output, HasSubstr(file));
-    EXPECT_EQ(ReadFile(UserFile()), before);
+    const std::string before = ReadFile(UserFile());
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ::setenv("TARVIK_MACHINE_HIVE", row.machineHive.c_str(), 1);
+        const std::string file = InputFile(std::string(row.name) + ".reg", row.text);
+        RunResult run = RunRegedit({"/s", file});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_THAT(run.output, HasSubstr(file + ": " + row.message));
+        EXPECT_THAT(run.output, HasSubstr("; nothing was imported."));
+        EXPECT_EQ(ReadFile(UserFile()), before);
+    }
     EXPECT_FALSE(std::filesystem::exists(MachineFile()));
 
-    std::string otherRoot = InputFile("root.reg",
-                                      "Windows Registry Editor Version 5.00\n\n"
-                                      "[HKEY_CURRENT_USER\\A]\n\n[HKEY_CLASSES_ROOT\\B]\n");
-    run = RunRegedit({"/s", otherRoot});
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_THAT(run.output, HasSubstr("line 5: the root key HKEY_CLASSES_ROOT is not supported"));
-    EXPECT_EQ(ReadFile(UserFile()), before);
-
-    run = RunRegedit({"/s", (temp_.Path() / "missing.reg").string()});
+    RunResult run = RunRegedit({"/s", (temp_.Path() / "missing.reg").string()});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_THAT(run.output, HasSubstr("cannot read"));
 }

@@ -24,6 +24,34 @@ struct HiveBatch {
     std::vector<const RegOp*> ops;
 };
 
+struct WrittenHive {
+    RegistryStore* store;
+    RegHive before;
+    RegHive after;
+};
+
+std::string HiveName(const RegistryStore& store) {
+    return store.RootName() + " (" + store.FilePath().string() + ")";
+}
+
+// Puts back what the import wrote, unless someone has changed a hive since.
+// The text completes the failure sentence.
+std::string UndoWrites(const std::vector<WrittenHive>& written) {
+    std::string kept;
+    for (const WrittenHive& hive : written) {
+        bool untouched = true;
+        bool restored = hive.store->Modify(
+            [&hive, &untouched](RegHive& contents) {
+                untouched = contents == hive.after;
+                if (untouched) contents = hive.before;
+            },
+            "the undoing of the import");
+        if (!restored || !untouched) kept += (kept.empty() ? "" : ", ") + HiveName(*hive.store);
+    }
+    if (kept.empty()) return "; nothing was imported.";
+    return "; the import stays in " + kept + ", which could not be put back.";
+}
+
 }  // namespace
 
 int ImportRegistryFile(const std::string& file, std::ostream& errors) {
@@ -62,15 +90,30 @@ int ImportRegistryFile(const std::string& file, std::ostream& errors) {
         batch->ops.push_back(&op);
     }
 
+    // All or nothing: every hive is checked before any is written, and should a
+    // later write still fail, the hives already written are put back.
     for (const HiveBatch& batch : batches) {
-        bool written = batch.store->Modify([&batch](RegHive& hive) {
-            for (const RegOp* op : batch.ops) ApplyRegOp(hive, *op);
-        });
-        if (!written) {
-            errors << "tarvik-regedit: " << file << ": the import into "
-                   << batch.store->FilePath().string() << " failed.\n";
+        std::string problem;
+        if (!batch.store->CheckWritable(problem)) {
+            errors << "tarvik-regedit: " << file << ": " << HiveName(*batch.store)
+                   << " cannot be written (" << problem << "); nothing was imported.\n";
             return kRegeditFailed;
         }
+    }
+    std::vector<WrittenHive> written;
+    for (const HiveBatch& batch : batches) {
+        WrittenHive hive{batch.store, {}, {}};
+        bool ok = batch.store->Modify([&batch, &hive](RegHive& contents) {
+            hive.before = contents;
+            for (const RegOp* op : batch.ops) ApplyRegOp(contents, *op);
+            hive.after = contents;
+        });
+        if (!ok) {
+            errors << "tarvik-regedit: " << file << ": the import into " << HiveName(*batch.store)
+                   << " failed" << UndoWrites(written) << "\n";
+            return kRegeditFailed;
+        }
+        written.push_back(std::move(hive));
     }
     return kRegeditOk;
 }
