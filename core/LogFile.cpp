@@ -39,34 +39,73 @@ bool WriteAllAt(int fd, std::string_view bytes, off_t offset) {
     return true;
 }
 
-// Replaces `file` by a flushed temporary file; `written` receives the new
-// file's status, taken after the rename (which changes its change time).
-bool ReplaceFile(const std::filesystem::path& file, std::string_view bytes, mode_t mode,
-                 struct stat& written) {
+// What the rule keeps of the old file, as copied by CopyKeptLines.
+struct KeptLines {
+    off_t size = 0;
+    std::uint64_t lines = 0;
+    bool hasCrLf = false;
+    char lastByte = '\n';
+};
+
+// Copies the lines the rule keeps from `in` to `out` (which may be the same
+// file: the copy never writes ahead of what it has read), in pieces, so that
+// memory stays bounded whatever the file's size or line length.
+bool CopyKeptLines(int in, int out, std::uint32_t maxLines, KeptLines& kept) {
+    char buffer[65536];
+    std::string piece;
+    off_t readOffset = 0;
+    bool pendingCr = false;  // a '\r' that a following '\n' would drop
+    bool inLine = false;     // bytes seen since the last line end
+    const auto put = [&](char c) {
+        if (c == '\n') {
+            kept.hasCrLf = kept.hasCrLf || kept.lastByte == '\r';
+            ++kept.lines;
+        }
+        kept.lastByte = c;
+        piece += c;
+    };
+    const auto flush = [&] {
+        if (!WriteAllAt(out, piece, kept.size)) return false;
+        kept.size += static_cast<off_t>(piece.size());
+        piece.clear();
+        return true;
+    };
+    while (kept.lines < maxLines) {
+        const ssize_t n = ::pread(in, buffer, sizeof buffer, readOffset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;
+        readOffset += n;
+        for (ssize_t i = 0; i < n && kept.lines < maxLines; ++i) {
+            const char c = buffer[i];
+            if (pendingCr && c != '\n') put('\r');
+            pendingCr = c == '\r';
+            if (!pendingCr) put(c);
+            inLine = c != '\n';
+        }
+        if (!flush()) return false;
+    }
+    if (kept.lines < maxLines && inLine) {  // a last line without a line end
+        if (pendingCr) put('\r');
+        put('\n');
+    }
+    return flush();
+}
+
+// Writes the kept lines and then `chunk` to a flushed temporary file and
+// renames it over `file`; `written` receives the new file's status, taken
+// after the rename (which changes its change time).
+bool ReplaceFile(const std::filesystem::path& file, int in, std::uint32_t maxLines,
+                 std::string_view chunk, mode_t mode, KeptLines& kept, struct stat& written) {
     std::string temp = file.string() + ".tmp-XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return false;
-    const bool ok = ::fchmod(fd, mode) == 0 && WriteAllAt(fd, bytes, 0) && ::fsync(fd) == 0 &&
+    const bool ok = ::fchmod(fd, mode) == 0 && CopyKeptLines(in, fd, maxLines, kept) &&
+                    WriteAllAt(fd, chunk, kept.size) && ::fsync(fd) == 0 &&
                     ::rename(temp.c_str(), file.c_str()) == 0 && ::fstat(fd, &written) == 0;
     ::close(fd);
     if (!ok) ::unlink(temp.c_str());
     return ok;
-}
-
-bool ReadAll(int fd, std::string& content) {
-    content.clear();
-    char buffer[65536];
-    off_t offset = 0;
-    for (;;) {
-        const ssize_t n = ::pread(fd, buffer, sizeof buffer, offset);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) return true;
-        content.append(buffer, static_cast<std::size_t>(n));
-        offset += n;
-    }
 }
 
 // Offset just past the `count`-th "\n" of `bytes`, or npos when there are fewer.
@@ -126,8 +165,10 @@ std::string ApplyLiteralAppend(std::string_view content, std::string_view line,
 
 bool CappedLogFile::AppendLine(const std::filesystem::path& file, std::string_view line,
                                std::uint32_t maxLines) {
-    // Non-blocking so that a FIFO in the file's place cannot stall the log.
-    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, kLogFileMode);
+    // Non-blocking so that a FIFO in the file's place cannot stall the log; a
+    // link in its place is refused, so the log never rewrites another file.
+    const int fd =
+        ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, kLogFileMode);
     if (fd < 0) {
         state_ = {};
         return false;
@@ -208,37 +249,43 @@ bool CappedLogFile::AppendInPlace(int fd, std::string_view line, std::uint32_t m
 bool CappedLogFile::RewriteWhole(int fd, const std::filesystem::path& file, std::string_view line,
                                  std::uint32_t maxLines) {
     ++wholeRewrites_;
-    std::string content;
-    if (!ReadAll(fd, content)) return false;
-    const std::string next = ApplyLiteralAppend(content, line, maxLines);
+    std::string chunk(line);
+    chunk += '\n';
 
+    KeptLines kept;
     struct stat written {};
     bool replaced = false;
     if (CanReplaceByRename(file)) {
         struct stat old {};
         const mode_t mode = ::fstat(fd, &old) == 0 ? (old.st_mode & 07777) : kLogFileMode;
-        replaced = ReplaceFile(file, next, mode, written);
+        replaced = ReplaceFile(file, fd, maxLines, chunk, mode, kept, written);
     }
     if (!replaced) {
         // A read-only folder or a linked file: rewrite in place, as the rule says.
-        if (!WriteAllAt(fd, next, 0) || ::ftruncate(fd, static_cast<off_t>(next.size())) != 0 ||
+        kept = {};
+        if (!CopyKeptLines(fd, fd, maxLines, kept) || !WriteAllAt(fd, chunk, kept.size) ||
+            ::ftruncate(fd, kept.size + static_cast<off_t>(chunk.size())) != 0 ||
             ::fstat(fd, &written) != 0) {
             return false;
         }
     }
 
     RememberIdentity(written);
-    state_.lineCount = static_cast<std::uint64_t>(std::count(next.begin(), next.end(), '\n'));
+    state_.lineCount =
+        kept.lines + static_cast<std::uint64_t>(std::count(chunk.begin(), chunk.end(), '\n'));
     state_.cutKnown = state_.lineCount > maxLines;
     state_.cutForMax = maxLines;
-    state_.cutOffset = state_.cutKnown ? static_cast<off_t>(OffsetAfterLines(next, maxLines)) : 0;
-    // The last line written begins after the second-to-last line end.
+    state_.cutOffset =
+        state_.cutKnown
+            ? kept.size + static_cast<off_t>(OffsetAfterLines(chunk, maxLines - kept.lines))
+            : 0;
+    // The last line written begins after the chunk's second-to-last line end
+    // (the kept lines end with one).
     const std::size_t previousEnd =
-        next.size() >= 2 ? next.rfind('\n', next.size() - 2) : next.npos;
-    const std::string_view lastLine =
-        std::string_view(next).substr(previousEnd == next.npos ? 0 : previousEnd + 1);
-    state_.tail = std::string(TailOf(lastLine));
-    state_.valid = RewritesUnchanged(next);
+        chunk.size() >= 2 ? chunk.rfind('\n', chunk.size() - 2) : chunk.npos;
+    state_.tail = std::string(
+        TailOf(std::string_view(chunk).substr(previousEnd == chunk.npos ? 0 : previousEnd + 1)));
+    state_.valid = !kept.hasCrLf && RewritesUnchanged(chunk);
     return true;
 }
 

@@ -36,8 +36,10 @@ std::string ApplyLiteralAppend(std::string_view content, std::string_view line,
 // inotify where available.
 class CappedLogFile {
   public:
-    // False when the file could not be opened, read or written; the line is
-    // then dropped and the next call starts from the file's contents again.
+    // False when the file could not be opened (a symbolic link in its place is
+    // never followed), read or written; the line is then dropped and the next
+    // call starts from the file's contents again. A whole rewrite reads the old
+    // file in pieces, so memory stays small however long the file or its lines.
     bool AppendLine(const std::filesystem::path& file, std::string_view line,
                     std::uint32_t maxLines);
 

@@ -3,45 +3,51 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
+#include <atomic>
+#include <cstdlib>
+#include <new>
 #include <random>
-#include <sstream>
 
-#include "TempFolder.h"
+#include "LogCapture.h"
+
+// Counts what this program asks of operator new, so that a test can bound
+// what one call allocates.
+static std::atomic<std::size_t> g_newBytes{0};
+static void* Allocate(std::size_t size) noexcept {
+    g_newBytes += size;
+    return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new(std::size_t size) {
+    if (void* block = Allocate(size)) return block;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+    return operator new(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size);
+}
+void operator delete(void* block) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+    std::free(block);
+}
 
 namespace tarvik {
 namespace {
 
-std::string ReadFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 void WriteFile(const std::filesystem::path& file, const std::string& bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-TEST(SplitLogLines, ReadsLinesAsAReaderDoes) {
-    using Lines = std::vector<std::string>;
-    EXPECT_EQ(SplitLogLines(""), Lines{});
-    EXPECT_EQ(SplitLogLines("a\nb\n"), (Lines{"a", "b"}));
-    EXPECT_EQ(SplitLogLines("a\nb"), (Lines{"a", "b"}));        // no final line end
-    EXPECT_EQ(SplitLogLines("\n\na\n"), (Lines{"", "", "a"}));  // empty lines count
-    EXPECT_EQ(SplitLogLines("a\r\nb\r\n"), (Lines{"a", "b"}));  // CR LF from elsewhere
-    EXPECT_EQ(SplitLogLines("a\rb\n\r"), (Lines{"a\rb", "\r"}));
-}
-
-TEST(ApplyLiteralAppend, KeepsTheOldestLinesAndReplacesTheNewest) {
-    EXPECT_EQ(ApplyLiteralAppend("", "x", 3), "x\n");
-    EXPECT_EQ(ApplyLiteralAppend("a\nb", "x", 3), "a\nb\nx\n");
-    EXPECT_EQ(ApplyLiteralAppend("a\nb\nc\n", "x", 3), "a\nb\nc\nx\n");
-    EXPECT_EQ(ApplyLiteralAppend("a\nb\nc\nd\n", "x", 3), "a\nb\nc\nx\n");
-    EXPECT_EQ(ApplyLiteralAppend("a\r\nb\r\nc\r\nd\r\ne\r\n", "x", 2), "a\nb\nx\n");
-    EXPECT_EQ(ApplyLiteralAppend("a\nb\n", "x", 0), "x\n");
+    std::ofstream(file, std::ios::binary) << bytes;
 }
 
 class CappedLogFileTest : public ::testing::Test {
@@ -51,14 +57,50 @@ class CappedLogFileTest : public ::testing::Test {
     CappedLogFile log_;
 };
 
-TEST_F(CappedLogFileTest, TwelveLinesWithCapTenKeepTheFirstTenAndTheTwelfth) {
-    std::string expected;
-    for (int i = 1; i <= 12; ++i) {
-        const std::string line = "line " + std::to_string(i);
-        ASSERT_TRUE(log_.AppendLine(file_, line, 10));
-        if (i != 11) expected += line + "\n";
+// Lines end at "\n" or "\r\n"; a last line without an end counts; the newest
+// old lines beyond the cap go. The file ends as the rule's model says.
+TEST_F(CappedLogFileTest, AppendsAsTheRuleSays) {
+    const struct {
+        const char* before;
+        std::uint32_t maxLines;
+        const char* after;
+    } rows[] = {
+        {"", 3, "x\n"},
+        {"a\nb", 3, "a\nb\nx\n"},
+        {"a\nb\nc\n", 3, "a\nb\nc\nx\n"},
+        {"a\nb\nc\nd\n", 3, "a\nb\nc\nx\n"},
+        {"a\r\nb\r\nc\r\nd\r\ne\r\n", 2, "a\nb\nx\n"},
+        {"a\nb\n", 0, "x\n"},
+        {"\n\na\n", 5, "\n\na\nx\n"},
+        {"a\rb\n\r", 5, "a\rb\n\r\nx\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(row.before));
+        EXPECT_EQ(ApplyLiteralAppend(row.before, "x", row.maxLines), row.after);
+        WriteFile(file_, row.before);
+        log_.Reset();
+        ASSERT_TRUE(log_.AppendLine(file_, "x", row.maxLines));
+        EXPECT_EQ(ReadFileText(file_), row.after);
     }
-    EXPECT_EQ(ReadFile(file_), expected);
+}
+
+// A huge old file is read in pieces: a line costs little memory, and line ends
+// split across pieces are still read right, when replacing the file and when
+// rewriting it in place (a hard-linked file).
+TEST_F(CappedLogFileTest, RewritesAHugeFileInBoundedMemory) {
+    std::string before = std::string(65535, 'a') + "\r\n" + std::string(65534, 'b') + "\rc\n";
+    before += std::string(16 << 20, 'd') + "\r";
+    const std::string after = ApplyLiteralAppend(before, "new", 10);
+    for (const bool linked : {false, true}) {
+        SCOPED_TRACE(linked ? "in place" : "replaced");
+        WriteFile(file_, before);
+        if (linked) std::filesystem::create_hard_link(file_, folder_.Path() / "link");
+        log_.Reset();
+        const std::size_t allocatedBefore = g_newBytes;
+        ASSERT_TRUE(log_.AppendLine(file_, "new", 10));
+        EXPECT_LT(g_newBytes - allocatedBefore, 1u << 20);
+        EXPECT_TRUE(ReadFileText(file_) == after);  // 16 MiB: not printed
+    }
 }
 
 // A line costs the same whatever the file's length: only the first line and
@@ -78,44 +120,36 @@ TEST_F(CappedLogFileTest, RewritesTheWholeFileOnlyAfterOutsideChanges) {
 // Same size, same time stamp (within its granularity), same last line: only
 // the change notification tells.
 TEST_F(CappedLogFileTest, NoticesASameSizeChangeInTheMiddleOfTheFile) {
-    std::string model;
     for (int round = 0; round < 20; ++round) {
         for (const char* line : {"first", "second", "third"}) {
             ASSERT_TRUE(log_.AppendLine(file_, line, 4));
-            model = ApplyLiteralAppend(model, line, 4);
         }
-        // "first" -> "fi\nst": one line more, not one byte more.
-        const std::size_t at = model.find("first") + 2;
-        model[at] = '\n';
         std::fstream edit(file_, std::ios::binary | std::ios::in | std::ios::out);
-        edit.seekp(static_cast<std::streamoff>(at));
-        edit.put('\n');
+        edit.seekp(2);
+        edit.put('\n');  // "first" -> "fi\nst": one line more, not one byte more
         edit.close();
         ASSERT_TRUE(log_.AppendLine(file_, "after", 4));
-        model = ApplyLiteralAppend(model, "after", 4);
-        ASSERT_EQ(ReadFile(file_), model) << "round " << round;
-        model.clear();
+        ASSERT_EQ(ReadFileText(file_), "fi\nst\nsecond\nthird\nafter\n") << "round " << round;
         std::filesystem::remove(file_);
     }
 }
 
-TEST_F(CappedLogFileTest, AMultiLineMessageCountsAsSeveralLines) {
-    std::string model;
-    const char* lines[] = {"a", "b\nc", "d\ne\nf", "g", "h\ni", "j"};
-    for (const char* line : lines) {
-        ASSERT_TRUE(log_.AppendLine(file_, line, 3));
-        model = ApplyLiteralAppend(model, line, 3);
-        ASSERT_EQ(ReadFile(file_), model) << line;
-    }
-}
-
-TEST_F(CappedLogFileTest, AFolderThatDoesNotExistDropsTheLine) {
+TEST_F(CappedLogFileTest, DropsTheLineWhereItCannotWriteTheFileItself) {
     EXPECT_FALSE(log_.AppendLine(folder_.Path() / "missing" / "program.log", "x", 10));
     // A file in the folder's place: fails even for a privileged user.
     WriteFile(folder_.Path() / "plain", "");
     EXPECT_FALSE(log_.AppendLine(folder_.Path() / "plain" / "program.log", "x", 10));
+    // A link in the log's place is not followed: its target stays as it was.
+    const auto target = folder_.Path() / "target";
+    WriteFile(target, "keep\r\n");
+    std::filesystem::create_symlink(target, file_);
+    EXPECT_FALSE(log_.AppendLine(file_, "x", 10));
+    EXPECT_EQ(ReadFileText(target), "keep\r\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(file_));
+
+    std::filesystem::remove(file_);
     EXPECT_TRUE(log_.AppendLine(file_, "x", 10));
-    EXPECT_EQ(ReadFile(file_), "x\n");
+    EXPECT_EQ(ReadFileText(file_), "x\n");
 }
 
 // The file must always end as the read-all-and-rewrite rule leaves it, whatever
@@ -144,9 +178,8 @@ TEST_F(CappedLogFileTest, MatchesTheRuleWhileOthersEditTheFile) {
                 ASSERT_EQ(::truncate(file_.c_str(), static_cast<off_t>(model.size())), 0);
             } else if (action == 3) {
                 model = "replaced\r\nby an editor\r\n";  // a new file in its place
-                const auto temp = folder_.Path() / "edited";
-                WriteFile(temp, model);
-                std::filesystem::rename(temp, file_);
+                WriteFile(folder_.Path() / "edited", model);
+                std::filesystem::rename(folder_.Path() / "edited", file_);
             } else if (action == 4 && !model.empty()) {
                 // Same size, last bytes changed in place.
                 model.back() = model.back() == '\n' ? 'Z' : '\n';
@@ -161,7 +194,7 @@ TEST_F(CappedLogFileTest, MatchesTheRuleWhileOthersEditTheFile) {
                 if (action == 6) line += pieces[pick(7)];  // our own odd line ends
                 ASSERT_TRUE(log_.AppendLine(file_, line, maxLines));
                 model = ApplyLiteralAppend(model, line, maxLines);
-                ASSERT_EQ(ReadFile(file_), model) << "round " << round << " step " << step;
+                ASSERT_EQ(ReadFileText(file_), model) << "round " << round << " step " << step;
             }
         }
     }
