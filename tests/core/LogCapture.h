@@ -41,7 +41,6 @@ class ScopedHives {
         RegistryStore::ResetDefaultHives();
     }
     ScopedHives(const ScopedHives&) = delete;
-    ScopedHives& operator=(const ScopedHives&) = delete;
 
     const std::filesystem::path& ConfigHome() const { return configHome_; }
     const std::filesystem::path& MachineHive() const { return machineHive_; }
@@ -67,7 +66,6 @@ class LogCapture {
     }
     ~LogCapture() { SetLogSettings(nullptr); }
     LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
 
     CApplicationOptions& Settings() { return settings_; }
     const ScopedHives& Hives() const { return hives_; }
@@ -79,11 +77,8 @@ class LogCapture {
         static const std::regex stamp(R"(\[([01]\d|2[0-3]):[0-5]\d:[0-5]\d\] )");
         std::vector<std::string> messages;
         for (const std::string& line : SplitLogLines(ReadFileText(LogFile()))) {
-            if (line.size() < 11 || !std::regex_match(line.substr(0, 11), stamp)) {
-                messages.push_back("<unstamped> " + line);
-            } else {
-                messages.push_back(line.substr(11));
-            }
+            const bool stamped = line.size() >= 11 && std::regex_match(line.substr(0, 11), stamp);
+            messages.push_back(stamped ? line.substr(11) : "<unstamped> " + line);
         }
         return messages;
     }

@@ -2,57 +2,42 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
 namespace tarvik {
 namespace {
 
-// Callers compare against specific codes, so two names sharing a value would
-// make one success look like another.
-TEST(ResultCodes, AreDistinct) {
-    const Result codes[] = {
-        RES_BINDINGS_FAILED,
-        RES_BINDINGS_DONE,
-        RES_DISASSOCIATE_FAILED,
-        RES_DISASSOCIATE_DONE,
-        RES_SET_INFRASTRUCTURE_FAILED,
-        RES_SET_SSID_FAILED,
-        RES_ADD_KEY_FAILED,
-        RES_SET_ENCRYPTION_FAILED,
-        RES_SET_AUTHENTICATION_FAILED,
-        RES_FILE_SAVED,
-        RES_ARCHIVE_FAILED,
-        RES_FILE_OPEN_FAILED,
-        RES_FILE_CLOSED,
-        RES_CLOSE_CANCELLED,
-        RES_SAVE_CANCELLED,
-        RES_SCAN_REQUEST_FAILED,
-        RES_BSSID_LIST_OBTAINED,
-        RES_BSSID_LIST_FAILED,
-        RES_CONNECTION_QUERY_FAILED,
-        RES_CONNECTION_STATES_UPDATED,
-        RES_MEDIA_WAIT_TIMEOUT,
-        RES_ADDRESS_WAIT_TIMEOUT,
-        RES_ADDRESS_OBTAINED,
-        RES_MEDIA_CONNECTED,
-        RES_MEDIA_DISCONNECTED,
-        RES_CONNECTED_NO_ADDRESS,
-        RES_PROFILE_FOUND,
-        RES_PROFILE_NOT_FOUND,
-        RES_PACKET_WRITE_FAILED,
-        RES_PACKET_WRITTEN,
-        RES_KEY_CANCELLED,
-        RES_KEY_OBTAINED,
-        RES_KEY_EXCHANGE_TIMEOUT,
-        RES_KEY_EXCHANGE_FAILED,
-        RES_OPEN_CONNECTED,
-        RES_WEP_CONNECTED,
+// Callers compare against specific numbers, which other programs see too.
+TEST(ResultCodes, HaveTheirPublishedValues) {
+#define ROW(code, value) \
+    { #code, code, value }
+    const struct Row {
+        const char* name;
+        Result code, value;
+    } rows[] = {
+        // clang-format off
+        ROW(RES_SUCCESS, 0), ROW(RES_FAILURE, -1), ROW(RES_BINDINGS_FAILED, 1015),
+        ROW(RES_BINDINGS_DONE, 1017), ROW(RES_DISASSOCIATE_FAILED, 1020),
+        ROW(RES_DISASSOCIATE_DONE, 1021), ROW(RES_SET_INFRASTRUCTURE_FAILED, 1022),
+        ROW(RES_SET_SSID_FAILED, 1024), ROW(RES_ADD_KEY_FAILED, 1026),
+        ROW(RES_SET_ENCRYPTION_FAILED, 1028), ROW(RES_SET_AUTHENTICATION_FAILED, 1032),
+        ROW(RES_FILE_SAVED, 1063), ROW(RES_ARCHIVE_FAILED, 1064), ROW(RES_FILE_OPEN_FAILED, 1065),
+        ROW(RES_SCAN_REQUEST_FAILED, 1067), ROW(RES_BSSID_LIST_OBTAINED, 1069),
+        ROW(RES_BSSID_LIST_FAILED, 1070), ROW(RES_CONNECTION_QUERY_FAILED, 1071),
+        ROW(RES_CONNECTION_STATES_UPDATED, 1072), ROW(RES_MEDIA_WAIT_TIMEOUT, 1073),
+        ROW(RES_ADDRESS_WAIT_TIMEOUT, 1074), ROW(RES_ADDRESS_OBTAINED, 1075),
+        ROW(RES_MEDIA_CONNECTED, 1076), ROW(RES_MEDIA_DISCONNECTED, 1077),
+        ROW(RES_CONNECTED_NO_ADDRESS, 1078), ROW(RES_FILE_CLOSED, 1079),
+        ROW(RES_CLOSE_CANCELLED, 1080), ROW(RES_SAVE_CANCELLED, 1081),
+        ROW(RES_PROFILE_FOUND, 1087), ROW(RES_PROFILE_NOT_FOUND, 1088),
+        ROW(RES_PACKET_WRITE_FAILED, 1089), ROW(RES_PACKET_WRITTEN, 1090),
+        ROW(RES_KEY_CANCELLED, 1094), ROW(RES_KEY_OBTAINED, 1095), ROW(RES_WEP_NOT_AVAILABLE, 1096),
+        ROW(RES_CCMP_NOT_AVAILABLE, 1097), ROW(RES_TKIP_NOT_AVAILABLE, 1098),
+        ROW(RES_NO_USABLE_WPA_CONFIGURATION, 1099), ROW(RES_KEY_EXCHANGE_TIMEOUT, 1102),
+        ROW(RES_KEY_EXCHANGE_FAILED, 1103), ROW(RES_OPEN_CONNECTED, 1111),
+        ROW(RES_WEP_CONNECTED, 1112),
+        // clang-format on
     };
-    std::set<Result> seen;
-    for (Result code : codes) {
-        EXPECT_GE(code, 1000);
-        EXPECT_TRUE(seen.insert(code).second) << code;
-    }
+#undef ROW
+    for (const Row& row : rows) EXPECT_EQ(row.code, row.value) << row.name;
 }
 
 }  // namespace
