@@ -22,22 +22,21 @@ class EventLogTest : public ::testing::Test {
     LogCapture log_{folder_.Path()};
 };
 
-TEST_F(EventLogTest, WritesNothingUntilSwitchedOnThenCreatesTheFileAtTheNextLine) {
+TEST_F(EventLogTest, WritesLevelsLiterallyOnceSwitchedOnAndDropsWhatItCannotWrite) {
     log_.Settings().FileLoggingEnabled = 0;
     LogInfo("while off");
     SetLogSettings(nullptr);  // built-in defaults: off as well
     LogInfo("before settings");
     EXPECT_FALSE(std::filesystem::exists(log_.LogFile()));
     SetLogSettings(&log_.Settings());
-    log_.Settings().FileLoggingEnabled = 1;
-    LogInfo("first line");
-    EXPECT_THAT(log_.Messages(), ElementsAre("App: Info: first line"));
-}
-
-TEST_F(EventLogTest, PrefixesEachLevelAndTakesInsertedTextLiterally) {
+    log_.Settings().FileLoggingEnabled = 1;  // the very next line creates the file
     EXPECT_EQ(LogInfo("Connecting to %s", "100%sure%n%d"), 0);
     EXPECT_EQ(LogWarn("%d warnings", 2), 0);
-    EXPECT_EQ(LogError("code %u", 5u), 0);
+    std::ofstream(folder_.Path() / "not-a-folder") << "x";  // fails even for root
+    SetInstallDirectoryValue((folder_.Path() / "not-a-folder").string());
+    EXPECT_EQ(LogError("lost"), 0);
+    SetInstallDirectoryValue((folder_.Path() / "install").string());
+    EXPECT_EQ(LogError("code %u", 5u), 0);  // the lock was released
     EXPECT_THAT(log_.Messages(), ElementsAre("App: Info: Connecting to 100%sure%n%d",
                                              "App: Warn: 2 warnings", "App: Error: code 5"));
 }
@@ -91,15 +90,6 @@ TEST_F(EventLogTest, InstallDirectoryFallsBackToTheExecutablesFolder) {
     EXPECT_EQ(lines[0].substr(11), "App: Info: with a damaged machine hive");
     EXPECT_THAT(lines[1].substr(11), StartsWith("App: Error: The registry file " +
                                                 log_.Hives().MachineHive().string() + " was"));
-}
-
-TEST_F(EventLogTest, DropsTheLineWhenTheFileCannotBeWritten) {
-    std::ofstream(folder_.Path() / "not-a-folder") << "x";  // fails even for root
-    SetInstallDirectoryValue((folder_.Path() / "not-a-folder").string());
-    EXPECT_EQ(LogError("lost"), 0);
-    SetInstallDirectoryValue((folder_.Path() / "install").string());
-    LogInfo("kept");  // the lock was released
-    EXPECT_THAT(log_.Messages(), ElementsAre("App: Info: kept"));
 }
 
 TEST_F(EventLogTest, ConcurrentWritersProduceOnlyWholeLines) {

@@ -68,7 +68,7 @@ class RegeditToolTest : public ::testing::Test {
     test::TempFolder temp_;
 };
 
-TEST_F(RegeditToolTest, ImportsAWindowsExportInUtf16WithCrlf) {
+TEST_F(RegeditToolTest, ImportsWindowsExportsInUtf16AndRegedit4Files) {
     std::string file = InputFile(
         "windows.reg",
         Utf16LeCrlf(
@@ -98,15 +98,12 @@ TEST_F(RegeditToolTest, ImportsAWindowsExportInUtf16WithCrlf) {
     EXPECT_EQ(user.ReadValue(key, "Expand")->type, RegType::ExpandString);
     RegistryStore machine(MachineFile(), "HKEY_LOCAL_MACHINE");
     EXPECT_EQ(machine.ReadString("Software\\Tarvik", "INSTInfo", ""), "/opt/tarvik");
-}
 
-TEST_F(RegeditToolTest, ImportsRegedit4Files) {
-    std::string file = InputFile("old.reg",
-                                 "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Old]\r\n"
-                                 "\"Text\"=\"na\xEFve\"\r\n\"Count\"=dword:0000ffff\r\n");
-    RunResult run = RunRegedit({"/s", file});
+    file = InputFile("old.reg",
+                     "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Old]\r\n"
+                     "\"Text\"=\"na\xEFve\"\r\n\"Count\"=dword:0000ffff\r\n");
+    run = RunRegedit({"/s", file});
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    RegistryStore user(UserFile(), "HKEY_CURRENT_USER");
     EXPECT_EQ(user.ReadString("Software\\Old", "Text", ""), "na\xC3\xAFve");
     EXPECT_EQ(user.ReadDword("Software\\Old", "Count", 0), 0xFFFFu);
 }
