@@ -1,17 +1,14 @@
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <condition_variable>
-#include <cstring>
 #include <mutex>
 
 #include "driver/DeviceCodes.h"
 #include "platform/driverio/ApcQueue.h"
 #include "platform/driverio/DeviceFile.h"
+#include "tests/driver/ServerTestKit.h"
 #include "tests/driver/TestBackend.h"
 
 namespace tarvik::testing {
@@ -20,23 +17,6 @@ namespace {
 using driverio::CDeviceFile;
 using driverio::DriverEvent;
 using namespace tarvik::driver;
-
-std::vector<std::uint8_t> Utf16(const std::string& name) {
-    std::vector<std::uint8_t> out;
-    for (char c : name) {
-        const auto unit = static_cast<std::uint16_t>(static_cast<std::int16_t>(c));
-        out.push_back(static_cast<std::uint8_t>(unit));
-        out.push_back(static_cast<std::uint8_t>(unit >> 8));
-    }
-    return out;
-}
-
-std::vector<std::uint8_t> OidBlock(std::uint32_t oid, std::size_t dataLength,
-                                   std::uint8_t fill = 0) {
-    std::vector<std::uint8_t> block(4 + dataLength, fill);
-    std::memcpy(block.data(), &oid, 4);
-    return block;
-}
 
 std::uint32_t U32At(const std::vector<std::uint8_t>& bytes, std::size_t at) {
     std::uint32_t v = 0;
@@ -290,48 +270,6 @@ TEST_F(DriverServerTest, IpHelperServiceAndNetworkCardRequests) {
     EXPECT_EQ(cards[0].serviceName, kGuidA);
     EXPECT_EQ(cards[0].description, "Simulated 802.11g Adapter (registry)");
 }
-
-// Raw bytes on the socket, as a hostile or broken client would send them.
-class RawClient {
-  public:
-    explicit RawClient(const std::string& path) {
-        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
-        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-        timeval timeout{5, 0};
-        setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
-    }
-    ~RawClient() { ::close(fd_); }
-    bool connected() const { return connected_; }
-    void SendRaw(const std::vector<std::uint8_t>& bytes) {
-        ASSERT_EQ(::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL),
-                  static_cast<ssize_t>(bytes.size()));
-    }
-    void SendBody(const std::vector<std::uint8_t>& body) {
-        std::vector<std::uint8_t> framed(4);
-        const auto length = static_cast<std::uint32_t>(body.size());
-        std::memcpy(framed.data(), &length, 4);
-        framed.insert(framed.end(), body.begin(), body.end());
-        SendRaw(framed);
-    }
-    // The next message, or false when the daemon closed the connection.
-    bool Receive(driverio::Message& message) {
-        driverio::FrameBuffer frames;
-        std::vector<std::uint8_t> body;
-        std::uint8_t byte = 0;
-        while (frames.Take(body) != driverio::FrameBuffer::Next::Body) {
-            if (::recv(fd_, &byte, 1, 0) != 1) return false;
-            frames.Append({&byte, 1});
-        }
-        return driverio::DecodeMessage(body, message) == driverio::DecodeResult::Ok;
-    }
-
-  private:
-    int fd_ = -1;
-    bool connected_ = false;
-};
 
 TEST_F(DriverServerTest, GarbageGetsErrorRepliesOrAClosedConnectionAndTheServerGoesOn) {
     RawClient raw(socketPath_);
