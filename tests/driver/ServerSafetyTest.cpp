@@ -9,9 +9,7 @@
 
 #include "driver/DeviceCodes.h"
 #include "platform/PeerCredentials.h"
-#include "platform/driverio/DeviceFile.h"
 #include "tests/driver/ServerTestKit.h"
-#include "tests/driver/TestBackend.h"
 #include "tests/platform/ChildProcess.h"
 
 namespace tarvik::testing {
@@ -108,14 +106,8 @@ TEST(DriverSocketFolder, TheClientRefusesADriverOfAnotherUser) {
     // A fake driver that says yes to everything, as another user could run.
     const pid_t child = test::StartChild([&] {
         if (!DropToNobody()) return 2;
-        const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
-        if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-            ::listen(listener, 1) != 0) {
-            return 3;
-        }
+        const int listener = BindSocketAt(path);
+        if (listener < 0 || ::listen(listener, 1) != 0) return 3;
         ready.Send('r');
         RawClient victim(::accept(listener, nullptr, nullptr));
         Message open, yes;
@@ -134,23 +126,7 @@ TEST(DriverSocketFolder, TheClientRefusesADriverOfAnotherUser) {
     std::filesystem::remove_all(folder);
 }
 
-class ServerSafety : public ServedBackend {
-  protected:
-    std::shared_ptr<CDeviceFile> OpenDriver() {
-        std::uint32_t error = 0;
-        auto file = CDeviceFile::Open("\\\\.\\TarvikP", error);
-        EXPECT_TRUE(file) << error;
-        return file;
-    }
-    std::uint32_t Ioctl(CDeviceFile& file, std::uint32_t code, std::vector<std::uint8_t> input) {
-        std::vector<std::uint8_t> out;
-        std::uint32_t returned = 0;
-        return file.Control(code, input, 1024, out, returned);
-    }
-    bool Works(CDeviceFile& file) {
-        return Ioctl(file, kIoctlQueryBinding, std::vector<std::uint8_t>(20, 0)) == 0;
-    }
-};
+using ServerSafety = ServedDriver;
 
 TEST_F(ServerSafety, ThePeerOfAnotherUserIsHungUpOn) {
     REQUIRE_ROOT();
@@ -172,11 +148,8 @@ TEST_F(ServerSafety, ThePeerOfAnotherUserIsHungUpOn) {
 
 TEST_F(ServerSafety, StoppingLeavesASocketThatReplacedItsOwn) {
     ASSERT_EQ(::unlink(socketPath_.c_str()), 0);
-    const int other = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, socketPath_.c_str(), sizeof(address.sun_path) - 1);
-    ASSERT_EQ(::bind(other, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    const int other = BindSocketAt(socketPath_);
+    ASSERT_GE(other, 0);
     server_->Stop();
     thread_.join();
     EXPECT_TRUE(std::filesystem::is_socket(socketPath_));

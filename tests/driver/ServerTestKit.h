@@ -13,7 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "driver/DeviceCodes.h"
+#include "platform/driverio/DeviceFile.h"
 #include "platform/driverio/DriverProtocol.h"
+#include "tests/driver/TestBackend.h"
 
 namespace tarvik::testing {
 
@@ -32,6 +35,17 @@ inline std::vector<std::uint8_t> OidBlock(std::uint32_t oid, std::size_t dataLen
     std::vector<std::uint8_t> block(4 + dataLength, fill);
     std::memcpy(block.data(), &oid, 4);
     return block;
+}
+
+// A socket bound (not listening) at `path`, or -1.
+inline int BindSocketAt(const std::string& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0) return fd;
+    ::close(fd);
+    return -1;
 }
 
 inline driverio::Message ControlRequest(std::uint32_t id, std::uint32_t code,
@@ -110,6 +124,35 @@ class RawClient {
   private:
     int fd_ = -1;
     bool connected_ = false;
+};
+
+// The served TestBackend, reached through the client layer.
+class ServedDriver : public ServedBackend {
+  protected:
+    std::shared_ptr<driverio::CDeviceFile> OpenDriver() {
+        std::uint32_t error = 0;
+        auto file = driverio::CDeviceFile::Open("\\\\.\\TarvikP", error);
+        EXPECT_TRUE(file) << error;
+        return file;
+    }
+    std::shared_ptr<driverio::CDeviceFile> OpenTied(const std::string& device) {
+        auto file = OpenDriver();
+        EXPECT_EQ(Ioctl(*file, driver::kIoctlBindWait), 0u);
+        EXPECT_EQ(Ioctl(*file, driver::kIoctlOpenDevice, Utf16(device)), 0u);
+        return file;
+    }
+    // The status; the output lands in out_, the count returned in returned_.
+    std::uint32_t Ioctl(driverio::CDeviceFile& file, std::uint32_t code,
+                        const std::vector<std::uint8_t>& input = {},
+                        std::uint32_t capacity = 1024) {
+        return file.Control(code, input, capacity, out_, returned_);
+    }
+    bool Works(driverio::CDeviceFile& file) {
+        return Ioctl(file, driver::kIoctlQueryBinding, std::vector<std::uint8_t>(20, 0)) == 0;
+    }
+
+    std::vector<std::uint8_t> out_;
+    std::uint32_t returned_ = 0;
 };
 
 }  // namespace tarvik::testing
