@@ -180,8 +180,12 @@ TEST_F(SimAssociation, SettingsDecideWhetherAndWhereTheCardJoins) {
             continue;
         }
         EXPECT_EQ(AssociatedBssid(device), row.bssid);
-        if (row.linkSpeed != 0) EXPECT_EQ(U32(device, OID_GEN_LINK_SPEED), row.linkSpeed);
-        if (row.mode == kAdHoc) EXPECT_TRUE(Ip(device).autoconfigActive);  // no DHCP server
+        if (row.linkSpeed != 0) {
+            EXPECT_EQ(U32(device, OID_GEN_LINK_SPEED), row.linkSpeed);
+        }
+        if (row.mode == kAdHoc) {
+            EXPECT_TRUE(Ip(device).autoconfigActive);  // no DHCP server
+        }
         if (row.adapter != kTkip) continue;
         // The WPA card offers the WPA element, not RSN.
         std::vector<std::uint8_t> out;
