@@ -158,7 +158,7 @@ TEST_F(ServerSafety, StoppingLeavesASocketThatReplacedItsOwn) {
 
 class IdleServer : public ServerSafety {
   protected:
-    IdleServer() { limits_.idleTimeout = std::chrono::milliseconds(100); }
+    IdleServer() { limits_.idleTimeout = std::chrono::milliseconds(500); }
 };
 
 TEST_F(IdleServer, ConnectionsTheDaemonWaitsOnAreClosedButOpenHandlesStay) {
@@ -180,7 +180,7 @@ class BusyServer : public ServerSafety {
         limits_.maxClients = 3;
         limits_.maxClientBacklog = 3u << 20;
         limits_.maxTotalQueued = 4u << 20;
-        limits_.idleTimeout = std::chrono::milliseconds(200);
+        limits_.idleTimeout = std::chrono::milliseconds(500);
     }
 };
 
