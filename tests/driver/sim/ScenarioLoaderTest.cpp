@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -124,43 +125,33 @@ const BadScenario kBadScenarios[] = {
 INSTANTIATE_TEST_SUITE_P(Loader, ScenarioRejection, testing::ValuesIn(kBadScenarios),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ScenarioLoader, BrokenJsonNamesTheLine) {
+// Broken JSON names the line; a number no type can hold (found by fuzzing:
+// it once escaped the loader as an exception) is broken JSON too.
+TEST(ScenarioLoader, BrokenJsonIsRefused) {
+    for (const char* json :
+         {"{\n\"adapters\": [,]\n}", R"({"adapters": [{"linkSpeed": 1e999}]})"}) {
+        Scenario scenario;
+        std::string error;
+        EXPECT_FALSE(ParseScenario(json, scenario, error));
+        EXPECT_NE(error.find("not valid JSON"), std::string::npos) << error;
+    }
     Scenario scenario;
     std::string error;
-    EXPECT_FALSE(ParseScenario("{\n\"adapters\": [,]\n}", scenario, error));
-    EXPECT_NE(error.find("not valid JSON"), std::string::npos) << error;
+    ParseScenario("{\n\"adapters\": [,]\n}", scenario, error);
     EXPECT_NE(error.find("line 2"), std::string::npos) << error;
 }
 
-// Found by fuzzing: a number no type can hold is an out_of_range error, not a
-// parse error, and once escaped the loader as an exception.
-TEST(ScenarioLoader, NumberTooLargeForAnyTypeIsRefused) {
-    Scenario scenario;
-    std::string error;
-    EXPECT_FALSE(ParseScenario(R"({"adapters": [{"linkSpeed": 1e999}]})", scenario, error));
-    EXPECT_NE(error.find("not valid JSON"), std::string::npos) << error;
-}
-
-TEST(ScenarioLoader, MissingFileIsNamed) {
-    Scenario scenario;
-    std::string error;
-    EXPECT_FALSE(LoadScenario("/nonexistent/tarvik/scenario.json", scenario, error));
-    EXPECT_EQ(error, "/nonexistent/tarvik/scenario.json: cannot open the scenario file");
-}
-
-TEST(ScenarioLoader, FileErrorsCarryFileAndPath) {
+TEST(ScenarioLoader, FileErrorsNameTheFile) {
     const auto path = std::filesystem::temp_directory_path() /
-                      ("tarvik-sim-bad-" +
-                       std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".json");
-    {
-        std::ofstream file(path);
-        file << R"({"accessPoints":[{"bssid":"00:11:22:33:44:55","channel":0}]})";
-    }
+                      ("tarvik-sim-bad-" + std::to_string(::getpid()) + ".json");
+    std::ofstream(path) << R"({"accessPoints":[{"bssid":"00:11:22:33:44:55","channel":0}]})";
     Scenario scenario;
     std::string error;
     EXPECT_FALSE(LoadScenario(path.string(), scenario, error));
     EXPECT_EQ(error, path.string() + ": accessPoints[0].channel: must be 1-14 or 36-165");
     std::filesystem::remove(path);
+    EXPECT_FALSE(LoadScenario(path.string(), scenario, error));
+    EXPECT_EQ(error, path.string() + ": cannot open the scenario file");
 }
 
 TEST(ScenarioLoader, EmptyObjectsTakeDefaults) {
