@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "driver/DeviceCodes.h"
+#include "platform/PeerCredentials.h"
 
 namespace tarvik::driver {
 namespace {
@@ -35,10 +36,14 @@ bool SetNonBlocking(int fd) {
     return flags >= 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
-bool MakeParentFolder(const std::string& path, std::string& error) {
+std::string ParentFolder(const std::string& path) {
     const auto slash = path.rfind('/');
-    if (slash == std::string::npos || slash == 0) return true;
-    const std::string folder = path.substr(0, slash);
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool MakeParentFolder(const std::string& path, std::string& error) {
+    const std::string folder = ParentFolder(path);
     struct stat info {};
     if (stat(folder.c_str(), &info) == 0) return true;
     std::string partial;
@@ -61,6 +66,14 @@ bool SocketIsLive(const sockaddr_un& address) {
         ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
     ::close(fd);
     return live;
+}
+
+bool FillAddress(const std::string& path, sockaddr_un& address) {
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (path.empty() || path.size() >= sizeof(address.sun_path)) return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
 }
 
 int MillisecondsUntil(Clock::time_point deadline) {
@@ -120,8 +133,8 @@ DriverServer::~DriverServer() {
 
 bool DriverServer::Listen(const std::string& path, std::string& error) {
     sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.empty() || path.size() >= sizeof(address.sun_path)) {
+    // Room for the ".new" name the socket is bound under first.
+    if (!FillAddress(path + ".new", address) || !FillAddress(path, address)) {
         error = "socket path is empty or too long: " + path;
         return false;
     }
@@ -129,8 +142,13 @@ bool DriverServer::Listen(const std::string& path, std::string& error) {
         error = "cannot create the wake-up pipe";
         return false;
     }
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     if (!MakeParentFolder(path, error)) return false;
+    // Clients trust the socket by its name: another user who owns or may
+    // write to the folder could put their own socket there.
+    if (std::string why = CheckPrivateFolder(ParentFolder(path), ::geteuid()); !why.empty()) {
+        error = "refusing to serve in an unsafe folder: " + why;
+        return false;
+    }
 
     struct stat info {};
     if (lstat(path.c_str(), &info) == 0) {
@@ -144,16 +162,34 @@ bool DriverServer::Listen(const std::string& path, std::string& error) {
         }
         ::unlink(path.c_str());  // left behind by a daemon that died
     }
+    if (!BindPrivately(path, error)) return false;
+    path_ = path;
+    return true;
+}
+
+// Binds under a temporary name, makes the socket 0600 whatever the umask,
+// and only then links it to `path`, so nobody else can connect meanwhile.
+bool DriverServer::BindPrivately(const std::string& path, std::string& error) {
+    const std::string fresh = path + ".new";
+    sockaddr_un address{};
+    FillAddress(fresh, address);
+    ::unlink(fresh.c_str());  // the folder is ours: a leftover of an earlier start
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0 || !SetNonBlocking(fd) ||
-        ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
-        ::listen(fd, 64) != 0) {
-        error = "cannot serve " + path + ": " + std::strerror(errno);
+    bool ok = fd >= 0 && SetNonBlocking(fd) &&
+              ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    ok = ok && ::chmod(fresh.c_str(), 0600) == 0 && ::listen(fd, 64) == 0 &&
+         ::link(fresh.c_str(), path.c_str()) == 0;
+    const int reason = errno;
+    ::unlink(fresh.c_str());
+    struct stat info {};
+    if (!ok || ::lstat(path.c_str(), &info) != 0) {
+        error = "cannot serve " + path + ": " + std::strerror(reason);
         if (fd >= 0) ::close(fd);
         return false;
     }
     listenFd_ = fd;
-    path_ = path;
+    socketDevice_ = info.st_dev;
+    socketInode_ = info.st_ino;
     return true;
 }
 
@@ -177,11 +213,11 @@ void DriverServer::ServeOnce() {
     fds.push_back(
         {listenFd_, static_cast<short>(clients_.size() < limits_.maxClients ? POLLIN : 0), 0});
     for (auto& client : clients_) {
-        short events = POLLIN;
-        if (client->outputSent < client->output.size()) events |= POLLOUT;
+        short events = ReadsPaused(*client) ? 0 : POLLIN;
+        if (Backlog(*client) > 0) events |= POLLOUT;
         fds.push_back({client->fd, events, 0});
     }
-    const int ready = ::poll(fds.data(), fds.size(), MillisecondsUntil(backend_.NextDeadline()));
+    const int ready = ::poll(fds.data(), fds.size(), MillisecondsUntil(NextWake()));
     if (ready < 0 && errno != EINTR) {
         Warn("poll failed", std::strerror(errno));
         stopping_ = true;
@@ -197,24 +233,41 @@ void DriverServer::ServeOnce() {
         }
         // Clients accepted below are polled from the next pass on.
         const std::size_t polled = clients_.size();
-        for (std::size_t i = 0; i < polled; ++i) {
-            Client& client = *clients_[i];
-            const short revents = fds[i + 2].revents;
-            if (client.dead) continue;
-            if (revents & (POLLIN | POLLHUP | POLLERR)) Receive(client);
-            if (!client.dead && (revents & POLLOUT)) Flush(client);
-        }
+        for (std::size_t i = 0; i < polled; ++i) ServeClient(*clients_[i], fds[i + 2].revents);
         if (fds[1].revents & POLLIN) Accept();
     }
+    // Requests held back while the backlogs were full go on once they drain.
+    for (std::size_t i = 0; i < clients_.size(); ++i) ProcessInput(*clients_[i]);
     const auto now = Clock::now();
     if (now >= backend_.NextDeadline()) backend_.Tick(now);
+    CloseIdleClients(Clock::now());
     RemoveDeadClients();
 }
 
+void DriverServer::ServeClient(Client& client, short revents) {
+    if (client.dead) return;
+    if (revents & POLLOUT) Flush(client);
+    if (client.dead) return;
+    if (revents & POLLIN) {
+        Receive(client);
+    } else if (revents & (POLLHUP | POLLERR)) {
+        // Gone while its requests were held back: it cannot take the replies.
+        CloseClient(client);
+    }
+}
+
 void DriverServer::Accept() {
+    // Peers closed in this pass no longer count against the limit.
+    RemoveDeadClients();
     for (;;) {
         const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) return;
+        std::string why;
+        if (!PeerIsUserOrRoot(fd, why)) {
+            ::close(fd);
+            Warn("connection refused", why);
+            continue;
+        }
         if (clients_.size() >= limits_.maxClients) {
             ::close(fd);
             Warn("too many clients, connection refused", "");
@@ -222,6 +275,7 @@ void DriverServer::Accept() {
         }
         auto client = std::make_unique<Client>();
         client->fd = fd;
+        client->connected = client->lastProgress = Clock::now();
         clients_.push_back(std::move(client));
     }
 }
@@ -234,9 +288,17 @@ void DriverServer::Receive(Client& client) {
         CloseClient(client);
         return;
     }
+    client.lastProgress = Clock::now();
     client.input.Append({chunk.data(), static_cast<std::size_t>(n)});
+    NoteQueued();
+    ProcessInput(client);
+}
+
+// Handles the requests received whole, as long as the client's replies and
+// everyone's queues leave room for another reply.
+void DriverServer::ProcessInput(Client& client) {
     std::vector<std::uint8_t> body;
-    while (!client.dead) {
+    while (!client.dead && !ReadsPaused(client)) {
         const auto next = client.input.Take(body);
         if (next == driverio::FrameBuffer::Next::NeedMore) return;
         if (next == driverio::FrameBuffer::Next::Bad) {
@@ -408,12 +470,14 @@ void DriverServer::Reply(Client& client, std::uint32_t id, std::uint32_t status,
 
 void DriverServer::Send(Client& client, const Message& message) {
     if (client.dead) return;
-    if (client.outputSent == client.output.size()) {
+    if (Backlog(client) == 0) {
         client.output.clear();
         client.outputSent = 0;
+        client.lastProgress = Clock::now();  // its idle time starts now
     }
     driverio::EncodeMessage(message, client.output);
-    if (client.output.size() - client.outputSent > limits_.maxOutputBacklog) {
+    NoteQueued();
+    if (Backlog(client) > limits_.maxClientBacklog) {
         Warn("client does not read its replies, connection closed", "");
         CloseClient(client);
         return;
@@ -432,9 +496,11 @@ void DriverServer::Flush(Client& client) {
             return;
         }
         client.outputSent += static_cast<std::size_t>(n);
+        client.lastProgress = Clock::now();
     }
-    if (client.outputSent == client.output.size()) {
-        client.output.clear();
+    if (Backlog(client) == 0) {
+        // Gives back the memory of a large reply.
+        std::vector<std::uint8_t>().swap(client.output);
         client.outputSent = 0;
     }
 }
@@ -444,6 +510,57 @@ void DriverServer::CloseClient(Client& client) {
     client.dead = true;
     ::close(client.fd);
     client.fd = -1;
+    client.input = {};
+    std::vector<std::uint8_t>().swap(client.output);
+    client.outputSent = 0;
+    client.frames.clear();
+}
+
+void DriverServer::CloseIdleClients(Clock::time_point now) {
+    for (auto& client : clients_) {
+        if (client->dead || now < IdleDeadline(*client)) continue;
+        Warn(!client->handle.opened ? "client opened no handle in time, connection closed"
+             : Backlog(*client) > 0 ? "client does not read its replies, connection closed"
+                                    : "client left a request half sent, connection closed",
+             "");
+        CloseClient(*client);
+    }
+}
+
+std::size_t DriverServer::Backlog(const Client& client) {
+    return client.output.size() - client.outputSent;
+}
+
+std::size_t DriverServer::TotalQueued() const {
+    std::size_t total = 0;
+    for (const auto& client : clients_) total += client->input.Buffered() + Backlog(*client);
+    return total;
+}
+
+void DriverServer::NoteQueued() {
+    const std::size_t total = TotalQueued();
+    if (total > peakQueued_.load(std::memory_order_relaxed)) peakQueued_.store(total);
+}
+
+// A client with a whole reply unread sends no more requests until it reads;
+// none does while all clients together have queued the most allowed.
+bool DriverServer::ReadsPaused(const Client& client) const {
+    return Backlog(client) >= driverio::kMaxMessageSize || TotalQueued() >= limits_.maxTotalQueued;
+}
+
+Clock::time_point DriverServer::IdleDeadline(const Client& client) const {
+    if (client.dead) return Clock::time_point::max();
+    if (!client.handle.opened) return client.connected + limits_.idleTimeout;
+    if (client.input.Buffered() > 0 || Backlog(client) > 0) {
+        return client.lastProgress + limits_.idleTimeout;
+    }
+    return Clock::time_point::max();
+}
+
+Clock::time_point DriverServer::NextWake() const {
+    Clock::time_point wake = backend_.NextDeadline();
+    for (const auto& client : clients_) wake = std::min(wake, IdleDeadline(*client));
+    return wake;
 }
 
 void DriverServer::RemoveDeadClients() {
@@ -451,9 +568,13 @@ void DriverServer::RemoveDeadClients() {
 }
 
 void DriverServer::RemoveSocketFile() {
-    if (listenFd_ >= 0) {
-        ::close(listenFd_);
-        listenFd_ = -1;
+    if (listenFd_ < 0) return;
+    ::close(listenFd_);
+    listenFd_ = -1;
+    // Another daemon may have taken the path over meanwhile: leave its socket.
+    struct stat info {};
+    if (::lstat(path_.c_str(), &info) == 0 && info.st_dev == socketDevice_ &&
+        info.st_ino == socketInode_) {
         ::unlink(path_.c_str());
     }
 }

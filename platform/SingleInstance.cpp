@@ -16,6 +16,8 @@
 #include <ctime>
 #include <string_view>
 
+#include "platform/PeerCredentials.h"
+
 namespace tarvik {
 namespace {
 
@@ -93,10 +95,8 @@ bool FillAddress(const std::filesystem::path& path, sockaddr_un& address) {
 
 // Only processes of our own user may ask us anything.
 bool PeerIsOurUser(int fd) {
-    ucred credentials{};
-    socklen_t length = sizeof credentials;
-    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0) return false;
-    return credentials.uid == ::getuid();
+    PeerCredentials peer;
+    return ReadPeerCredentials(fd, peer) && IsTrustedPeer(peer, ::getuid(), false);
 }
 
 void CloseFd(int& fd) {
@@ -143,9 +143,7 @@ bool CSingleInstance::PrepareFolder() {
         failure_ = "Cannot create " + folder_.string() + ": " + std::strerror(errno);
         return false;
     }
-    struct stat info {};
-    if (::lstat(folder_.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
-        info.st_uid != ::getuid() || (info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    if (!CheckPrivateFolder(folder_.string(), ::getuid()).empty()) {
         failure_ = folder_.string() + " is not a private folder of this user.";
         return false;
     }

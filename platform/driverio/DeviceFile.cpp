@@ -6,9 +6,11 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
+#include "platform/PeerCredentials.h"
 #include "platform/driverio/DriverSocketPath.h"
 #include "platform/driverio/Win32Status.h"
 
@@ -18,6 +20,9 @@ namespace {
 // A daemon that stops answering must not hang its callers forever.
 constexpr auto kReplyTimeout = std::chrono::seconds(30);
 
+// -1 when nothing answers at `path`; -2 when the answer comes from a process
+// of another user, who could have put a fake driver there to catch the keys
+// this program sets.
 int ConnectTo(const std::string& path) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -28,6 +33,12 @@ int ConnectTo(const std::string& path) {
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
         ::close(fd);
         return -1;
+    }
+    std::string why;
+    if (!PeerIsUserOrRoot(fd, why)) {
+        std::fprintf(stderr, "tarvik: refusing the driver at %s: %s\n", path.c_str(), why.c_str());
+        ::close(fd);
+        return -2;
     }
     return fd;
 }
@@ -65,7 +76,7 @@ std::shared_ptr<CDeviceFile> CDeviceFile::OpenAt(const std::string& socketPath, 
                                                  const std::string& name, std::uint32_t& error) {
     const int fd = ConnectTo(socketPath);
     if (fd < 0) {
-        error = kStatusFileNotFound;
+        error = fd == -2 ? kStatusAccessDenied : kStatusFileNotFound;
         return nullptr;
     }
     std::shared_ptr<CDeviceFile> file(new CDeviceFile(fd));

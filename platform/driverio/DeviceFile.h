@@ -40,7 +40,9 @@ class CDeviceFile {
 
     // Opens a device by its Windows name (DriverSocketPath.h). On failure
     // returns null and sets `error`: ERROR_FILE_NOT_FOUND (2) when the name or
-    // the daemon cannot be reached, else the daemon's refusal.
+    // the daemon cannot be reached, ERROR_ACCESS_DENIED (5) when the socket is
+    // served by a process of another user (not root; said on stderr), else
+    // the daemon's refusal.
     static std::shared_ptr<CDeviceFile> Open(const std::string& windowsName, std::uint32_t& error);
     static std::shared_ptr<CDeviceFile> OpenAt(const std::string& socketPath, DeviceTarget target,
                                                const std::string& name, std::uint32_t& error);

@@ -4,13 +4,15 @@
 // Frames written to an adapter come back to it as received frames
 // (loopback). Setting kOidTestMediaEvent / kOidTestAddressChange raises a
 // media event (data[0]: connected) or an address change, so tests drive
-// events from the client side, through the server's own thread.
+// events from the client side, through the server's own thread. Setting
+// kOidTestHold keeps the server's thread inside the request until Release().
 #pragma once
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -25,6 +27,7 @@ namespace tarvik::testing {
 
 inline constexpr std::uint32_t kOidTestMediaEvent = 0xFF000001;
 inline constexpr std::uint32_t kOidTestAddressChange = 0xFF000002;
+inline constexpr std::uint32_t kOidTestHold = 0xFF000003;
 inline constexpr std::uint32_t kOidVendorDescription = 0x0001010D;
 inline constexpr std::uint32_t kOidRejected = 0x0D010101;  // the adapter refuses it
 
@@ -58,9 +61,15 @@ class TestBackend : public driver::IBackend {
         std::lock_guard lock(mutex_);
         return sets_;
     }
-    std::vector<std::vector<std::uint8_t>> Written() const {
+    // Waits until the server's thread is held in a kOidTestHold request.
+    void WaitUntilHeld() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return held_; });
+    }
+    void Release() {
         std::lock_guard lock(mutex_);
-        return written_;
+        held_ = false;
+        changed_.notify_all();
     }
     bool serviceRunning() const {
         std::lock_guard lock(mutex_);
@@ -99,7 +108,13 @@ class TestBackend : public driver::IBackend {
     std::uint32_t SetOid(const std::string& device, std::uint32_t oid,
                          std::span<const std::uint8_t> data) override {
         {
-            std::lock_guard lock(mutex_);
+            std::unique_lock lock(mutex_);
+            if (oid == kOidTestHold) {
+                held_ = true;
+                changed_.notify_all();
+                changed_.wait(lock, [this] { return !held_; });
+                return 0;
+            }
             sets_.push_back({device, oid, {data.begin(), data.end()}});
             if (oid == kOidRejected) return 87;
             if (oid != kOidTestMediaEvent && oid != kOidTestAddressChange) {
@@ -114,10 +129,6 @@ class TestBackend : public driver::IBackend {
     }
     std::uint32_t WriteFrame(const std::string& device,
                              std::span<const std::uint8_t> frame) override {
-        {
-            std::lock_guard lock(mutex_);
-            written_.emplace_back(frame.begin(), frame.end());
-        }
         if (sink_ != nullptr) sink_->OnFrameReceived(device, frame);
         return 0;
     }
@@ -165,8 +176,9 @@ class TestBackend : public driver::IBackend {
     std::vector<std::string> order_;
     std::map<std::string, Adapter> adapters_;
     std::vector<SetRecord> sets_;
-    std::vector<std::vector<std::uint8_t>> written_;
     bool serviceRunning_ = true;
+    std::condition_variable changed_;
+    bool held_ = false;
 };
 
 inline const std::string kAdapterA = "\\DEVICE\\{4F3A2B1C-0D9E-4A8B-9C7D-6E5F4A3B2C1D}";
@@ -183,7 +195,7 @@ class ServedBackend : public ::testing::Test {
         folder_ = pattern;
         socketPath_ = folder_ + "/driver.sock";
         AddAdapters();
-        server_ = std::make_unique<driver::DriverServer>(backend_);
+        server_ = std::make_unique<driver::DriverServer>(backend_, limits_);
         std::string error;
         ASSERT_TRUE(server_->Listen(socketPath_, error)) << error;
         setenv("TARVIK_DRIVER_SOCKET", socketPath_.c_str(), 1);
@@ -204,6 +216,7 @@ class ServedBackend : public ::testing::Test {
     }
 
     TestBackend backend_;
+    driver::ServerLimits limits_;  // a test's constructor may change them
     std::string folder_;
     std::string socketPath_;
     std::unique_ptr<driver::DriverServer> server_;

@@ -60,6 +60,7 @@ class SimWorldTest : public testing::Test {
             file.starts_with('/') ? file : TARVIK_SOURCE_DIR "/tests/driver/scenarios/" + file;
         ASSERT_TRUE(LoadScenario(path, scenario, error)) << error;
         now_ = start_;
+        sink_.events.clear();
         backend_ = SimBackend::Create(std::move(scenario), start_, kWallStart, error,
                                       [this] { return now_; });
         ASSERT_NE(backend_, nullptr) << error;
