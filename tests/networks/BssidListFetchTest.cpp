@@ -88,8 +88,7 @@ TEST(BssidListFetchTest, QueriesUntilTheListFits) {
         {"NeverFits", kAny, kShort, false, kAny, kFail, 1000, 2000 + 999 * 100,
          "did not fit in a buffer of 101900 bytes after 1000 attempts"},
         {"EmptyReply", 0, kShort, false, kAny, kFail, 1, 2000, ""},
-        {"OtherError", 5000, ERROR_GEN_FAILURE, true, kAny, kFail, 1, 2000, ""},
-    };
+        {"OtherError", 5000, ERROR_GEN_FAILURE, true, kAny, kFail, 1, 2000, ""}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         TempFolder folder;

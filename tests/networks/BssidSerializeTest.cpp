@@ -183,8 +183,7 @@ TEST(BssidSerializeTest, RefusesWhatItCannotTrust) {
         {WithEntryLength(0xFFFFFFF0u), true, badLength(0xFFFFFFF0u)},
         {WithEntryLength(1), true, badLength(1)},
         {WithEntryLength(115), true, badLength(115)},
-        {damaged, false, "App: Error: Stored network entry is damaged, cannot parse buffer"},
-    };
+        {damaged, false, "App: Error: Stored network entry is damaged, cannot parse buffer"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.message);
         TempFolder folder;

@@ -113,8 +113,7 @@ TEST(BssidTest, ElementWalkKeepsTheWinningElement) {
          SECURITY_PROTOCOL_WPA,
          CIPHER_TKIP},
         {"HeaderCutShort", {kWpaPskTkip, Hex("30")}, SECURITY_PROTOCOL_WPA, CIPHER_TKIP},
-        {"OnlyAnOverlongElement", {Hex("dd 30 0050f201 0100")}, 0, 0},
-    };
+        {"OnlyAnOverlongElement", {Hex("dd 30 0050f201 0100")}, 0, 0}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const CBssid record(SecuredEntry(row.elements), 1, kNow);

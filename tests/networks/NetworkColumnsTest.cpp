@@ -240,8 +240,7 @@ TEST_F(ColumnsTest, StatusTextWithTheAddressList) {
         {STATUS_DISCONNECTING, "Disconnecting"},
         {STATUS_NOT_CONNECTED, "Not Connected"},
         {STATUS_NOT_DETECTED, "Not Detected"},
-        {8, "Unknown"},
-    };
+        {8, "Unknown"}};
     auto record = Record(Fields());
     for (const auto& [status, expected] : cases) {
         record->SetConnectionStatus(status);
@@ -293,7 +292,7 @@ TEST_F(ColumnsTest, NumbersOfTheEntryAndRecord) {
         {COLUMN_ATIM_WINDOW, "3 ms"},
         {COLUMN_HOP_PATTERN, "7"},
         {COLUMN_HOP_SET, "2"},
-        {COLUMN_DWELL_TIME, "-1 ms"},  // "%d" of a 32-bit field
+        {COLUMN_DWELL_TIME, "-1 ms"}  // "%d" of a 32-bit field
     };
     for (const auto& [column, expected] : cases) {
         EXPECT_EQ(Text(*record, column), expected) << kNetworkColumns[column].title;
@@ -321,8 +320,7 @@ TEST_F(ColumnsTest, TimeTextInLocalTime) {
         {kRecordTime, "Tue Nov 14 22:13:20 2023"},
         {-1, "Wed Dec 31 23:59:59 1969"},
         {std::numeric_limits<std::int32_t>::max(), "Tue Jan 19 03:14:07 2038"},
-        {std::numeric_limits<std::int32_t>::min(), "Fri Dec 13 20:45:52 1901"},
-    };
+        {std::numeric_limits<std::int32_t>::min(), "Fri Dec 13 20:45:52 1901"}};
     for (const auto& [time, expected] : utcCases) {
         EXPECT_EQ(RecordTimeText(time), expected) << time;
         EXPECT_EQ(RecordTimeText(time).size(), 24u);

@@ -152,8 +152,7 @@ TEST_F(RecordOrderTest, NumericColumns) {
         {COLUMN_FIRST_SEEN, 0},  // both first seen at kRecordTime
         {COLUMN_LAST_SEEN, -1},  // a's last sighting is earlier
         {COLUMN_OUI, 0},         // same first three bytes
-        {COLUMN_AVERAGE_RSSI, 0}, {kNetworkColumnCount, 0}, {-3, 0},
-    };
+        {COLUMN_AVERAGE_RSSI, 0}, {kNetworkColumnCount, 0}, {-3, 0}};
     for (const auto& [column, expected] : cases) {
         EXPECT_EQ(Compare(*a, *b, column), expected) << column;
         EXPECT_EQ(Compare(*a, *b, column, false), -expected) << column;
