@@ -389,14 +389,17 @@ Result CAdapter::QueryAdapterData(std::uint32_t oid, std::span<std::uint8_t> buf
     std::uint32_t returned = 0;
     const Result result =
         QueryAdapterOid(oid, buffer.data(), static_cast<std::uint32_t>(buffer.size()), &returned);
-    if (result != 0) return result;
-    // The driver path counts the block's OID field too. The block has room
-    // for a few bytes more than the buffer, so a reply that filled them was
-    // cut: report it as too large, so callers ask again with more room.
+    // The driver path counts the block's OID field too, in replies and in the
+    // size a too-small block needs.
     const bool direct = settings_.UseGlobalStatsForQueries != 0;
     const std::uint32_t data = direct ? returned : returned - std::min(returned, kOidFieldSize);
-    if (data > buffer.size()) return static_cast<Result>(kErrorInsufficientBuffer);
+    if (result == static_cast<Result>(kErrorInsufficientBuffer)) dataLength = data;
+    if (result != 0) return result;
+    // The block has room for a few bytes more than the buffer, so a reply
+    // that filled them was cut: report it as too large, with the size it
+    // needs, so callers ask again with more room.
     dataLength = data;
+    if (data > buffer.size()) return static_cast<Result>(kErrorInsufficientBuffer);
     return RES_SUCCESS;
 }
 
@@ -481,7 +484,7 @@ Result CAdapter::ScanAndFetchBssidList(bool scanFirst, const BssidListMerge& mer
         return SetOid(oid, data.empty() ? nullptr : data.data(),
                       static_cast<std::uint32_t>(data.size()));
     };
-    return FetchBssidList(scanFirst, query, set, merge);
+    return FetchBssidList(scanFirst, query, set, merge, driverio::kMaxOidDataSize);
 }
 
 Result CAdapter::UpdateConnectionStates(const NetworkSnapshot& snapshot,

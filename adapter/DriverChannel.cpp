@@ -10,6 +10,7 @@ namespace tarvik {
 namespace {
 
 constexpr std::uint32_t kOidField = 4;
+constexpr auto kStatusTooSmall = static_cast<std::uint32_t>(ERROR_INSUFFICIENT_BUFFER);
 constexpr std::uint32_t kBindingQuerySize = 20;
 constexpr std::uint32_t kDevicePrefixChars = 8;  // "\DEVICE\"
 
@@ -110,7 +111,7 @@ Result QueryOid(const DriverHandle& handle, CDriverGate* gate, std::uint32_t oid
                 std::uint32_t length, std::uint32_t* bytesReturned) {
     GatedRequest frame(gate, "QueryOid");
     if (!handle) return ERROR_PATH_NOT_FOUND;
-    if (length > driverio::kMaxCapacity - 8 || (buffer == nullptr && length > 0)) {
+    if (length > driverio::kMaxOidDataSize || (buffer == nullptr && length > 0)) {
         return ERROR_INVALID_PARAMETER;
     }
     // Zeroed, so that data the driver did not fill reads as zeros.
@@ -120,7 +121,11 @@ Result QueryOid(const DriverHandle& handle, CDriverGate* gate, std::uint32_t oid
     std::uint32_t returned = 0;
     const std::uint32_t status =
         handle->Control(ndis::IOCTL_TARVIK_QUERY_OID, block, length + 8, reply, returned);
-    if (status != 0) return static_cast<Result>(status);
+    if (status != 0) {
+        // A driver that finds the block too small says how large it must be.
+        if (status == kStatusTooSmall && bytesReturned != nullptr) *bytesReturned = returned;
+        return static_cast<Result>(status);
+    }
     std::copy(reply.begin(),
               reply.begin() + static_cast<std::ptrdiff_t>(std::min(reply.size(), block.size())),
               block.begin());
@@ -142,7 +147,7 @@ Result SetOid(const DriverHandle& handle, CDriverGate* gate, std::uint32_t oid, 
     } else if (data == nullptr && length != 0) {
         LogError("InformationBuffer is NULL but length is > 0, aborting SetOid");
         result = RES_FAILURE;
-    } else if (length > driverio::kMaxCapacity - 8) {
+    } else if (length > driverio::kMaxOidDataSize) {
         result = ERROR_INVALID_PARAMETER;
     } else {
         std::vector<std::uint8_t> block(std::size_t{length} + 8, 0);
@@ -277,7 +282,10 @@ Result QueryOidDirect(const std::u16string& deviceName, std::uint32_t oid, void*
     const std::uint32_t status =
         device->Control(ndis::IOCTL_NDIS_QUERY_GLOBAL_STATS, oidBytes, length, reply, returned);
     device->Close();
-    if (status != 0) return static_cast<Result>(status);
+    if (status != 0) {
+        if (status == kStatusTooSmall && bytesReturned != nullptr) *bytesReturned = returned;
+        return static_cast<Result>(status);
+    }
     if (!reply.empty())
         std::memcpy(buffer, reply.data(), std::min<std::size_t>(reply.size(), length));
     if (bytesReturned != nullptr) *bytesReturned = returned;

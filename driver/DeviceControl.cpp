@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <limits>
 
 #include "driver/DeviceCodes.h"
 
@@ -34,6 +35,15 @@ void PutUtf16Terminated(std::vector<std::uint8_t>& out, const std::string& text)
 ControlResult Fail(std::uint32_t status) {
     ControlResult result;
     result.status = status;
+    return result;
+}
+
+// A reply that does not fit tells, as NDIS drivers do with BytesNeeded, how
+// many bytes it needs, so the caller can ask once more with enough room.
+ControlResult TooSmall(std::size_t needed) {
+    ControlResult result = Fail(kErrorInsufficientBuffer);
+    result.bytesReturned = static_cast<std::uint32_t>(
+        std::min<std::size_t>(needed, std::numeric_limits<std::uint32_t>::max()));
     return result;
 }
 
@@ -83,8 +93,9 @@ ControlResult QueryOid(IBackend& backend, const HandleState& handle,
     std::size_t needed = 0;
     const std::uint32_t status =
         backend.QueryOid(handle.device, oid, capacity - kOidFieldSize, data, needed);
+    if (status == kErrorInsufficientBuffer) return TooSmall(kOidFieldSize + needed);
     if (status != kErrorSuccess) return Fail(status);
-    if (data.size() > capacity - kOidFieldSize) return Fail(kErrorInsufficientBuffer);
+    if (data.size() > capacity - kOidFieldSize) return TooSmall(kOidFieldSize + data.size());
     ControlResult result;
     PutU32(result.output, oid);
     result.output.insert(result.output.end(), data.begin(), data.end());
@@ -113,8 +124,9 @@ ControlResult QueryGlobalStats(IBackend& backend, const HandleState& handle,
     std::size_t needed = 0;
     const std::uint32_t status =
         backend.QueryOid(handle.device, ReadU32(input, 0), capacity, data, needed);
+    if (status == kErrorInsufficientBuffer) return TooSmall(needed);
     if (status != kErrorSuccess) return Fail(status);
-    if (data.size() > capacity) return Fail(kErrorInsufficientBuffer);
+    if (data.size() > capacity) return TooSmall(data.size());
     ControlResult result;
     result.output = std::move(data);
     result.bytesReturned = static_cast<std::uint32_t>(result.output.size());

@@ -95,9 +95,6 @@ NdisError CheckBssidItem(std::span<const std::uint8_t> bytes, std::uint32_t& len
     length = LoadLe32(bytes.data() + layout::kLength);
     if (length < layout::kFixedSize) return NdisError::ItemLengthBelowFixedPart;
     if (length > bytes.size()) return NdisError::ItemLengthPastBuffer;
-    // 64-bit sum: IELength near 2^32 must not wrap around.
-    const std::uint64_t ieLength = LoadLe32(bytes.data() + layout::kIeLength);
-    if (layout::kFixedSize + ieLength > length) return NdisError::IeLengthPastItem;
     return NdisError::None;
 }
 
@@ -171,11 +168,16 @@ std::uint32_t BssidEntry::IeLength() const {
 }
 
 std::span<const std::uint8_t> BssidEntry::Ies() const {
-    return std::span(bytes_).subspan(layout::kIes, IeLength());
+    const std::size_t inside = bytes_.size() - layout::kIes;
+    return std::span(bytes_).subspan(layout::kIes, std::min<std::size_t>(IeLength(), inside));
+}
+
+bool BssidEntry::IesCut() const {
+    return IeLength() > bytes_.size() - layout::kIes;
 }
 
 bool BssidEntry::HasFixedFields() const {
-    return IeLength() >= layout::kIeFixedFieldsSize;
+    return Ies().size() >= layout::kIeFixedFieldsSize;
 }
 
 std::uint64_t BssidEntry::Timestamp() const {

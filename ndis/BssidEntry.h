@@ -83,14 +83,16 @@ struct BssidEntryFields {
 std::vector<std::uint8_t> BuildBssidEntry(const BssidEntryFields& fields);
 
 // Checks an item that starts at bytes[0] and may have more bytes after it:
-// its Length is readable, at least the fixed part, within `bytes`, and its
-// IELength fits inside the item. On success `length` is the item's Length.
+// its Length is readable, at least the fixed part, and within `bytes`. On
+// success `length` is the item's Length. An IELength that runs past the item
+// does not fail the item: its readers see only the element bytes inside it.
 NdisError CheckBssidItem(std::span<const std::uint8_t> bytes, std::uint32_t& length);
 
 class BssidEntry {
   public:
     // Takes a copy of exactly one item: the checks of CheckBssidItem, and the
     // Length field must equal bytes.size() (LengthFieldMismatch otherwise).
+    // The copy keeps the IELength field as given, even when it overruns.
     static std::optional<BssidEntry> FromBytes(std::span<const std::uint8_t> bytes,
                                                NdisError* error = nullptr);
     static BssidEntry FromFields(const BssidEntryFields& fields);
@@ -106,19 +108,22 @@ class BssidEntry {
     Configuration80211 GetConfiguration() const;
     std::uint32_t InfrastructureMode() const;
     std::array<std::uint8_t, 16> SupportedRates() const;
-    std::uint32_t IeLength() const;
-    std::span<const std::uint8_t> Ies() const;  // IELength bytes, fixed fields first
+    std::uint32_t IeLength() const;  // as stored, may run past the item
+    // IELength bytes, fixed fields first; cut at the item's end when IELength
+    // runs past it (see IesCut).
+    std::span<const std::uint8_t> Ies() const;
+    bool IesCut() const;
 
-    // The 12 fixed bytes exist only when IELength >= 12; otherwise these are 0.
+    // The 12 fixed bytes exist only when Ies() holds them; otherwise these are 0.
     bool HasFixedFields() const;
     std::uint64_t Timestamp() const;
     std::uint16_t BeaconInterval() const;
     std::uint16_t CapabilityInfo() const;
-    // The tagged elements after the fixed bytes; empty when IELength <= 12.
+    // The tagged elements after the fixed bytes; empty when Ies() has no more.
     std::span<const std::uint8_t> TaggedElements() const;
 
-    // All fields; with IELength below 12 the fixed fields read as 0 and the
-    // partial bytes are dropped.
+    // All fields; with fewer than 12 element bytes the fixed fields read as 0
+    // and the partial bytes are dropped.
     BssidEntryFields ToFields() const;
 
     bool operator==(const BssidEntry&) const = default;

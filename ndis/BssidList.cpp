@@ -50,16 +50,14 @@ BssidList ParseBssidList(std::span<const std::uint8_t> bytes) {
         std::uint32_t length = 0;
         const auto rest = bytes.subspan(offset);
         const NdisError error = CheckBssidItem(rest, length);
-        if (error == NdisError::IeLengthPastItem) {
-            list.issues.push_back({error, index, offset});
-            offset += length;
-            continue;
-        }
         if (error != NdisError::None) {
             list.issues.push_back({error, index, offset});
             break;
         }
         list.entries.push_back(*BssidEntry::FromBytes(rest.first(length)));
+        if (list.entries.back().IesCut()) {
+            list.issues.push_back({NdisError::IeLengthPastItem, index, offset});
+        }
         offset += length;
     }
     return list;

@@ -3,14 +3,14 @@
 //   followed by the next at the distance of its own Length.
 //
 // ParseBssidList never reads past the bytes it is given (pass the byte count
-// the driver returned, not the whole allocation). What it cannot use it
-// reports as issues, and it keeps every good item it could reach:
+// the driver returned, not the whole allocation). What is wrong it reports as
+// issues, and it keeps every item it could reach:
 //   - fewer than 4 bytes:                 TruncatedHeader, no items
 //   - an item Length below 116 or past the end, or a header cut off:
 //     that item and everything after it are dropped (the next item's place is
 //     unknown); ItemLengthBelowFixedPart / ItemLengthPastBuffer / TruncatedHeader
-//   - an IELength running past its item:  that item is dropped, the walk goes
-//     on with the next one (its Length is sound); IeLengthPastItem
+//   - an IELength running past its item:  the item is kept, its elements are
+//     read only as far as the item reaches; IeLengthPastItem
 //   - NumberOfItems larger than the items present: the items present are kept;
 //     ItemCountExceedsItems
 // Bytes after the last counted item are ignored (drivers over-allocate).

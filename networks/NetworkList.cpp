@@ -35,7 +35,7 @@ NetworkSnapshot CNetworkList::Snapshot() const {
 void CNetworkList::MergeBssidList(std::span<const std::uint8_t> listBytes) {
     const ndis::BssidList list = ndis::ParseBssidList(listBytes);
     for (const ndis::BssidListIssue& issue : list.issues) {
-        LogWarn("Skipped part of the BSSID list: %s", ndis::DescribeBssidListIssue(issue).c_str());
+        LogWarn("The BSSID list is damaged: %s", ndis::DescribeBssidListIssue(issue).c_str());
     }
     MergeEntries(list.entries);
 }

@@ -17,13 +17,19 @@
 
 namespace tarvik::driverio {
 
-// Largest body accepted in either direction. Big enough for any OID reply
-// (a BSSID list of hundreds of entries), small enough to bound memory.
-inline constexpr std::size_t kMaxMessageSize = 1u << 20;
+// Largest body accepted in either direction, 16 MiB: the one bound on what
+// a request or reply carries, and so on the largest OID reply. A BSSID list
+// item is about 150 to 600 bytes, so one list of tens of thousands of
+// networks (a city survey) fits, while a client's memory stays bounded.
+// Every OID buffer limit (driver channel, fetch, tarvik-oid) follows from it.
+inline constexpr std::size_t kMaxMessageSize = std::size_t{16} << 20;
 // Largest text field (device names, instance names, addresses).
 inline constexpr std::size_t kMaxTextSize = 4096;
 // Largest output capacity a client may ask for in one request.
 inline constexpr std::uint32_t kMaxCapacity = kMaxMessageSize - 64;
+// Largest OID data one query moves: the capacity less the query block's OID
+// field and its slack (8 bytes).
+inline constexpr std::uint32_t kMaxOidDataSize = kMaxCapacity - 8;
 
 enum class MessageKind : std::uint8_t {
     // Client to daemon.

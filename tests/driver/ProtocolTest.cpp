@@ -106,7 +106,10 @@ TEST(DriverProtocol, FrameBufferSplitsAStreamAndRefusesImpossibleLengths) {
     EXPECT_EQ(zero.Take(body), FrameBuffer::Next::Bad);
 
     FrameBuffer huge;
-    const std::uint8_t tooLong[] = {0x01, 0x00, 0x10, 0x00};  // kMaxMessageSize + 1
+    const auto over = static_cast<std::uint32_t>(kMaxMessageSize + 1);
+    const std::uint8_t tooLong[] = {
+        static_cast<std::uint8_t>(over), static_cast<std::uint8_t>(over >> 8),
+        static_cast<std::uint8_t>(over >> 16), static_cast<std::uint8_t>(over >> 24)};
     huge.Append(tooLong);
     EXPECT_EQ(huge.Take(body), FrameBuffer::Next::Bad);
 }

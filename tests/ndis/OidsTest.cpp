@@ -8,7 +8,7 @@
 namespace tarvik::ndis {
 namespace {
 
-TEST(OidsTest, NumbersAreThePublishedOnes) {
+TEST(OidsTest, NumbersAreThePublishedOnesAndTheTableMapsBothWays) {
     EXPECT_EQ(OID_802_11_BSSID_LIST, 0x0D010217u);
     EXPECT_EQ(OID_802_11_BSSID_LIST_SCAN, 0x0D01011Au);
     EXPECT_EQ(OID_802_11_ADD_KEY, 0x0D01011Du);
@@ -17,16 +17,12 @@ TEST(OidsTest, NumbersAreThePublishedOnes) {
     EXPECT_EQ(OID_GEN_MEDIA_CONNECT_STATUS, 0x00010114u);
     EXPECT_EQ(OID_GEN_PHYSICAL_MEDIUM, 0x00010202u);
     EXPECT_EQ(OID_802_3_CURRENT_ADDRESS, 0x01010102u);
-}
-
-TEST(OidsTest, TableNamesAreUniqueAndMapBothWays) {
     std::set<std::string_view> names;
     for (const OidInfo& info : KnownOids()) {
         EXPECT_TRUE(names.insert(info.name).second) << info.name;
         EXPECT_EQ(OidFromName(info.name), info.number);
         EXPECT_EQ(OidFromName(OidName(info.number)), info.number) << info.name;
     }
-    EXPECT_EQ(names.size(), KnownOids().size());
     // The shared number reads back under its current name.
     EXPECT_EQ(OidName(OID_802_11_WEP_STATUS), "OID_802_11_ENCRYPTION_STATUS");
     EXPECT_EQ(OidName(0x12345678), "");
@@ -38,11 +34,9 @@ TEST(OidsTest, ParsesNamesAndNumbers) {
     EXPECT_EQ(ParseOidText("0x0D010217"), 0x0D010217u);
     EXPECT_EQ(ParseOidText("0X10114"), 0x00010114u);
     EXPECT_EQ(ParseOidText("65812"), 0x00010114u);
-    EXPECT_FALSE(ParseOidText(""));
-    EXPECT_FALSE(ParseOidText("0x"));
-    EXPECT_FALSE(ParseOidText("0x1G"));
-    EXPECT_FALSE(ParseOidText("12 "));
-    EXPECT_FALSE(ParseOidText("0x100000000"));
+    for (const char* bad : {"", "0x", "0x1G", "12 ", "0x100000000"}) {
+        EXPECT_FALSE(ParseOidText(bad)) << bad;
+    }
 }
 
 }  // namespace

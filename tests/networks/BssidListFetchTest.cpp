@@ -7,15 +7,18 @@
 #include <vector>
 
 #include "ndis/Oids.h"
+#include "tests/core/LogCapture.h"
 
 namespace tarvik {
 namespace {
 
 // An adapter whose list needs `needed` bytes: smaller buffers get
-// `tooSmall`, a fitting one gets the list (bytes 0, 1, 2, ...).
+// `tooSmall` (with the size needed when `tellsSize`), a fitting one gets the
+// list (bytes 0, 1, 2, ...).
 struct FakeListQuery {
     std::uint32_t needed = 0;
     Result tooSmall = ERROR_INSUFFICIENT_BUFFER;
+    bool tellsSize = false;
     std::vector<std::size_t> bufferSizes;
     std::vector<std::uint32_t> oids;
 
@@ -23,7 +26,10 @@ struct FakeListQuery {
                       std::uint32_t& bytesReturned) {
         oids.push_back(oid);
         bufferSizes.push_back(buffer.size());
-        if (buffer.size() < needed) return tooSmall;
+        if (buffer.size() < needed) {
+            if (tellsSize) bytesReturned = needed;
+            return tooSmall;
+        }
         for (std::uint32_t i = 0; i < needed; ++i) buffer[i] = static_cast<std::uint8_t>(i);
         bytesReturned = needed;
         return 0;
@@ -35,6 +41,7 @@ struct FetchRun {
     Result setResult = 0;
     std::vector<std::uint32_t> sets;
     std::vector<std::vector<std::uint8_t>> merged;
+    std::uint32_t largest = 0xFFFFFFFF;
 
     Result Fetch(bool scanFirst) {
         return FetchBssidList(
@@ -49,25 +56,64 @@ struct FetchRun {
             },
             [this](std::span<const std::uint8_t> bytes) {
                 merged.emplace_back(bytes.begin(), bytes.end());
-            });
+            },
+            largest);
     }
 };
 
-TEST(BssidListFetchTest, ListOf2450BytesArrivesOnTheSixthQuery) {
-    for (const Result tooSmall : {ERROR_INSUFFICIENT_BUFFER, ERROR_INVALID_USER_BUFFER}) {
+// How many queries a fetch makes and with which buffers. A driver that tells
+// the size it needs is asked once more with exactly that; one that tells
+// nothing gets 100 bytes more each time, up to the thousandth retry; more
+// than the query path can carry fails at once. No list is merged on failure.
+TEST(BssidListFetchTest, QueriesUntilTheListFits) {
+    constexpr Result kShort = ERROR_INSUFFICIENT_BUFFER, kInvalid = ERROR_INVALID_USER_BUFFER;
+    constexpr Result kOk = RES_BSSID_LIST_OBTAINED, kFail = RES_BSSID_LIST_FAILED;
+    constexpr std::uint32_t kAny = 0xFFFFFFFF;
+    const struct {
+        const char* name;
+        std::uint32_t needed;
+        Result tooSmall;
+        bool tellsSize;
+        std::uint32_t largest;
+        Result result;
+        std::size_t queries, lastSize;
+        const char* logged;
+    } rows[] = {
+        {"CitySizeTold", 3'000'000, kShort, true, kAny, kOk, 2, 3'000'000, ""},
+        {"CitySizeToldInvalidBuffer", 3'000'000, kInvalid, true, kAny, kOk, 2, 3'000'000, ""},
+        {"NoSizeTold", 2450, kShort, false, kAny, kOk, 6, 2500, ""},
+        {"NoSizeToldInvalidBuffer", 2450, kInvalid, false, kAny, kOk, 6, 2500, ""},
+        {"BeyondTheLargestQuery", 60'000, kShort, true, 50'000, kFail, 1, 2000,
+         "The BSSID list needs more than 50000 bytes"},
+        {"NeverFits", kAny, kShort, false, kAny, kFail, 1000, 2000 + 999 * 100,
+         "did not fit in a buffer of 101900 bytes after 1000 attempts"},
+        {"EmptyReply", 0, kShort, false, kAny, kFail, 1, 2000, ""},
+        {"OtherError", 5000, ERROR_GEN_FAILURE, true, kAny, kFail, 1, 2000, ""}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempFolder folder;
+        LogCapture log(folder.Path());
         FetchRun run;
-        run.query.needed = 2450;
-        run.query.tooSmall = tooSmall;
-        EXPECT_EQ(run.Fetch(false), RES_BSSID_LIST_OBTAINED);
-        EXPECT_EQ(run.query.bufferSizes,
-                  (std::vector<std::size_t>{2000, 2100, 2200, 2300, 2400, 2500}));
+        run.query.needed = row.needed;
+        run.query.tooSmall = row.tooSmall;
+        run.query.tellsSize = row.tellsSize;
+        run.largest = row.largest;
+        EXPECT_EQ(run.Fetch(false), row.result);
+        ASSERT_EQ(run.query.bufferSizes.size(), row.queries);
+        EXPECT_EQ(run.query.bufferSizes.back(), row.lastSize);
         EXPECT_TRUE(
             std::all_of(run.query.oids.begin(), run.query.oids.end(),
                         [](std::uint32_t oid) { return oid == ndis::OID_802_11_BSSID_LIST; }));
         EXPECT_TRUE(run.sets.empty());
-        ASSERT_EQ(run.merged.size(), 1u);
-        ASSERT_EQ(run.merged[0].size(), 2450u);  // the bytes returned, not the buffer
-        EXPECT_EQ(run.merged[0][2449], static_cast<std::uint8_t>(2449));
+        if (row.result == RES_BSSID_LIST_OBTAINED) {
+            ASSERT_EQ(run.merged.size(), 1u);
+            ASSERT_EQ(run.merged[0].size(),
+                      row.needed);  // the bytes returned, not the buffer
+            EXPECT_EQ(run.merged[0].back(), static_cast<std::uint8_t>(row.needed - 1));
+        } else {
+            EXPECT_TRUE(run.merged.empty());
+        }
+        EXPECT_NE(ReadFileText(log.LogFile()).find(row.logged), std::string::npos);
     }
 }
 
@@ -84,29 +130,6 @@ TEST(BssidListFetchTest, HardRefreshAsksForAScanFirst) {
     EXPECT_TRUE(refused.merged.empty());
 }
 
-// A list that never fits ends after the thousandth retry as a failure, not as
-// a fetched list: nothing is merged.
-TEST(BssidListFetchTest, GivesUpAfterAThousandRetries) {
-    FetchRun run;
-    run.query.needed = 0xFFFFFFFF;
-    EXPECT_EQ(run.Fetch(false), RES_BSSID_LIST_FAILED);
-    ASSERT_EQ(run.query.bufferSizes.size(), kBssidListMaxRetries);
-    EXPECT_EQ(run.query.bufferSizes.back(), 2000u + 999u * 100u);
-    EXPECT_TRUE(run.merged.empty());
-}
-
-TEST(BssidListFetchTest, EmptyReplyAndOtherErrorsFail) {
-    FetchRun empty;  // needed 0: success with no bytes
-    EXPECT_EQ(empty.Fetch(false), RES_BSSID_LIST_FAILED);
-    EXPECT_TRUE(empty.merged.empty());
-
-    FetchRun broken;
-    broken.query.needed = 5000;
-    broken.query.tooSmall = ERROR_GEN_FAILURE;
-    EXPECT_EQ(broken.Fetch(false), RES_BSSID_LIST_FAILED);
-    EXPECT_EQ(broken.query.bufferSizes.size(), 1u);
-}
-
 TEST(BssidListFetchTest, ByteCountBeyondTheBufferIsCut) {
     const Result result = FetchBssidList(
         false,
@@ -116,7 +139,7 @@ TEST(BssidListFetchTest, ByteCountBeyondTheBufferIsCut) {
             return Result{0};
         },
         [](std::uint32_t, std::span<const std::uint8_t>) { return Result{0}; },
-        [](std::span<const std::uint8_t> bytes) { EXPECT_EQ(bytes.size(), 2000u); });
+        [](std::span<const std::uint8_t> bytes) { EXPECT_EQ(bytes.size(), 2000u); }, 0xFFFFFFFF);
     EXPECT_EQ(result, RES_BSSID_LIST_OBTAINED);
 }
 

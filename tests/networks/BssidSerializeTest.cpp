@@ -139,35 +139,61 @@ TEST(BssidSerializeTest, ReadsTheOlderVersionWithoutMaxPosition) {
     EXPECT_FALSE(read.PositionAtMaxRssi());
 }
 
-TEST(BssidSerializeTest, RefusesOtherSignaturesAndVersions) {
-    const auto withString = [](std::size_t offset, std::size_t oldLength, const std::string& text) {
-        Bytes bytes = StoredRecord();
-        bytes.erase(bytes.begin() + offset, bytes.begin() + offset + 1 + oldLength);
-        bytes.insert(bytes.begin() + offset, static_cast<std::uint8_t>(text.size()));
-        bytes.insert(bytes.begin() + offset + 1, text.begin(), text.end());
-        return bytes;
-    };
+Bytes WithString(std::size_t offset, std::size_t oldLength, const std::string& text) {
+    Bytes bytes = StoredRecord();
+    bytes.erase(bytes.begin() + offset, bytes.begin() + offset + 1 + oldLength);
+    bytes.insert(bytes.begin() + offset, static_cast<std::uint8_t>(text.size()));
+    bytes.insert(bytes.begin() + offset + 1, text.begin(), text.end());
+    return bytes;
+}
+
+Bytes WithEntryLength(std::uint32_t length) {
+    Bytes bytes = StoredRecord();
+    for (int i = 0; i < 4; ++i) {
+        bytes[kEntryLengthOffset + i] = static_cast<std::uint8_t>(length >> (8 * i));
+    }
+    return bytes;
+}
+
+// A bad signature, version or entry fails the record (-1) with its message;
+// a length that cannot be trusted fails the archive too, since nothing after
+// it can be found.
+TEST(BssidSerializeTest, RefusesWhatItCannotTrust) {
     const std::string kBadVersion = "App: Error: BSSID version is incorrect, cannot parse buffer";
-    const std::pair<Bytes, std::string> cases[] = {
-        {withString(0, 5, "bssid"),
-         "App: Error: File signature does not match bssid, cannot parse buffer"},
-        {withString(0, 5, "BSSID_LIST"),
-         "App: Error: File signature does not match BSSID_LIST, cannot parse buffer"},
-        {withString(0, 5, "%s%n"),
-         "App: Error: File signature does not match %s%n, cannot parse buffer"},
-        {withString(kVersionOffset, 4, "1.3"), kBadVersion},
-        {withString(kVersionOffset, 4, "1.21 "), kBadVersion},
-        {withString(kVersionOffset, 4, ""), kBadVersion},
+    const auto badSignature = [](const std::string& text) {
+        return "App: Error: File signature does not match " + text + ", cannot parse buffer";
     };
-    for (const auto& [bytes, message] : cases) {
+    const auto badLength = [](std::uint32_t length) {
+        return "App: Error: Stored network entry length " + std::to_string(length) +
+               " is not valid, cannot parse buffer";
+    };
+    Bytes damaged = StoredRecord();
+    damaged[kEntryLengthOffset + 4] ^= 0x04;  // the entry's own Length field
+    const struct {
+        Bytes bytes;
+        bool archiveFails;
+        std::string message;
+    } rows[] = {
+        {WithString(0, 5, "bssid"), false, badSignature("bssid")},
+        {WithString(0, 5, "BSSID_LIST"), false, badSignature("BSSID_LIST")},
+        {WithString(0, 5, "%s%n"), false, badSignature("%s%n")},
+        {WithString(kVersionOffset, 4, "1.3"), false, kBadVersion},
+        {WithString(kVersionOffset, 4, "1.21 "), false, kBadVersion},
+        {WithString(kVersionOffset, 4, ""), false, kBadVersion},
+        {WithEntryLength(0xFFFFFFF0u), true, badLength(0xFFFFFFF0u)},
+        {WithEntryLength(1), true, badLength(1)},
+        {WithEntryLength(115), true, badLength(115)},
+        {damaged, false, "App: Error: Stored network entry is damaged, cannot parse buffer"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.message);
         TempFolder folder;
         LogCapture log(folder.Path());
-        Archive archive = Archive::ForLoading(bytes);
+        Archive archive = Archive::ForLoading(row.bytes);
         CBssid read;
         EXPECT_EQ(read.Serialize(archive), -1);
-        EXPECT_FALSE(archive.Failed());
+        EXPECT_EQ(archive.Failed(), row.archiveFails);
         EXPECT_EQ(read.Entry(), nullptr);
-        EXPECT_THAT(log.Messages(), ElementsAre(message));
+        EXPECT_THAT(log.Messages(), ElementsAre(row.message));
     }
 }
 
@@ -181,65 +207,29 @@ TEST(BssidSerializeTest, EveryTruncationIsAnArchiveFailure) {
     }
 }
 
-TEST(BssidSerializeTest, AbsurdEntryLengthFailsWithoutReadingOn) {
-    for (std::uint32_t length : {0xFFFFFFF0u, 1u, 115u}) {
-        Bytes bytes = StoredRecord();
-        for (int i = 0; i < 4; ++i) {
-            bytes[kEntryLengthOffset + i] = static_cast<std::uint8_t>(length >> (8 * i));
-        }
-        TempFolder folder;
-        LogCapture log(folder.Path());
-        Archive archive = Archive::ForLoading(bytes);
-        CBssid read;
-        EXPECT_EQ(read.Serialize(archive), -1) << length;
-        EXPECT_TRUE(archive.Failed()) << length;
-        EXPECT_EQ(read.Entry(), nullptr) << length;
-        EXPECT_THAT(log.Messages(),
-                    ElementsAre("App: Error: Stored network entry length " +
-                                std::to_string(length) + " is not valid, cannot parse buffer"));
-    }
-}
-
-TEST(BssidSerializeTest, EntryDisagreeingWithItsLengthFailsTheRecordOnly) {
-    Bytes bytes = StoredRecord();
-    bytes[kEntryLengthOffset + 4] ^= 0x04;  // the entry's own Length field
-    TempFolder folder;
-    LogCapture log(folder.Path());
-    Archive archive = Archive::ForLoading(bytes);
-    CBssid read;
-    EXPECT_EQ(read.Serialize(archive), -1);
-    EXPECT_FALSE(archive.Failed());
-    EXPECT_EQ(read.Entry(), nullptr);
-    EXPECT_THAT(log.Messages(),
-                ElementsAre("App: Error: Stored network entry is damaged, cannot parse buffer"));
-}
-
-TEST(BssidSerializeTest, ZeroEntryLengthReadsARecordWithoutEntry) {
-    CBssid empty;
-    const Bytes bytes = Store(empty);
-    Archive archive = Archive::ForLoading(bytes);
-    CBssid read;
-    ASSERT_EQ(read.Serialize(archive), 0);
-    EXPECT_EQ(read.Entry(), nullptr);
-    EXPECT_EQ(read.SecurityClass(), SECURITY_CLASS_NONE);
-}
-
+// Consecutive records stay in step; a stored length of 0 reads a record
+// without an entry.
 TEST(BssidSerializeTest, ConsecutiveRecordsStayInStep) {
     Archive out = Archive::ForStoring();
     CBssid first(Entry(Fields(0x02, -40)), 1, kNow);
     CBssid second(SecuredEntry({kRsnPskCcmp}), 2, kNow);
+    CBssid empty;
     ASSERT_EQ(first.Serialize(out), 0);
     ASSERT_EQ(second.Serialize(out), 0);
+    ASSERT_EQ(empty.Serialize(out), 0);
 
     Archive in = Archive::ForLoading(out.Data());
-    CBssid a, b;
+    CBssid a, b, c;
     ASSERT_EQ(a.Serialize(in), 0);
     ASSERT_EQ(b.Serialize(in), 0);
+    ASSERT_EQ(c.Serialize(in), 0);
     EXPECT_TRUE(in.AtEnd());
     EXPECT_TRUE(a.IsOpen());
     EXPECT_TRUE(b.IsWpa2());
     EXPECT_TRUE(a.MatchesEntry(*first.Entry(), 3));
     EXPECT_FALSE(b.MatchesEntry(*first.Entry(), 3));
+    EXPECT_EQ(c.Entry(), nullptr);
+    EXPECT_EQ(c.SecurityClass(), SECURITY_CLASS_NONE);
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 
 #include <bit>
 #include <limits>
+#include <map>
 #include <thread>
+#include <tuple>
 
 #include "networks/ColumnIds.h"
 #include "networks/CoordinateText.h"
@@ -47,132 +49,104 @@ class ColumnsTest : public ::testing::Test {
     ColumnEnvironment env;
 };
 
-TEST(ColumnTableTest, IdentifiersTitlesAndWidths) {
+// Titles and initial widths as the table is specified, for a sample of columns.
+TEST(ColumnTableTest, TitlesAndWidthsAsSpecified) {
     static_assert(kNetworkColumns.size() == 30);
-    struct Row {
-        NetworkColumn id;
-        std::string_view title;
-        int width;
-    };
-    for (const Row& row :
-         {Row{COLUMN_SSID, "Ssid", 85}, Row{COLUMN_MAC_ADDRESS, "MAC Address", 110},
-          Row{COLUMN_STATUS, "Status", 85}, Row{COLUMN_FIRST_SEEN, "First Seen", 140},
-          Row{COLUMN_ATIM_WINDOW, "Atim Window", 80}, Row{COLUMN_CHANNEL, "Channel", 30},
-          Row{COLUMN_PAIRWISE_CIPHERS, "Pairwise Ciphers", 100},
-          Row{COLUMN_KEY_MANAGEMENT, "Key Management", 150}}) {
-        EXPECT_EQ(kNetworkColumns[row.id].title, row.title);
-        EXPECT_EQ(kNetworkColumns[row.id].width, row.width);
+    const std::tuple<NetworkColumn, std::string_view, int> rows[] = {
+        {COLUMN_SSID, "Ssid", 85},
+        {COLUMN_MAC_ADDRESS, "MAC Address", 110},
+        {COLUMN_STATUS, "Status", 85},
+        {COLUMN_FIRST_SEEN, "First Seen", 140},
+        {COLUMN_CHANNEL, "Channel", 30},
+        {COLUMN_ATIM_WINDOW, "Atim Window", 80},
+        {COLUMN_PAIRWISE_CIPHERS, "Pairwise Ciphers", 100},
+        {COLUMN_KEY_MANAGEMENT, "Key Management", 150}};
+    for (const auto& [id, title, width] : rows) {
+        EXPECT_EQ(kNetworkColumns[id].title, title);
+        EXPECT_EQ(kNetworkColumns[id].width, width);
     }
 }
 
 TEST_F(ColumnsTest, SsidText) {
-    struct Case {
-        const char* name;
-        std::uint32_t length;
-        std::string bytes;
-        std::string expected;
-    };
     const std::string full32(32, 'x');
-    const std::vector<Case> cases = {
-        {"plain", 7, "linksys", "linksys"},
-        {"32 bytes", 32, full32, full32},
-        {"length 0", 0, "hidden", ""},
-        {"length above 32", 33, full32, ""},
-        {"stops at a zero byte", 8, std::string("ab\0cdefg", 8), "ab"},
-        {"only up to the length", 3, "linksys", "lin"},
-    };
-    for (const Case& c : cases) {
+    const struct {
+        std::uint32_t length;
+        std::string bytes, expected;
+    } cases[] = {{7, "linksys", "linksys"},
+                 {32, full32, full32},
+                 {0, "hidden", ""},
+                 {33, full32, ""},  // above 32: nothing
+                 {8, std::string("ab\0cdefg", 8), "ab"},
+                 {3, "linksys", "lin"}};
+    for (const auto& c : cases) {
         ndis::BssidEntryFields fields = Fields();
         fields.ssid = {};
         std::copy(c.bytes.begin(), c.bytes.end(), fields.ssid.begin());
         fields.ssidLength = c.length;
         auto record = Record(fields);
-        // Rebuilt the same way on every call.
-        EXPECT_EQ(Text(*record, COLUMN_SSID), c.expected) << c.name;
-        EXPECT_EQ(Text(*record, COLUMN_SSID), c.expected) << c.name;
-        EXPECT_EQ(SsidText(*record), c.expected) << c.name;
+        EXPECT_EQ(Text(*record, COLUMN_SSID), c.expected) << c.length;
+        EXPECT_EQ(SsidText(*record), c.expected) << c.length;
     }
 }
 
 TEST_F(ColumnsTest, SignalTextInDbmOrPercent) {
-    struct Case {
-        std::int32_t setting;
-        std::int32_t dbm;
-        const char* expected;
-    };
-    const Case cases[] = {
+    const std::tuple<std::int32_t, std::int32_t, const char*> cases[] = {
         {1, -57, "-57 dBm"}, {2, -57, "72%"},  // 100 + trunc(-28.5)
         {0, -40, "80%"},     {2, -51, "75%"},
         {2, -100, "50%"},    {2, -250, "-25%"},  // not clamped
-        {2, 20, "110%"},     {2, std::numeric_limits<std::int32_t>::min(), "-1073741724%"},
-    };
-    for (const Case& c : cases) {
-        env.options.UseDbmOrPercentage = c.setting;
-        EXPECT_EQ(SignalText(c.dbm, env.options), c.expected) << c.setting << " " << c.dbm;
-        auto record = Record(Fields(0x01, c.dbm));
-        EXPECT_EQ(Text(*record, COLUMN_SIGNAL), c.expected);
+        {2, 20, "110%"},     {2, std::numeric_limits<std::int32_t>::min(), "-1073741724%"}};
+    for (const auto& [setting, dbm, expected] : cases) {
+        env.options.UseDbmOrPercentage = setting;
+        EXPECT_EQ(SignalText(dbm, env.options), expected) << setting << " " << dbm;
+        EXPECT_EQ(Text(*Record(Fields(0x01, dbm)), COLUMN_SIGNAL), expected);
     }
 }
 
 TEST_F(ColumnsTest, SpeedFromTheHighestRate) {
-    struct Case {
-        const char* name;
+    const struct {
         std::vector<std::uint8_t> rates;
         const char* expected;
         std::uint32_t maxRate;
-    };
-    const std::vector<Case> cases = {
-        {"54 Mbit/s", {0x02, 0x6c}, "54 Mbps", 108},
-        {"basic-rate bit masked", {0xec}, "54 Mbps", 108},
-        {"5.5 Mbit/s reads 5", {0x82, 0x84, 0x0b}, "5 Mbps", 11},
-        {"empty list", {0x00, 0x6c}, "0 Mbps", 0},
-        {"a zero byte ends the list", {0x02, 0x00, 0x6c}, "1 Mbps", 2},
-        {"all sixteen bytes",
-         {0x02, 0x04, 0x0b, 0x0c, 0x02, 0x04, 0x0b, 0x0c, 0x02, 0x04, 0x0b, 0x0c, 0x02, 0x04, 0x0b,
-          0x90},
-         "8 Mbps",
-         16},
-    };
-    for (const Case& c : cases) {
+    } cases[] = {{{0x02, 0x6c}, "54 Mbps", 108},
+                 {{0xec}, "54 Mbps", 108},  // basic-rate bit masked
+                 {{0x82, 0x84, 0x0b}, "5 Mbps", 11},
+                 {{0x00, 0x6c}, "0 Mbps", 0},        // empty list
+                 {{0x02, 0x00, 0x6c}, "1 Mbps", 2},  // a zero byte ends the list
+                 {{2, 4, 11, 12, 2, 4, 11, 12, 2, 4, 11, 12, 2, 4, 11, 0x90}, "8 Mbps", 16}};
+    for (const auto& c : cases) {
         ndis::BssidEntryFields fields = Fields();
         fields.supportedRates = {};
         std::copy(c.rates.begin(), c.rates.end(), fields.supportedRates.begin());
         auto record = Record(fields);
-        EXPECT_EQ(Text(*record, COLUMN_SPEED), c.expected) << c.name;
-        EXPECT_EQ(record->TextCache().maxRate, c.maxRate) << c.name;
+        EXPECT_EQ(Text(*record, COLUMN_SPEED), c.expected) << c.maxRate;
+        EXPECT_EQ(record->TextCache().maxRate, c.maxRate);
     }
 }
 
 TEST_F(ColumnsTest, FrequencyAndChannel) {
-    struct Case {
-        std::uint32_t dsConfig;
-        std::uint32_t type;
-        const char* frequency;
-        const char* channel;
-    };
-    const Case cases[] = {
-        {2412000, ndis::Ndis802_11DS, "2.412 Ghz (1)", "1"},
-        {2437000, ndis::Ndis802_11DS, "2.437 Ghz (6)", "6"},
+    using ndis::Ndis802_11DS, ndis::Ndis802_11OFDM5;
+    const std::tuple<std::uint32_t, std::uint32_t, const char*, const char*> cases[] = {
+        {2412000, Ndis802_11DS, "2.412 Ghz (1)", "1"},
+        {2437000, Ndis802_11DS, "2.437 Ghz (6)", "6"},
         {2462000, ndis::Ndis802_11OFDM24, "2.462 Ghz (11)", "11"},
         {2447000, ndis::Ndis802_11FH, "2.447 Ghz (8)", "8"},
-        {2484000, ndis::Ndis802_11DS, "2.484 Ghz (15)", "15"},  // no case for 2484 MHz
-        {5180000, ndis::Ndis802_11OFDM5, "5.180 Ghz (36)", "36"},
-        {5200000, ndis::Ndis802_11OFDM5, "5.200 Ghz (40)", "40"},
-        {5745000, ndis::Ndis802_11OFDM5, "5.745 Ghz (148)", "148"},  // 149 reads one lower
-        {24370, ndis::Ndis802_11DS, "2.437 Ghz (6)", "6"},           // 100 kHz units
-        {51800, ndis::Ndis802_11OFDM5, "5.180 Ghz (36)", "36"},
-        {999999, ndis::Ndis802_11DS, "100.000 Ghz (19518)", "19518"},  // still 100 kHz units
+        {2484000, Ndis802_11DS, "2.484 Ghz (15)", "15"},  // no case for 2484 MHz
+        {5180000, Ndis802_11OFDM5, "5.180 Ghz (36)", "36"},
+        {5200000, Ndis802_11OFDM5, "5.200 Ghz (40)", "40"},
+        {5745000, Ndis802_11OFDM5, "5.745 Ghz (148)", "148"},  // 149 reads one lower
+        {24370, Ndis802_11DS, "2.437 Ghz (6)", "6"},           // 100 kHz units
+        {51800, Ndis802_11OFDM5, "5.180 Ghz (36)", "36"},
+        {999999, Ndis802_11DS, "100.000 Ghz (19518)", "19518"},  // still 100 kHz units
         // Below the band: the unsigned arithmetic wraps, printed as "%d".
-        {2407000, ndis::Ndis802_11DS, "2.407 Ghz (858993459)", "858993459"},
-    };
-    for (const Case& c : cases) {
+        {2407000, Ndis802_11DS, "2.407 Ghz (858993459)", "858993459"}};
+    for (const auto& [dsConfig, type, frequency, channel] : cases) {
         ndis::BssidEntryFields fields = Fields();
-        fields.configuration.dsConfig = c.dsConfig;
-        fields.networkTypeInUse = c.type;
+        fields.configuration.dsConfig = dsConfig;
+        fields.networkTypeInUse = type;
         auto record = Record(fields);
-        EXPECT_EQ(Text(*record, COLUMN_FREQUENCY), c.frequency) << c.dsConfig;
-        EXPECT_EQ(Text(*record, COLUMN_CHANNEL), c.channel) << c.dsConfig;
-        EXPECT_EQ(std::to_string(record->TextCache().channel), c.channel);
+        EXPECT_EQ(Text(*record, COLUMN_FREQUENCY), frequency) << dsConfig;
+        EXPECT_EQ(Text(*record, COLUMN_CHANNEL), channel) << dsConfig;
+        EXPECT_EQ(std::to_string(record->TextCache().channel), channel);
     }
 }
 
@@ -194,29 +168,20 @@ TEST_F(ColumnsTest, UnknownNetworkTypeKeepsTheStoredChannel) {
 }
 
 TEST_F(ColumnsTest, EncryptionLastApplicableRuleWins) {
-    struct Case {
-        const char* name;
-        std::uint32_t privacy;
-        std::vector<Bytes> elements;
-        const char* expected;
-    };
-    const std::vector<Case> cases = {
-        {"open", 0, {}, "None"},
-        {"privacy without element", 1, {}, "WEP"},
-        {"WPA replaces WEP", 1, {kWpaWep40Tkip}, "WPA"},
-        {"WPA", 1, {kWpaPskTkip}, "WPA"},
-        {"WPA2", 1, {kRsnPskCcmp}, "WPA2"},
-        {"open with an element", 0, {kWpaPskTkip}, "None"},
-        {"pairwise NONE only: no rule", 1, {kWpaNoneOnly}, ""},
-        {"privacy neither 0 nor 1", 2, {}, ""},
-    };
-    for (const Case& c : cases) {
-        auto record = Record(WithElements(Fields(0x01, -50, c.privacy), c.elements));
-        EXPECT_EQ(Text(*record, COLUMN_ENCRYPTION), c.expected) << c.name;
+    const std::tuple<std::uint32_t, std::vector<Bytes>, const char*> cases[] = {
+        {0, {}, "None"},
+        {1, {}, "WEP"},               // privacy without an element
+        {1, {kWpaWep40Tkip}, "WPA"},  // WPA replaces WEP
+        {1, {kWpaPskTkip}, "WPA"},
+        {1, {kRsnPskCcmp}, "WPA2"},
+        {0, {kWpaPskTkip}, "None"},  // open with an element
+        {1, {kWpaNoneOnly}, ""},     // pairwise NONE only: no rule
+        {2, {}, ""}};                // privacy neither 0 nor 1
+    for (const auto& [privacy, elements, expected] : cases) {
+        auto record = Record(WithElements(Fields(0x01, -50, privacy), elements));
+        EXPECT_EQ(Text(*record, COLUMN_ENCRYPTION), expected) << privacy << " " << expected;
     }
-}
-
-TEST_F(ColumnsTest, EncryptionKeepsItsTextWhenNoRuleApplies) {
+    // When no rule applies the text stays.
     auto record = Record(WithElements(Fields(0x01, -50, 1), {kWpaPskTkip}));
     EXPECT_EQ(Text(*record, COLUMN_ENCRYPTION), "WPA");
     record->UpdateFromEntry(
@@ -226,12 +191,7 @@ TEST_F(ColumnsTest, EncryptionKeepsItsTextWhenNoRuleApplies) {
 }
 
 TEST(ColumnSetTextTest, CipherAndKeyManagementSets) {
-    struct Case {
-        std::uint32_t flags;
-        const char* ciphers;
-        const char* keyManagement;
-    };
-    const Case cases[] = {
+    const std::tuple<std::uint32_t, const char*, const char*> cases[] = {
         {0, "", ""},
         {1, "None", "IEEE 802.1X/EAP"},
         {2, "WEP-40", "PSK"},
@@ -241,38 +201,27 @@ TEST(ColumnSetTextTest, CipherAndKeyManagementSets) {
         {8 | 16, "TKIP, CCMP", "IEEE 802.1X"},
         {1 | 2, "None, WEP-40", "IEEE 802.1X/EAP, PSK"},
         {31, "None, WEP-40, WEP-104, TKIP, CCMP", "IEEE 802.1X/EAP, PSK, None, IEEE 802.1X"},
-        {2 | 16 | 32, "WEP-40, CCMP", "PSK"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(CipherSetText(c.flags), c.ciphers) << c.flags;
-        EXPECT_EQ(KeyManagementSetText(c.flags), c.keyManagement) << c.flags;
+        {2 | 16 | 32, "WEP-40, CCMP", "PSK"}};
+    for (const auto& [flags, ciphers, keyManagement] : cases) {
+        EXPECT_EQ(CipherSetText(flags), ciphers) << flags;
+        EXPECT_EQ(KeyManagementSetText(flags), keyManagement) << flags;
     }
 }
 
 TEST_F(ColumnsTest, CipherAndKeyManagementColumns) {
-    struct Case {
-        const char* name;
-        std::uint32_t privacy;
-        std::vector<Bytes> elements;
-        const char* pairwise;
-        const char* group;
-        const char* keyManagement;
-    };
-    const std::vector<Case> cases = {
-        {"open", 0, {}, "None", "None", "None"},
-        {"WEP", 1, {}, "WEP", "WEP", "Not known"},
-        {"other privacy", 3, {}, "Unknown", "Unknown", ""},
-        {"WPA", 1, {kWpaWep40Tkip}, "WEP-40, TKIP", "TKIP", "PSK"},
-        {"WPA2", 1, {kRsnPskCcmp}, "CCMP", "CCMP", "PSK"},
-    };
-    for (const Case& c : cases) {
-        auto record = Record(WithElements(Fields(0x01, -50, c.privacy), c.elements));
-        EXPECT_EQ(Text(*record, COLUMN_PAIRWISE_CIPHERS), c.pairwise) << c.name;
-        EXPECT_EQ(Text(*record, COLUMN_GROUP_CIPHERS), c.group) << c.name;
-        EXPECT_EQ(Text(*record, COLUMN_KEY_MANAGEMENT), c.keyManagement) << c.name;
-        EXPECT_EQ(KeyManagementText(*record), c.keyManagement) << c.name;
+    const std::tuple<std::uint32_t, std::vector<Bytes>, const char*, const char*, const char*>
+        cases[] = {{0, {}, "None", "None", "None"},
+                   {1, {}, "WEP", "WEP", "Not known"},
+                   {3, {}, "Unknown", "Unknown", ""},  // other privacy
+                   {1, {kWpaWep40Tkip}, "WEP-40, TKIP", "TKIP", "PSK"},
+                   {1, {kRsnPskCcmp}, "CCMP", "CCMP", "PSK"}};
+    for (const auto& [privacy, elements, pairwise, group, keyManagement] : cases) {
+        auto record = Record(WithElements(Fields(0x01, -50, privacy), elements));
+        EXPECT_EQ(Text(*record, COLUMN_PAIRWISE_CIPHERS), pairwise) << pairwise;
+        EXPECT_EQ(Text(*record, COLUMN_GROUP_CIPHERS), group) << pairwise;
+        EXPECT_EQ(Text(*record, COLUMN_KEY_MANAGEMENT), keyManagement) << pairwise;
+        EXPECT_EQ(KeyManagementText(*record), keyManagement) << pairwise;
     }
-
     // A privacy value other than 0 or 1 keeps the previous key-management text.
     auto record = Record(Fields(0x01, -50, 1));
     EXPECT_EQ(Text(*record, COLUMN_KEY_MANAGEMENT), "Not known");
@@ -291,8 +240,7 @@ TEST_F(ColumnsTest, StatusTextWithTheAddressList) {
         {STATUS_DISCONNECTING, "Disconnecting"},
         {STATUS_NOT_CONNECTED, "Not Connected"},
         {STATUS_NOT_DETECTED, "Not Detected"},
-        {8, "Unknown"},
-    };
+        {8, "Unknown"}};
     auto record = Record(Fields());
     for (const auto& [status, expected] : cases) {
         record->SetConnectionStatus(status);
@@ -306,33 +254,25 @@ TEST_F(ColumnsTest, StatusTextWithTheAddressList) {
 }
 
 TEST_F(ColumnsTest, ModePhyAndType) {
-    struct Case {
-        std::uint32_t value;
-        const char* mode;
-        const char* phy;
-        const char* type;
-    };
-    const Case cases[] = {
-        {0, "Ad Hoc", "FH", "802.11b"},       {1, "Infrastructure", "DS", "802.11b"},
-        {2, "Auto", "OFDM5", "802.11a"},      {3, "Unknown", "OFDM", "802.11g"},
-        {4, "Unknown", "Unknown", "802.11g"},  // the type keeps the previous text
-    };
+    const std::tuple<std::uint32_t, const char*, const char*, const char*> cases[] = {
+        {0, "Ad Hoc", "FH", "802.11b"},
+        {1, "Infrastructure", "DS", "802.11b"},
+        {2, "Auto", "OFDM5", "802.11a"},
+        {3, "Unknown", "OFDM", "802.11g"},
+        {4, "Unknown", "Unknown", "802.11g"}};  // the type keeps the previous text
     auto record = Record(Fields());
-    for (const Case& c : cases) {
+    for (const auto& [value, mode, phy, type] : cases) {
         ndis::BssidEntryFields fields = Fields();
-        fields.infrastructureMode = c.value;
-        fields.networkTypeInUse = c.value;
+        fields.infrastructureMode = value;
+        fields.networkTypeInUse = value;
         record->UpdateFromEntry(testing_support::Entry(fields), kRecordTime);
-        EXPECT_EQ(Text(*record, COLUMN_MODE), c.mode) << c.value;
-        EXPECT_EQ(Text(*record, COLUMN_PHY), c.phy) << c.value;
-        EXPECT_EQ(Text(*record, COLUMN_TYPE), c.type) << c.value;
+        EXPECT_EQ(Text(*record, COLUMN_MODE), mode) << value;
+        EXPECT_EQ(Text(*record, COLUMN_PHY), phy) << value;
+        EXPECT_EQ(Text(*record, COLUMN_TYPE), type) << value;
     }
-    auto fresh = Record([] {
-        ndis::BssidEntryFields fields = Fields();
-        fields.networkTypeInUse = 9;
-        return fields;
-    }());
-    EXPECT_EQ(Text(*fresh, COLUMN_TYPE), "");
+    ndis::BssidEntryFields fields = Fields();
+    fields.networkTypeInUse = 9;
+    EXPECT_EQ(Text(*Record(fields), COLUMN_TYPE), "");
 }
 
 TEST_F(ColumnsTest, NumbersOfTheEntryAndRecord) {
@@ -352,7 +292,7 @@ TEST_F(ColumnsTest, NumbersOfTheEntryAndRecord) {
         {COLUMN_ATIM_WINDOW, "3 ms"},
         {COLUMN_HOP_PATTERN, "7"},
         {COLUMN_HOP_SET, "2"},
-        {COLUMN_DWELL_TIME, "-1 ms"},  // "%d" of a 32-bit field
+        {COLUMN_DWELL_TIME, "-1 ms"}  // "%d" of a 32-bit field
     };
     for (const auto& [column, expected] : cases) {
         EXPECT_EQ(Text(*record, column), expected) << kNetworkColumns[column].title;
@@ -380,8 +320,7 @@ TEST_F(ColumnsTest, TimeTextInLocalTime) {
         {kRecordTime, "Tue Nov 14 22:13:20 2023"},
         {-1, "Wed Dec 31 23:59:59 1969"},
         {std::numeric_limits<std::int32_t>::max(), "Tue Jan 19 03:14:07 2038"},
-        {std::numeric_limits<std::int32_t>::min(), "Fri Dec 13 20:45:52 1901"},
-    };
+        {std::numeric_limits<std::int32_t>::min(), "Fri Dec 13 20:45:52 1901"}};
     for (const auto& [time, expected] : utcCases) {
         EXPECT_EQ(RecordTimeText(time), expected) << time;
         EXPECT_EQ(RecordTimeText(time).size(), 24u);
@@ -410,20 +349,14 @@ TEST_F(ColumnsTest, CoordinatesOfThePositionAtTheWeakestSignal) {
     put(32, -33.5);
     put(40, 151.2075);
     record->SetPositionAtMinRssi(position);
-    struct Case {
-        std::int32_t format;
-        const char* latitude;
-        const char* longitude;
-    };
-    const Case cases[] = {
+    const std::tuple<std::int32_t, const char*, const char*> cases[] = {
         {0, " 33.500000 S", "151.207500 E"},
         {1, " 33 30.0000' S", "151 12.4500' E"},
-        {2, " 33 30' 00.000\" S", "151 12' 27.000\" E"},
-    };
-    for (const Case& c : cases) {
-        env.options.GpsAngleFormat = c.format;
-        EXPECT_EQ(Text(*record, COLUMN_LATITUDE), c.latitude) << c.format;
-        EXPECT_EQ(Text(*record, COLUMN_LONGITUDE), c.longitude) << c.format;
+        {2, " 33 30' 00.000\" S", "151 12' 27.000\" E"}};
+    for (const auto& [format, latitude, longitude] : cases) {
+        env.options.GpsAngleFormat = format;
+        EXPECT_EQ(Text(*record, COLUMN_LATITUDE), latitude) << format;
+        EXPECT_EQ(Text(*record, COLUMN_LONGITUDE), longitude) << format;
     }
 }
 
@@ -455,12 +388,11 @@ class VendorTest : public ColumnsTest {
     RegistryStore store{folder.Path() / "user.reg", "HKEY_CURRENT_USER"};
 };
 
-TEST_F(VendorTest, PlaceholdersAndStoredVendors) {
+TEST_F(VendorTest, PlaceholdersStoredVendorsAndAdHoc) {
     auto record = Record(Fields());  // OUI 000c41
     EXPECT_EQ(Text(*record, COLUMN_VENDOR), "Lookup OUI?");
     EXPECT_EQ(record->VendorText(), "Lookup OUI?");
     EXPECT_TRUE(NeedsOuiLookup(*record, env.Context()));
-
     // A failed lookup's text survives the next refresh.
     record->SetVendorText("Error. Try again?");
     EXPECT_EQ(Text(*record, COLUMN_VENDOR), "Error. Try again?");
@@ -470,16 +402,13 @@ TEST_F(VendorTest, PlaceholdersAndStoredVendors) {
     EXPECT_EQ(Text(*record, COLUMN_VENDOR), "Cisco-Linksys");
     EXPECT_FALSE(NeedsOuiLookup(*record, env.Context()));
     EXPECT_EQ(record->VendorText(), "Cisco-Linksys");
-}
-
-TEST_F(VendorTest, AdHocNetworksAreNeverLookedUp) {
-    StoreVendor("000c41", "Cisco-Linksys");
+    // Ad hoc networks are never looked up.
     ndis::BssidEntryFields fields = Fields();
     fields.infrastructureMode = ndis::Ndis802_11IBSS;
-    auto record = Record(fields);
-    record->SetVendorText("Error. Try again?");
-    EXPECT_EQ(Text(*record, COLUMN_VENDOR), "Not Known (Ad Hoc)");
-    EXPECT_FALSE(NeedsOuiLookup(*record, env.Context()));
+    auto adHoc = Record(fields);
+    adHoc->SetVendorText("Error. Try again?");
+    EXPECT_EQ(Text(*adHoc, COLUMN_VENDOR), "Not Known (Ad Hoc)");
+    EXPECT_FALSE(NeedsOuiLookup(*adHoc, env.Context()));
 }
 
 TEST_F(VendorTest, CacheTakesSixHexDigitNamesWithStringValues) {
@@ -512,40 +441,23 @@ TEST_F(VendorTest, WorkerThreadSetsTheErrorTextDuringRefresh) {
     EXPECT_EQ(Text(*record, COLUMN_VENDOR), "Error. Try again?");
 }
 
+// Without an entry every column reads its field's initial value.
 TEST_F(ColumnsTest, RecordWithoutEntry) {
     CBssid record;
+    const std::map<int, std::string> texts = {{COLUMN_STATUS, "Unavailable"},
+                                              {COLUMN_HITS, "0"},
+                                              {COLUMN_SCORE, "0%"},
+                                              {COLUMN_BEST_RSSI, "0 dBm"},
+                                              {COLUMN_LOWEST_RSSI, "-200 dBm"},
+                                              {COLUMN_AVERAGE_RSSI, "0 dBm"},
+                                              {COLUMN_FIRST_SEEN, "Thu Jan 01 00:00:00 1970"},
+                                              {COLUMN_LAST_SEEN, "Thu Jan 01 00:00:00 1970"},
+                                              {COLUMN_LATITUDE, "Not Available"},
+                                              {COLUMN_LONGITUDE, "Not Available"}};
     for (int column = 0; column < kNetworkColumnCount; ++column) {
-        const std::string text = Text(record, column);
-        switch (column) {
-            case COLUMN_STATUS:
-                EXPECT_EQ(text, "Unavailable");
-                break;
-            case COLUMN_HITS:
-                EXPECT_EQ(text, "0");
-                break;
-            case COLUMN_SCORE:
-                EXPECT_EQ(text, "0%");
-                break;
-            case COLUMN_BEST_RSSI:
-                EXPECT_EQ(text, "0 dBm");
-                break;
-            case COLUMN_LOWEST_RSSI:
-                EXPECT_EQ(text, "-200 dBm");
-                break;
-            case COLUMN_AVERAGE_RSSI:
-                EXPECT_EQ(text, "0 dBm");
-                break;
-            case COLUMN_FIRST_SEEN:
-            case COLUMN_LAST_SEEN:
-                EXPECT_EQ(text, "Thu Jan 01 00:00:00 1970");
-                break;
-            case COLUMN_LATITUDE:
-            case COLUMN_LONGITUDE:
-                EXPECT_EQ(text, "Not Available");
-                break;
-            default:
-                EXPECT_EQ(text, "") << kNetworkColumns[column].title;
-        }
+        const auto text = texts.find(column);
+        EXPECT_EQ(Text(record, column), text == texts.end() ? "" : text->second)
+            << kNetworkColumns[column].title;
     }
     EXPECT_FALSE(NeedsOuiLookup(record, env.Context()));
     EXPECT_EQ(Text(record, -1), "");

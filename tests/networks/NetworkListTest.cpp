@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ndis/BssidList.h"
+#include "ndis/ByteOrder.h"
 #include "tests/networks/BssidTestSupport.h"
 
 namespace tarvik {
@@ -63,18 +64,15 @@ TEST_F(NetworkListTest, MergeAppendsInOrderOfAppearanceAndUpdatesMatches) {
     EXPECT_EQ(list_.AgeOf(*list_.Records()[1]), 2u);
 }
 
+// Every list counts, even one without items; counter differences wrap.
 TEST_F(NetworkListTest, ListWithoutItemsStillAdvancesTheCounter) {
-    Merge({Network(1)});
-    list_.MergeBssidList(ndis::BuildBssidList(std::span<const ndis::BssidEntryFields>{}));
-    EXPECT_EQ(list_.ScanCounter(), 2u);
-    EXPECT_EQ(list_.AgeOf(*list_.Records()[0]), 2u);
-}
-
-TEST_F(NetworkListTest, CounterDifferencesWrapAsUnsigned) {
     list_.SetScanCounter(0xFFFFFFFFu);
     Merge({Network(1)});
     EXPECT_EQ(list_.ScanCounter(), 0u);
     EXPECT_EQ(list_.AgeOf(*list_.Records()[0]), 1u);
+    list_.MergeBssidList(ndis::BuildBssidList(std::span<const ndis::BssidEntryFields>{}));
+    EXPECT_EQ(list_.ScanCounter(), 1u);
+    EXPECT_EQ(list_.AgeOf(*list_.Records()[0]), 2u);
 }
 
 TEST_F(NetworkListTest, DamagedListKeepsTheItemsBeforeTheDamage) {
@@ -88,6 +86,19 @@ TEST_F(NetworkListTest, DamagedListKeepsTheItemsBeforeTheDamage) {
     list_.MergeBssidList(std::vector<std::uint8_t>{1, 0});  // not even a header
     EXPECT_EQ(list_.ScanCounter(), 2u);
     EXPECT_EQ(list_.Size(), 1u);
+}
+
+// An item whose IELength runs past it keeps its network; the elements that
+// fit inside the item are read.
+TEST_F(NetworkListTest, ItemWithOverlongElementsKeepsItsNetwork) {
+    std::vector<ndis::BssidEntryFields> fields{Fields(1), Fields(2, -50, 1)};
+    fields[1].elements = testing_support::kRsnPskCcmp;
+    std::vector<std::uint8_t> bytes = ndis::BuildBssidList(fields);
+    const std::size_t second = 4 + ndis::BuildBssidEntry(fields[0]).size();
+    ndis::StoreLe32(&bytes[second + ndis::bssid_ex_layout::kIeLength], 400);
+    list_.MergeBssidList(bytes);
+    ASSERT_EQ(LastMacBytes(list_), (std::vector<std::uint8_t>{1, 2}));
+    EXPECT_TRUE(list_.Records()[1]->IsWpa2());
 }
 
 // Two records with one address (a scan file brought in a duplicate): the

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <limits>
 #include <memory>
+#include <tuple>
 
 #include "tests/networks/ColumnsTestSupport.h"
 
@@ -22,48 +23,33 @@ TEST(HeaderClickTest, SameColumnFlipsOtherColumnStartsAscending) {
     NetworkSortState state;
     EXPECT_EQ(state.column, COLUMN_STATUS);
     EXPECT_TRUE(state.ascending);
-
-    struct Step {
-        int column;
-        HeaderMouseButton button;
-        bool sorts;
-        int expectedColumn;
-        bool expectedAscending;
-    };
-    const Step steps[] = {
-        {COLUMN_SIGNAL, HeaderMouseButton::Left, true, COLUMN_SIGNAL, true},
-        {COLUMN_SIGNAL, HeaderMouseButton::Left, true, COLUMN_SIGNAL, false},
-        {COLUMN_SSID, HeaderMouseButton::Right, false, COLUMN_SIGNAL, false},
-        {COLUMN_SIGNAL, HeaderMouseButton::Middle, false, COLUMN_SIGNAL, false},
-        {COLUMN_SSID, HeaderMouseButton::Left, true, COLUMN_SSID, true},
-        {COLUMN_SSID, HeaderMouseButton::Left, true, COLUMN_SSID, false},
-        {COLUMN_SIGNAL, HeaderMouseButton::Left, true, COLUMN_SIGNAL, true},
-    };
-    for (const Step& step : steps) {
-        EXPECT_EQ(ApplyHeaderClick(state, step.column, step.button), step.sorts);
-        EXPECT_EQ(state.column, step.expectedColumn);
-        EXPECT_EQ(state.ascending, step.expectedAscending);
+    using enum HeaderMouseButton;
+    // Click, then whether it sorts and the sort state after it.
+    const std::tuple<int, HeaderMouseButton, bool, int, bool> steps[] = {
+        {COLUMN_SIGNAL, Left, true, COLUMN_SIGNAL, true},
+        {COLUMN_SIGNAL, Left, true, COLUMN_SIGNAL, false},
+        {COLUMN_SSID, Right, false, COLUMN_SIGNAL, false},
+        {COLUMN_SIGNAL, Middle, false, COLUMN_SIGNAL, false},
+        {COLUMN_SSID, Left, true, COLUMN_SSID, true},
+        {COLUMN_SSID, Left, true, COLUMN_SSID, false},
+        {COLUMN_SIGNAL, Left, true, COLUMN_SIGNAL, true}};
+    for (const auto& [column, button, sorts, sortColumn, ascending] : steps) {
+        EXPECT_EQ(ApplyHeaderClick(state, column, button), sorts);
+        EXPECT_EQ(state.column, sortColumn);
+        EXPECT_EQ(state.ascending, ascending);
     }
 }
 
 TEST(ByteWiseTest, ComparesLeastSignificantByteFirst) {
-    struct Case {
-        std::int64_t a;
-        std::int64_t b;
-        int expected;
-    };
-    const Case cases[] = {
+    const std::tuple<std::int32_t, std::int32_t, int> cases[] = {
         {1, 1, 0},     {1, 6, -1},
         {6, 1, 1},     {-60, -50, -1},  // agrees with numeric order within -256..-1
         {-1, -256, 1}, {256, 1, -1},    // 00 01 .. before 01 00 ..
         {0, -50, -1},                   // 0 before -50
         {-50, 5, 1},   {0x01000000, 0x02000000, -1},
-        {255, 0, 1},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(CompareByteWise(static_cast<std::int32_t>(c.a), static_cast<std::int32_t>(c.b)),
-                  c.expected)
-            << c.a << " vs " << c.b;
+        {255, 0, 1}};
+    for (const auto& [a, b, expected] : cases) {
+        EXPECT_EQ(CompareByteWise(a, b), expected) << a << " vs " << b;
     }
 }
 
@@ -96,22 +82,23 @@ class RecordOrderTest : public ::testing::Test {
 
 TEST_F(RecordOrderTest, SignalStrongestFirstAndHeaderClicksReverse) {
     std::vector<std::unique_ptr<CBssid>> records;
-    records.push_back(Named("weak", -80));
-    records.push_back(Named("strong", -40));
-    records.push_back(Named("middle", -60));
-    records.push_back(Named("extreme", std::numeric_limits<std::int32_t>::max()));
-    records.push_back(Named("floor", std::numeric_limits<std::int32_t>::min()));
-
+    for (const auto& [ssid, rssi] : {std::pair{"weak", -80},
+                                     {"strong", -40},
+                                     {"middle", -60},
+                                     {"extreme", std::numeric_limits<std::int32_t>::max()},
+                                     {"floor", std::numeric_limits<std::int32_t>::min()}}) {
+        records.push_back(Named(ssid, rssi));
+    }
     NetworkSortState state;
-    ApplyHeaderClick(state, COLUMN_SIGNAL, HeaderMouseButton::Left);
-    EXPECT_EQ(SortedSsids(records, state.column, state.ascending),
-              (std::vector<std::string>{"extreme", "strong", "middle", "weak", "floor"}));
-    ApplyHeaderClick(state, COLUMN_SIGNAL, HeaderMouseButton::Left);
-    EXPECT_EQ(SortedSsids(records, state.column, state.ascending),
-              (std::vector<std::string>{"floor", "weak", "middle", "strong", "extreme"}));
-    ApplyHeaderClick(state, COLUMN_SSID, HeaderMouseButton::Left);
-    EXPECT_EQ(SortedSsids(records, state.column, state.ascending),
-              (std::vector<std::string>{"extreme", "floor", "middle", "strong", "weak"}));
+    using Ssids = std::vector<std::string>;
+    const std::pair<int, Ssids> clicks[] = {
+        {COLUMN_SIGNAL, {"extreme", "strong", "middle", "weak", "floor"}},
+        {COLUMN_SIGNAL, {"floor", "weak", "middle", "strong", "extreme"}},
+        {COLUMN_SSID, {"extreme", "floor", "middle", "strong", "weak"}}};
+    for (const auto& [column, expected] : clicks) {
+        ApplyHeaderClick(state, column, HeaderMouseButton::Left);
+        EXPECT_EQ(SortedSsids(records, state.column, state.ascending), expected);
+    }
 }
 
 TEST_F(RecordOrderTest, TextColumnsCompareWithOrWithoutCase) {
@@ -165,8 +152,7 @@ TEST_F(RecordOrderTest, NumericColumns) {
         {COLUMN_FIRST_SEEN, 0},  // both first seen at kRecordTime
         {COLUMN_LAST_SEEN, -1},  // a's last sighting is earlier
         {COLUMN_OUI, 0},         // same first three bytes
-        {COLUMN_AVERAGE_RSSI, 0}, {kNetworkColumnCount, 0}, {-3, 0},
-    };
+        {COLUMN_AVERAGE_RSSI, 0}, {kNetworkColumnCount, 0}, {-3, 0}};
     for (const auto& [column, expected] : cases) {
         EXPECT_EQ(Compare(*a, *b, column), expected) << column;
         EXPECT_EQ(Compare(*a, *b, column, false), -expected) << column;
@@ -210,11 +196,9 @@ TEST_F(RecordOrderTest, ByteWiseColumnsKeepTheirQuirks) {
     EXPECT_EQ(Compare(*a, *c, COLUMN_CHANNEL), -1);  // 6 before 11
 }
 
-TEST_F(RecordOrderTest, SortRecordsRefreshesTheSortColumnOnce) {
+TEST_F(RecordOrderTest, SortRecordsRefreshesTheSortColumn) {
     std::vector<std::unique_ptr<CBssid>> records;
-    records.push_back(Named("b"));
-    records.push_back(Named("C"));
-    records.push_back(Named("a"));
+    for (const char* ssid : {"b", "C", "a"}) records.push_back(Named(ssid));
     std::vector<CBssid*> order;
     for (const auto& record : records) order.push_back(record.get());
     SortRecords(order, NetworkSortState{COLUMN_SSID, true}, env.Context());

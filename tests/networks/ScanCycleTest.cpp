@@ -238,7 +238,9 @@ TEST_F(ScanCycleTest, WithoutAdapterOnlyTheTableIsRefreshed) {
     EXPECT_TRUE(button_.texts.empty());
 }
 
-TEST_F(ScanCycleTest, ConnectionInProgressSkipsTheStatusQuery) {
+// A connection in progress skips the status query; the button follows the
+// scanning switch.
+TEST_F(ScanCycleTest, ConnectionInProgressAndTheScanningButton) {
     std::atomic<bool> connecting{true};
     cycle_.SetConnectionInProgressFlag(&connecting);
     Scan({1});
@@ -248,9 +250,7 @@ TEST_F(ScanCycleTest, ConnectionInProgressSkipsTheStatusQuery) {
     connecting = false;
     cycle_.UpdateConnectionStatus();
     EXPECT_EQ(adapter_.statusRefreshes, 1);
-}
 
-TEST_F(ScanCycleTest, ScanningButtonFollowsTheSwitch) {
     cycle_.ToggleScanning();
     EXPECT_FALSE(adapter_.scanning);
     cycle_.ToggleScanning();

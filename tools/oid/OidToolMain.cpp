@@ -1,6 +1,7 @@
 // tarvik-oid: a diagnostic tool over the application's own driver channel.
 // Lists the driver's bindings, queries or sets any OID on an adapter, and
 // runs a scan or watches the scan cycle.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 
 #include "adapter/DriverChannel.h"
 #include "ndis/Oids.h"
+#include "platform/driverio/DriverProtocol.h"
 #include "tools/oid/OidDecode.h"
 #include "tools/oid/WatchCommand.h"
 
@@ -18,7 +20,8 @@ namespace {
 using namespace tarvik;
 
 constexpr std::uint32_t kDefaultLength = 4096;
-constexpr std::uint32_t kLargestLength = 1u << 20;
+// The most OID data one query carries over the driver channel.
+constexpr std::uint32_t kLargestLength = driverio::kMaxOidDataSize;
 constexpr int kDefaultScanWaitMs = 1500;
 
 void PrintUsage(std::FILE* to) {
@@ -100,11 +103,16 @@ int RunBindings() {
     return 0;
 }
 
-// Queries `oid`, growing the buffer while the adapter says it is too small
-// (unless the caller fixed the length). `data` receives the OID's bytes.
+bool IsTooSmall(Result result) {
+    return result == ERROR_INSUFFICIENT_BUFFER || result == ERROR_INVALID_USER_BUFFER;
+}
+
+// Queries `oid` once with `length` bytes. `data` receives the OID's bytes; a
+// buffer too small leaves in `needed` the size the driver asks for (0 when
+// it does not say).
 Result QueryOnce(const std::string& device, std::uint32_t oid, bool direct,
                  const DriverHandle& handle, CDriverGate& gate, std::uint32_t length,
-                 std::vector<std::uint8_t>& data) {
+                 std::vector<std::uint8_t>& data, std::uint32_t& needed) {
     data.assign(length, 0);
     std::uint32_t returned = 0;
     Result result = 0;
@@ -115,12 +123,17 @@ Result QueryOnce(const std::string& device, std::uint32_t oid, bool direct,
         result = QueryOid(handle, &gate, oid, data.data(), length, &returned);
         returned = returned >= 4 ? returned - 4 : 0;  // the driver counts the OID field
     }
+    needed = IsTooSmall(result) ? returned : 0;
     if (result == 0) data.resize(std::min(returned, length));
     return result;
 }
 
+// Queries `oid`; unless the caller fixed the length, asks again with the size
+// the driver needs (or twice the buffer when it does not say), up to
+// kLargestLength. `atLimit` tells that the reply needs more than that.
 Result Query(const std::string& device, std::uint32_t oid, bool direct, std::uint32_t length,
-             bool growable, std::vector<std::uint8_t>& data) {
+             bool growable, std::vector<std::uint8_t>& data, bool& atLimit) {
+    atLimit = false;
     DriverHandle handle;
     CDriverGate gate;
     if (!direct) {
@@ -129,12 +142,30 @@ Result Query(const std::string& device, std::uint32_t oid, bool direct, std::uin
         if (!handle) return static_cast<Result>(error);
     }
     for (;;) {
-        const Result result = QueryOnce(device, oid, direct, handle, gate, length, data);
-        const bool tooSmall =
-            result == ERROR_INSUFFICIENT_BUFFER || result == ERROR_INVALID_USER_BUFFER;
-        if (!tooSmall || !growable || length >= kLargestLength / 2) return result;
-        length *= 2;
+        std::uint32_t needed = 0;
+        const Result result = QueryOnce(device, oid, direct, handle, gate, length, data, needed);
+        if (!IsTooSmall(result) || !growable) return result;
+        if (length >= kLargestLength || needed > kLargestLength) {
+            atLimit = true;
+            return result;
+        }
+        const std::uint64_t doubled = std::uint64_t{length} * 2;
+        length = needed > length
+                     ? needed
+                     : static_cast<std::uint32_t>(std::min<std::uint64_t>(doubled, kLargestLength));
     }
+}
+
+// A query's failure; a reply larger than one query can carry names the limit.
+int FailQuery(const char* what, Result result, bool atLimit) {
+    if (atLimit) {
+        std::fprintf(stderr,
+                     "tarvik-oid: %s: the reply needs more than %u bytes, the most one query "
+                     "carries over the driver channel\n",
+                     what, kLargestLength);
+        return 1;
+    }
+    return Fail(what, static_cast<std::uint32_t>(result));
 }
 
 int RunQuery(int argc, char** argv) {
@@ -150,7 +181,12 @@ int RunQuery(int argc, char** argv) {
         if (arg == "--length" && i + 1 < argc) {
             char* end = nullptr;
             const unsigned long n = std::strtoul(argv[++i], &end, 0);
-            if (*end != '\0' || n > kLargestLength) return Usage("bad --length");
+            if (*end != '\0') return Usage("bad --length");
+            if (n > kLargestLength) {
+                const std::string limit = "--length is at most " + std::to_string(kLargestLength) +
+                                          " bytes, the most one query carries";
+                return Usage(limit.c_str());
+            }
             length = static_cast<std::uint32_t>(n);
             growable = false;
         } else if (arg == "--direct") {
@@ -164,8 +200,9 @@ int RunQuery(int argc, char** argv) {
         }
     }
     std::vector<std::uint8_t> data;
-    const Result result = Query(device, *oid, direct, length, growable, data);
-    if (result != 0) return Fail("query failed", static_cast<std::uint32_t>(result));
+    bool atLimit = false;
+    const Result result = Query(device, *oid, direct, length, growable, data, atLimit);
+    if (result != 0) return FailQuery("query failed", result, atLimit);
     const std::string text =
         decode ? oidtool::DecodeReply(*oid, data) : oidtool::HexLine(data) + "\n";
     std::fputs(text.c_str(), stdout);
@@ -208,8 +245,9 @@ int RunScan(int argc, char** argv) {
     if (result != 0) return Fail("scan request failed", static_cast<std::uint32_t>(result));
     std::this_thread::sleep_for(std::chrono::milliseconds(std::max(waitMs, 0)));
     std::vector<std::uint8_t> data;
-    result = Query(device, ndis::OID_802_11_BSSID_LIST, false, kDefaultLength, true, data);
-    if (result != 0) return Fail("BSSID list query failed", static_cast<std::uint32_t>(result));
+    bool atLimit = false;
+    result = Query(device, ndis::OID_802_11_BSSID_LIST, false, kDefaultLength, true, data, atLimit);
+    if (result != 0) return FailQuery("BSSID list query failed", result, atLimit);
     std::fputs(oidtool::DecodeBssidList(data).c_str(), stdout);
     return 0;
 }

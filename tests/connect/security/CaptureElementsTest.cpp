@@ -10,7 +10,7 @@
 #include "ndis/ByteOrder.h"
 #include "ndis/ElementWalker.h"
 #include "tests/connect/security/SecurityTestSupport.h"
-#include "tests/ndis/PcapReader.h"
+#include "tests/support/PcapReader.h"
 
 namespace tarvik {
 namespace {
