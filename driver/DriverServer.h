@@ -27,7 +27,9 @@ struct ServerLimits {
     std::size_t maxPendingReads = 64;  // per handle
     std::size_t maxQueuedFrames = 32;  // received while no read was pending
     // Replies and events a client has not read yet; past this it is dropped.
-    std::size_t maxClientBacklog = 4u << 20;
+    // Room for one reply of the largest size (a city-sized network list) plus
+    // 4 MiB of others, so a client that reads is never dropped for one reply.
+    std::size_t maxClientBacklog = driverio::kMaxMessageSize + (4u << 20);
     // Request and reply bytes of all clients together; at this no client's
     // requests are read until the backlogs drain.
     std::size_t maxTotalQueued = 64u << 20;
