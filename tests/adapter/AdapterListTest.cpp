@@ -130,37 +130,44 @@ TEST_F(AdapterListTest, WiredOnlyNoBindingsAndNoDriver) {
     }
 }
 
+// Seconds since the last re-enumeration, and whether a device change then
+// re-enumerates: 5 seconds is still too soon. Other events, busy flags and
+// the switched-off setting never re-enumerate.
 TEST_F(AdapterListTest, DeviceChangesWithinFiveSecondsAreIgnored) {
     DaemonProcess daemon(ScenarioPath("wired_only.json"));
     ASSERT_TRUE(daemon.ready());
     ASSERT_EQ(list_.EnumerateDevices(), 1);
     list_.MarkReEnumerated();
-    const std::string tooSoon = "App: Info: Last auto re-enumeration was within ";
     const std::string again =
         "App: Info: Device change indicates change in system nodes, re-enumerating devices";
-    now_ += 3;
-    EXPECT_TRUE(list_.OnDeviceChange(kDbtDevNodesChanged));
-    now_ += 2;  // 5 seconds: still too soon
-    EXPECT_TRUE(list_.OnDeviceChange(kDbtDevNodesChanged));
-    auto lines = log_.Messages();
-    EXPECT_TRUE(Contains(lines, tooSoon + "3.000000 seconds (too soon), ignoring signal"));
-    EXPECT_TRUE(Contains(lines, tooSoon + "5.000000 seconds (too soon), ignoring signal"));
-    EXPECT_FALSE(Contains(lines, again));
-    now_ += 1;
-    EXPECT_TRUE(list_.OnDeviceChange(kDbtDevNodesChanged));
-    EXPECT_TRUE(Contains(log_.Messages(), again));
-
-    // Other events, busy flags and the switched-off setting never re-enumerate.
-    now_ += 100;
-    EXPECT_TRUE(list_.OnDeviceChange(0x8000));
-    list_.SetConnectionInProgress(true);
-    EXPECT_TRUE(list_.OnDeviceChange(kDbtDevNodesChanged));
-    list_.SetConnectionInProgress(false);
-    log_.Settings().EnumerateOnDeviceChangeEvent = 0;
-    EXPECT_TRUE(list_.OnDeviceChange(kDbtDevNodesChanged));
-    lines = log_.Messages();
-    EXPECT_EQ(CountOf(lines, again), 1u);
-    EXPECT_EQ(CountOf(lines, "App: Info: Device change event"), 6u);
+    struct Row {
+        int advance;
+        std::uint32_t event;
+        bool busy, enabled;
+        const char* tooSoon;  // the elapsed text, or null when no such line
+        std::size_t enumerations;
+    };
+    const Row rows[] = {{3, kDbtDevNodesChanged, false, true, "3.000000", 0},
+                        {2, kDbtDevNodesChanged, false, true, "5.000000", 0},
+                        {1, kDbtDevNodesChanged, false, true, nullptr, 1},
+                        {100, 0x8000, false, true, nullptr, 1},
+                        {0, kDbtDevNodesChanged, true, true, nullptr, 1},
+                        {0, kDbtDevNodesChanged, false, false, nullptr, 1}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.advance);
+        now_ += row.advance;
+        list_.SetConnectionInProgress(row.busy);
+        log_.Settings().EnumerateOnDeviceChangeEvent = row.enabled ? 1 : 0;
+        EXPECT_TRUE(list_.OnDeviceChange(row.event));
+        const auto lines = log_.Messages();
+        if (row.tooSoon) {
+            EXPECT_TRUE(
+                Contains(lines, std::string("App: Info: Last auto re-enumeration was within ") +
+                                    row.tooSoon + " seconds (too soon), ignoring signal"));
+        }
+        EXPECT_EQ(CountOf(lines, again), row.enumerations);
+    }
+    EXPECT_EQ(CountOf(log_.Messages(), "App: Info: Device change event"), 6u);
 }
 
 // The daemon's return is a device change: the list is enumerated again and

@@ -13,19 +13,17 @@ namespace {
 using oidtool::DecodeReply;
 
 std::vector<std::uint8_t> SampleList() {
-    ndis::BssidEntryFields home;
-    home.macAddress = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
-    home.SetSsid("HomeNet");
-    home.rssi = -48;
-    home.privacy = 1;
-    home.configuration.dsConfig = 2437000;
-    home.supportedRates = {0x82, 0x84, 0x0b, 0x16};
-    ndis::BssidEntryFields cafe;
-    cafe.macAddress = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
-    cafe.SetSsid("Cafe\x01");
-    cafe.rssi = -80;
-    cafe.configuration.dsConfig = 2412000;
-    const ndis::BssidEntryFields entries[] = {home, cafe};
+    ndis::BssidEntryFields entries[2];
+    entries[0].macAddress = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
+    entries[0].SetSsid("HomeNet");
+    entries[0].rssi = -48;
+    entries[0].privacy = 1;
+    entries[0].configuration.dsConfig = 2437000;
+    entries[0].supportedRates = {0x82, 0x84, 0x0b, 0x16};
+    entries[1].macAddress = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
+    entries[1].SetSsid("Cafe\x01");
+    entries[1].rssi = -80;
+    entries[1].configuration.dsConfig = 2412000;
     return ndis::BuildBssidList(entries);
 }
 
