@@ -139,7 +139,9 @@ TEST(MediaEventsOfOneModel, ACardsConnectNeverMarksItsTwinConnected) {
     ASSERT_EQ(a.SetSsid("TwinNet"), 0);
     EXPECT_EQ(RunWhilePumping(dispatcher, [&] { return a.WaitForMediaConnect(5); }),
               RES_MEDIA_CONNECTED);
-    dispatcher.Pump();
+    // The connect event has reached every sink.
+    EXPECT_TRUE(dispatcher.PumpUntil(
+        [&] { return Contains(log.Messages(), "App: Info: Got a connect on: Twin Card"); }));
     EXPECT_EQ(a.MediaStatus(), kMediaConnected);
     EXPECT_EQ(b.MediaStatus(), kMediaDisconnected);
     EXPECT_EQ(CountOf(log.Messages(), "App: Info: Got a connect on: Twin Card"), 1u);
