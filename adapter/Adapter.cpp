@@ -117,8 +117,18 @@ void CAdapter::InstallMediaEventSink() {
         LogWarn("WMI service is NULL, skipping installation of media state notification handlers");
         return;
     }
-    sink_ = std::make_shared<CMediaEventSink>(mediaEvent_, mediaStatus_, vendorDescription_);
+    sink_ = std::make_shared<CMediaEventSink>(mediaEvent_, mediaStatus_, DeviceName());
     mediaSource_->Install(sink_);
+}
+
+void CAdapter::EnsureMediaEventSink() {
+    if (!sink_) InstallMediaEventSink();
+}
+
+Result CAdapter::RefreshLinkState() {
+    const Result media = QueryMediaStatus();
+    const Result bssid = QueryAssociatedBssid();
+    return media != 0 ? media : bssid;
 }
 
 void CAdapter::Close() {

@@ -94,6 +94,12 @@ class CAdapter : public IScanSource {
     // changes cannot be watched.
     Result WaitForAddress(std::uint32_t seconds);
     bool HasMediaEventSink() const { return sink_ != nullptr; }
+    // Installs the media-event sink again after Close cancelled it (a
+    // wireless adapter chosen anew must not lose its events).
+    void EnsureMediaEventSink();
+    // Queries the media status and the associated BSSID that IsConnected
+    // reads; 0 or the first failed query's error.
+    Result RefreshLinkState();
 
     // True when the adapter's IP configuration holds a usable address.
     bool HasAddress();

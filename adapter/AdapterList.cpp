@@ -82,6 +82,7 @@ void CAdapterList::SelectAdapter(CAdapter* adapter, int comboIndex) {
     chosen_ = adapter;
     if (!adapter) return;
     adapter->OpenChannel();
+    adapter->EnsureMediaEventSink();
     if (adapter->IsWireless() && selectedHook_) selectedHook_(*adapter);
     combo_.SetCurrentSelection(comboIndex);
 }
@@ -98,6 +99,16 @@ Result CAdapterList::PrepareCard() {
     chosen_->SetInfrastructureMode(ndis::Ndis802_11Infrastructure);
     chosen_->SetRandomSsid();
     return RES_SUCCESS;
+}
+
+Result CAdapterList::PrepareCardOnLoad(bool keepConnection) {
+    if (!chosen_) return RES_FAILURE;
+    // The cached link state is only what start-up last heard: ask the card.
+    if (keepConnection && chosen_->RefreshLinkState() == 0 && chosen_->IsConnected()) {
+        LogInfo("The card is connected, leaving its connection as it is");
+        return RES_SUCCESS;
+    }
+    return PrepareCard();
 }
 
 void CAdapterList::OnSelectionChange() {

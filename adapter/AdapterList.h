@@ -61,6 +61,9 @@ class CAdapterList {
     // Probe, infrastructure mode, random SSID: leaves the card unassociated.
     // -1 without a chosen adapter, else 0.
     Result PrepareCard();
+    // The start-up step: PrepareCard, unless `keepConnection` is set and the
+    // card, asked now, is connected. -1 without a chosen adapter, else 0.
+    Result PrepareCardOnLoad(bool keepConnection);
 
     void OnSelectionChange();
     void OnSelectionConfirmed(const ListFetch& fetch);

@@ -5,6 +5,7 @@
 
 #include "core/EventLog.h"
 #include "ndis/Oids.h"
+#include "platform/driverio/ReplyDeadline.h"
 
 namespace tarvik {
 namespace {
@@ -16,12 +17,13 @@ constexpr std::uint32_t kDevicePrefixChars = 8;  // "\DEVICE\"
 
 thread_local std::uint32_t t_lastDriverError = 0;
 
-// Steps 1 to 5 of every gated request: wait for the gate (bounded), warn and
-// go on without it when the wait fails, free it on every way out.
+// Steps 1 to 5 of every gated request: wait for the gate (bounded, and
+// never past the thread's reply deadline), warn and go on without it when
+// the wait fails, free it on every way out.
 class GatedRequest {
   public:
     GatedRequest(CDriverGate* gate, const char* operation) : gate_(gate) {
-        taken_ = gate_ != nullptr && gate_->Take(kDriverGateBound);
+        taken_ = gate_ != nullptr && gate_->Take(driverio::BoundByReplyDeadline(kDriverGateBound));
         if (!taken_ && operation != nullptr) {
             LogWarn("Giving up on waiting for driver to be free inside %s", operation);
         }

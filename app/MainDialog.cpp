@@ -3,12 +3,16 @@
 #include <algorithm>
 #include <ctime>
 
+#include "adapter/DriverAnswerBound.h"
 #include "app/CommandIds.h"
 #include "core/EventLog.h"
 #include "core/StatusLine.h"
 
 namespace tarvik {
 namespace {
+
+// A device change re-enumerates every card: more requests than a tick.
+constexpr std::chrono::milliseconds kDeviceChangeDriverWaitBound{3000};
 
 constexpr int kAllTimers[] = {TIMER_SOFT_REFRESH,      TIMER_HARD_REFRESH,      TIMER_HOPPING,
                               TIMER_AUTO_SAVE,         TIMER_SIGNAL_GRAPH,      TIMER_GPS_STATUS,
@@ -36,6 +40,10 @@ CMainDialog::CMainDialog(const MainDialogParts& parts)
       cycle_(parts.networks, parts.options, parts.table, parts.columns) {
     cycle_.SetScanningButton(&view_);
     cycle_.SetConnectionInProgressFlag(&connecting_);
+    // The driver coming back is this system's device-change notification.
+    mediaSource_.SetDeviceChangeHandler([this] {
+        if (!closing_) OnDeviceChange(kDbtDevNodesChanged);
+    });
 }
 
 CMainDialog::~CMainDialog() {
@@ -110,10 +118,7 @@ void CMainDialog::StopWzcIfConfigured() {
 }
 
 void CMainDialog::PrepareCardIfAllowed() {
-    CAdapter* chosen = adapters_.Chosen();
-    if (!chosen) return;
-    if (options_.DoNotDisruptConnectionsOnStartup != 0 && chosen->IsConnected()) return;
-    adapters_.PrepareCard();
+    adapters_.PrepareCardOnLoad(options_.DoNotDisruptConnectionsOnStartup != 0);
 }
 
 void CMainDialog::LayOutControls() {
@@ -173,6 +178,13 @@ void CMainDialog::RestartTimer(int id) {
 
 void CMainDialog::OnTimer(int id) {
     if (closing_ || !adapters_.Chosen()) return;
+    // A hung driver costs the tick at most the bound, never the window.
+    const CDriverAnswerBound bound;
+    RunTick(id);
+    bound.ReportIfNotAnswering();
+}
+
+void CMainDialog::RunTick(int id) {
     switch (id) {
         case TIMER_SOFT_REFRESH:
             cycle_.ScanNetworks(false);
@@ -239,8 +251,10 @@ void CMainDialog::OnAdapterSelectionConfirmed() {
 }
 
 bool CMainDialog::OnDeviceChange(std::uint32_t event) {
+    const CDriverAnswerBound bound(kDeviceChangeDriverWaitBound);
     bool handled = true;
     KeepScanningSwitch([&] { handled = adapters_.OnDeviceChange(event); });
+    bound.ReportIfNotAnswering();
     return handled;
 }
 

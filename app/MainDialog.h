@@ -145,6 +145,7 @@ class CMainDialog {
     void StartAllTimers();
     void StopAllTimers();
     std::chrono::milliseconds TimerPeriod(int id) const;
+    void RunTick(int id);
     void SyncChosenAdapter();
     void KeepScanningSwitch(const std::function<void()>& change);
     void FetchWithoutScan(CAdapter& adapter);

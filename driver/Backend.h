@@ -56,9 +56,11 @@ class IBackendSink {
     // A frame the adapter received, for the station's pending reads.
     virtual void OnFrameReceived(const std::string& deviceName,
                                  std::span<const std::uint8_t> frame) = 0;
-    // Media connect (true) or disconnect (false); instanceName is the adapter's
-    // vendor description, as the management layer names instances.
-    virtual void OnMediaEvent(const std::string& instanceName, bool connected) = 0;
+    // Media connect (true) or disconnect (false) of the adapter `deviceName`;
+    // instanceName is its vendor description, as the management layer names
+    // instances (two cards of one model share it).
+    virtual void OnMediaEvent(const std::string& deviceName, const std::string& instanceName,
+                              bool connected) = 0;
     virtual void OnAddressChanged(const std::string& deviceName) = 0;
 };
 

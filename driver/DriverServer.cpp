@@ -598,11 +598,13 @@ void DriverServer::OnFrameReceived(const std::string& deviceName,
     }
 }
 
-void DriverServer::OnMediaEvent(const std::string& instanceName, bool connected) {
+void DriverServer::OnMediaEvent(const std::string& deviceName, const std::string& instanceName,
+                                bool connected) {
     Message event;
     event.kind = MessageKind::MediaEvent;
     event.flag = connected ? 1 : 0;
     event.text = instanceName.substr(0, driverio::kMaxTextSize);
+    event.device = deviceName.substr(0, driverio::kMaxTextSize);
     for (auto& client : clients_) {
         if (client->subscribed) Send(*client, event);
     }

@@ -112,7 +112,8 @@ class DriverServer final : private IBackendSink {
 
     void OnFrameReceived(const std::string& deviceName,
                          std::span<const std::uint8_t> frame) override;
-    void OnMediaEvent(const std::string& instanceName, bool connected) override;
+    void OnMediaEvent(const std::string& deviceName, const std::string& instanceName,
+                      bool connected) override;
     void OnAddressChanged(const std::string& deviceName) override;
 
     IBackend& backend_;

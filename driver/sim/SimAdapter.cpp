@@ -170,7 +170,7 @@ void SimAdapter::CompleteAssociation(Clock::time_point now, std::size_t apIndex)
     const bool keyMatches = !ap.IsWep() || WepKeyMatches(ap);
     session_ = std::make_unique<ApSession>(ap, config_.currentMac, *this, keyMatches);
     associationInfo_ = BuildAssociationInfo(ap);
-    sink_.OnMediaEvent(config_.vendorDescription, true);
+    sink_.OnMediaEvent(DeviceName(), config_.vendorDescription, true);
     if (!ap.IsWpaFamily()) {
         session_->OpenPort(now);
         StartDhcp(now);
@@ -194,7 +194,7 @@ void SimAdapter::Disassociate() {
     session_.reset();
     // Pairwise keys belong to the association; WEP keys stay with the card.
     std::erase_if(keys_, [](const Key& key) { return key.pairwise; });
-    sink_.OnMediaEvent(config_.vendorDescription, false);
+    sink_.OnMediaEvent(DeviceName(), config_.vendorDescription, false);
     if (dhcp_.Drop()) sink_.OnAddressChanged(DeviceName());
 }
 

@@ -35,8 +35,9 @@ class SinkRelay final : public IBackendSink {
                          std::span<const std::uint8_t> frame) override {
         if (sink_) sink_->OnFrameReceived(deviceName, frame);
     }
-    void OnMediaEvent(const std::string& instanceName, bool connected) override {
-        if (sink_) sink_->OnMediaEvent(instanceName, connected);
+    void OnMediaEvent(const std::string& deviceName, const std::string& instanceName,
+                      bool connected) override {
+        if (sink_) sink_->OnMediaEvent(deviceName, instanceName, connected);
     }
     void OnAddressChanged(const std::string& deviceName) override {
         if (sink_) sink_->OnAddressChanged(deviceName);

@@ -4,6 +4,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -12,6 +13,7 @@
 
 #include "platform/PeerCredentials.h"
 #include "platform/driverio/DriverSocketPath.h"
+#include "platform/driverio/ReplyDeadline.h"
 #include "platform/driverio/Win32Status.h"
 
 namespace tarvik::driverio {
@@ -117,21 +119,33 @@ bool CDeviceFile::Send(Message& request) {
 }
 
 std::uint32_t CDeviceFile::Call(Message& request, Message& reply) {
+    const auto bounded = ThreadReplyDeadline();
+    auto until = std::chrono::steady_clock::now() + kReplyTimeout;
+    if (bounded) until = std::min(until, *bounded);
     PendingCall call;
     {
         std::lock_guard lock(mutex_);
         if (!linkUp_ || closed_) return kStatusInvalidHandle;
+        // Under a deadline that has passed, or while the daemon owes an
+        // answer, the request is not sent at all.
+        if (bounded && (overdue_ || std::chrono::steady_clock::now() >= until)) {
+            NoteReplyDeadlineExpired();
+            return kStatusTimeout;
+        }
         request.id = nextId_++;
         calls_[request.id] = &call;
     }
     const bool sent = Send(request);
     std::unique_lock lock(mutex_);
     if (sent) {
-        replied_.wait_for(lock, kReplyTimeout, [&] { return call.done; });
+        replied_.wait_until(lock, until, [&] { return call.done; });
     }
     if (!call.done) {
         calls_.erase(request.id);
-        return sent ? kStatusTimeout : kStatusInvalidHandle;
+        if (!sent) return kStatusInvalidHandle;
+        overdue_ = true;
+        NoteReplyDeadlineExpired();
+        return kStatusTimeout;
     }
     reply = std::move(call.reply);
     return reply.status;
@@ -286,6 +300,10 @@ void CDeviceFile::ReceiveLoop() {
 }
 
 void CDeviceFile::Dispatch(Message& message) {
+    {
+        std::lock_guard lock(mutex_);
+        overdue_ = false;  // the daemon answers again
+    }
     switch (message.kind) {
         case MessageKind::Reply: {
             std::lock_guard lock(mutex_);
@@ -313,6 +331,7 @@ void CDeviceFile::Dispatch(Message& message) {
         case MessageKind::AddressChange: {
             DriverEvent event;
             event.name = message.text;
+            event.device = message.device;
             if (message.kind == MessageKind::AddressChange) {
                 event.kind = DriverEvent::Kind::AddressChange;
             } else {
@@ -342,9 +361,11 @@ void CDeviceFile::CompleteRead(PendingRead read, std::uint32_t status,
 
 void CDeviceFile::FailEverything() {
     std::map<std::uint32_t, PendingRead> reads;
+    EventCallback lost;
     {
         std::lock_guard lock(mutex_);
         linkUp_ = false;
+        if (!closed_) lost = events_;
         for (auto& [id, call] : calls_) {
             call->reply = Message{};
             call->reply.status = kStatusInvalidHandle;
@@ -355,6 +376,7 @@ void CDeviceFile::FailEverything() {
     }
     replied_.notify_all();
     for (auto& [id, read] : reads) CompleteRead(std::move(read), kStatusOperationAborted, {});
+    if (lost) lost(DriverEvent{DriverEvent::Kind::LinkDown, {}, {}});
 }
 
 }  // namespace tarvik::driverio

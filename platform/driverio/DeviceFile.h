@@ -26,9 +26,11 @@
 namespace tarvik::driverio {
 
 struct DriverEvent {
-    enum class Kind { MediaConnect, MediaDisconnect, AddressChange };
+    // LinkDown: the daemon went away (the handle did not close it).
+    enum class Kind { MediaConnect, MediaDisconnect, AddressChange, LinkDown };
     Kind kind = Kind::MediaConnect;
-    std::string name;  // media: instance name; address change: device name
+    std::string name;    // media: instance name; address change: device name
+    std::string device;  // media: the adapter's device name
 };
 
 class CDeviceFile {
@@ -71,7 +73,8 @@ class CDeviceFile {
     // ERROR_OPERATION_ABORTED) are queued before this returns.
     std::uint32_t CancelIo();
 
-    // Media events and address changes, delivered on the receive thread.
+    // Media events and address changes, delivered on the receive thread, and
+    // one LinkDown when the daemon ends the connection.
     std::uint32_t Subscribe(EventCallback callback);
     std::uint32_t GetIpConfig(const std::string& deviceName, IpConfigRecord& config);
     std::uint32_t ReleaseAddress(const std::string& deviceName);
@@ -106,6 +109,9 @@ class CDeviceFile {
     std::condition_variable replied_;
     bool linkUp_ = true;
     bool closed_ = false;
+    // A call gave up waiting and nothing has come from the daemon since:
+    // calls under a reply deadline (ReplyDeadline.h) fail at once meanwhile.
+    bool overdue_ = false;
     std::uint32_t nextId_ = 1;
     std::map<std::uint32_t, PendingCall*> calls_;
     std::map<std::uint32_t, PendingRead> reads_;

@@ -144,6 +144,7 @@ void EncodeFields(const Message& m, Writer& w) {
         case MessageKind::MediaEvent:
             w.U8(m.flag);
             w.Text(m.text);
+            w.Text(m.device);
             break;
         case MessageKind::ReadCancel:
         case MessageKind::Subscribe:
@@ -196,6 +197,7 @@ void DecodeFields(Reader& r, Message& m) {
         case MessageKind::MediaEvent:
             m.flag = r.Bool() ? 1 : 0;
             r.Text(m.text);
+            r.Text(m.device);
             break;
         case MessageKind::ReadCancel:
         case MessageKind::Subscribe:

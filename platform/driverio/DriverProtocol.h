@@ -48,7 +48,7 @@ enum class MessageKind : std::uint8_t {
     // Daemon to client.
     Reply = 64,          // status, count, flag, bytes
     ReadDone = 65,       // status, frame bytes
-    MediaEvent = 66,     // connected flag, instance name
+    MediaEvent = 66,     // connected flag, instance name, device name
     AddressChange = 67,  // device name
 };
 
@@ -67,6 +67,7 @@ struct Message {
     std::uint32_t count = 0;     // Reply: bytes returned or written
     std::uint8_t flag = 0;       // Open: DeviceTarget; MediaEvent: connected; Reply: boolean
     std::string text;            // names
+    std::string device;          // MediaEvent: the adapter's device name
     std::vector<std::uint8_t> data;
 };
 

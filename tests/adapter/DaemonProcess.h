@@ -1,5 +1,6 @@
 // tarvik-driverd started as a child process on a socket in a temporary
-// folder, with a scenario; stopped with SIGTERM at the end.
+// folder, with a scenario; stopped with SIGTERM at the end. It can be
+// frozen (SIGSTOP) and restarted on the same socket.
 #pragma once
 
 #include <signal.h>
@@ -27,10 +28,46 @@ inline std::string ScenarioPath(const std::string& name) {
 
 class DaemonProcess {
   public:
-    explicit DaemonProcess(const std::string& scenario) {
+    explicit DaemonProcess(const std::string& scenario) : scenario_(scenario) {
         char pattern[] = "/tmp/tarvik-daemon-test-XXXXXX";
         folder_ = mkdtemp(pattern);
         socketPath_ = folder_ + "/driver.sock";
+        Start();
+    }
+    ~DaemonProcess() {
+        Stop();
+        unsetenv("TARVIK_DRIVER_SOCKET");
+        std::filesystem::remove_all(folder_);
+    }
+    DaemonProcess(const DaemonProcess&) = delete;
+    DaemonProcess& operator=(const DaemonProcess&) = delete;
+
+    bool ready() const { return ready_; }
+    const std::string& socketPath() const { return socketPath_; }
+
+    // SIGTERM and wait; the exit status, or -1 when it did not exit normally.
+    int Stop() {
+        if (pid_ <= 0) return exitStatus_;
+        kill(pid_, SIGCONT);
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return exitStatus_;
+    }
+    // A new daemon on the same socket; ready() tells whether it answers.
+    void Restart() {
+        Stop();
+        ready_ = false;
+        Start();
+    }
+    void Freeze() { kill(pid_, SIGSTOP); }
+    void Thaw() { kill(pid_, SIGCONT); }
+
+  private:
+    void Start() {
+        const std::string& scenario = scenario_;
         pid_ = fork();
         if (pid_ == 0) {
             // An empty scenario leaves the daemon to its bundled world.
@@ -51,29 +88,6 @@ class DaemonProcess {
             if (!ready_) std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
     }
-    ~DaemonProcess() {
-        Stop();
-        unsetenv("TARVIK_DRIVER_SOCKET");
-        std::filesystem::remove_all(folder_);
-    }
-    DaemonProcess(const DaemonProcess&) = delete;
-    DaemonProcess& operator=(const DaemonProcess&) = delete;
-
-    bool ready() const { return ready_; }
-    const std::string& socketPath() const { return socketPath_; }
-
-    // SIGTERM and wait; the exit status, or -1 when it did not exit normally.
-    int Stop() {
-        if (pid_ <= 0) return exitStatus_;
-        kill(pid_, SIGTERM);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
-        exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return exitStatus_;
-    }
-
-  private:
     bool Answers() const {
         const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_un address{};
@@ -84,6 +98,7 @@ class DaemonProcess {
         return ok;
     }
 
+    std::string scenario_;
     std::string folder_;
     std::string socketPath_;
     pid_t pid_ = -1;

@@ -5,9 +5,13 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <mutex>
+#include <thread>
+
+#include "adapter/AdapterChannel.h"
+#include "core/ApplicationOptions.h"
 
 #include "ndis/Oids.h"
 #include "platform/driverio/ApcQueue.h"
@@ -20,6 +24,11 @@ namespace tarvik::testing {
 namespace {
 
 using Lines = std::vector<std::string>;
+const std::string kGaveUp = "App: Warn: Giving up on waiting for driver to be free inside QueryOid";
+
+bool Contains(const Lines& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
 
 class DriverChannelTest : public ServedBackend {
   protected:
@@ -34,26 +43,19 @@ class DriverChannelTest : public ServedBackend {
     LogCapture log_{logFolder_.Path()};
 };
 
-TEST_F(DriverChannelTest, QueryWithoutAChannelReturns3AndTouchesNothing) {
+TEST_F(DriverChannelTest, QueryCopiesTheDataAndReportsTheWholeBlock) {
+    // Without a channel: 3, and neither buffer nor count is touched.
     std::uint8_t buffer[8] = {7, 7, 7, 7, 7, 7, 7, 7};
     std::uint32_t returned = 99;
     EXPECT_EQ(QueryOid(nullptr, &gate_, ndis::OID_GEN_VENDOR_DESCRIPTION, buffer, 8, &returned), 3);
     EXPECT_EQ(returned, 99u);
     EXPECT_EQ(buffer[0], 7);
-    EXPECT_TRUE(log_.Messages().empty());
-    // No gate either: the failed wait is reported, then the same answer.
-    EXPECT_EQ(QueryOid(nullptr, nullptr, ndis::OID_GEN_VENDOR_DESCRIPTION, buffer, 8, &returned),
-              3);
-    EXPECT_EQ(log_.Messages(),
-              Lines{"App: Warn: Giving up on waiting for driver to be free inside QueryOid"});
     EXPECT_TRUE(gate_.Take(std::chrono::milliseconds(0)));  // the gate was freed
-}
+    gate_.Free();
 
-TEST_F(DriverChannelTest, QueryCopiesTheDataAndReportsTheWholeBlock) {
     DriverHandle handle = OpenTied(kAdapterA);
     char text[64];
     std::memset(text, 'x', sizeof(text));
-    std::uint32_t returned = 0;
     ASSERT_EQ(
         QueryOid(handle, &gate_, ndis::OID_GEN_VENDOR_DESCRIPTION, text, sizeof(text), &returned),
         0);
@@ -63,26 +65,25 @@ TEST_F(DriverChannelTest, QueryCopiesTheDataAndReportsTheWholeBlock) {
     EXPECT_EQ(QueryOid(handle, &gate_, ndis::OID_GEN_VENDOR_DESCRIPTION, text, 4, &returned),
               ERROR_INSUFFICIENT_BUFFER);
     EXPECT_TRUE(log_.Messages().empty());
+    // No gate at all: the failed wait is reported, the query goes ahead.
+    EXPECT_EQ(QueryOid(handle, nullptr, ndis::OID_GEN_VENDOR_DESCRIPTION, text, 64, nullptr), 0);
+    EXPECT_EQ(log_.Messages(), Lines{kGaveUp});
 }
 
 TEST_F(DriverChannelTest, SetBlocksAreNeverShorterThanEightBytes) {
-    EXPECT_EQ(SetBlockLength(0), 8u);
-    EXPECT_EQ(SetBlockLength(2), 10u);
-    EXPECT_EQ(SetBlockLength(4), 8u);
-    EXPECT_EQ(SetBlockLength(36), 40u);
     DriverHandle handle = OpenTied(kAdapterA);
     const std::uint8_t value[36] = {1, 2};
-    ASSERT_EQ(SetOid(handle, &gate_, ndis::OID_802_11_BSSID_LIST_SCAN, nullptr, 0, nullptr), 0);
-    ASSERT_EQ(SetOid(handle, &gate_, ndis::OID_802_11_INFRASTRUCTURE_MODE, value, 2, nullptr), 0);
-    ASSERT_EQ(SetOid(handle, &gate_, ndis::OID_802_11_SSID, value, 36, nullptr), 0);
-    const auto sets = backend_.Sets();
-    ASSERT_EQ(sets.size(), 3u);
-    // The adapter gets the block less its OID field: blocks of 8, 10 and 40 bytes.
-    EXPECT_EQ(sets[0].data.size(), 4u);
-    EXPECT_EQ(sets[1].data.size(), 6u);
-    EXPECT_EQ(sets[1].data[0], 1);
-    EXPECT_EQ(sets[2].data.size(), 36u);
-    EXPECT_EQ(sets[2].oid, ndis::OID_802_11_SSID);
+    // Data length, block length; the adapter gets the block less its OID field.
+    const std::pair<std::uint32_t, std::uint32_t> rows[] = {{0, 8}, {2, 10}, {4, 8}, {36, 40}};
+    for (const auto& [length, block] : rows) {
+        SCOPED_TRACE(length);
+        EXPECT_EQ(SetBlockLength(length), block);
+        ASSERT_EQ(SetOid(handle, &gate_, ndis::OID_802_11_SSID, length ? value : nullptr, length,
+                         nullptr),
+                  0);
+        EXPECT_EQ(backend_.Sets().back().data.size(), block - 4);
+    }
+    EXPECT_EQ(backend_.Sets().back().data[1], 2);
     EXPECT_TRUE(log_.Messages().empty());
 }
 
@@ -96,19 +97,16 @@ TEST_F(DriverChannelTest, FailedSetsAreLoggedWithTheirError) {
                      "App: Error: Set Oid failed with error 4294967295",
                      "App: Error: Set Oid failed with error 4294967295",
                      "App: Error: Set Oid failed with error 87"}));
-    EXPECT_TRUE(backend_.Sets().size() == 1);  // only the rejected one reached the adapter
+    EXPECT_EQ(backend_.Sets().size(), 1u);  // only the rejected one reached the adapter
 }
 
 TEST_F(DriverChannelTest, DeviceNamesAreSignExtendedAndCutAt255Characters) {
-    const auto bytes = EncodeOpenDeviceName(std::string(300, 'a'));
-    EXPECT_EQ(bytes.size(), 510u);
+    EXPECT_EQ(EncodeOpenDeviceName(std::string(300, 'a')).size(), 510u);
     EXPECT_EQ(EncodeOpenDeviceName("\xE9Z"), (std::vector<std::uint8_t>{0xE9, 0xFF, 'Z', 0}));
     // A bound name of 255 characters is reached by its 300-character extension.
     const std::string longName = "\\DEVICE\\" + std::string(247, 'L');
     backend_.AddAdapter(longName, "Long");
-    DriverHandle handle = OpenDriver();
-    ASSERT_TRUE(handle);
-    EXPECT_TRUE(OpenDevice(handle, longName + std::string(45, 'Q')));
+    EXPECT_TRUE(OpenDevice(OpenDriver(), longName + std::string(45, 'Q')));
     EXPECT_FALSE(OpenDevice(OpenDriver(), "\\DEVICE\\{NOT-BOUND}"));
     EXPECT_FALSE(OpenDevice(nullptr, kAdapterA));
 }
@@ -123,10 +121,10 @@ TEST_F(DriverChannelTest, DirectQueriesNeedNoDriverHandle) {
     EXPECT_EQ(returned, std::strlen(text) + 1);
     EXPECT_EQ(QueryOidDirect(device, ndis::OID_GEN_VENDOR_DESCRIPTION, text, 3, &returned),
               ERROR_INSUFFICIENT_BUFFER);
-    EXPECT_EQ(QueryOidDirect(u"\\DEVICE\\{00000000-0000-0000-0000-000000000000}",
-                             ndis::OID_GEN_VENDOR_DESCRIPTION, text, sizeof(text), &returned),
-              3);
-    EXPECT_EQ(QueryOidDirect(u"\\DEV", ndis::OID_GEN_VENDOR_DESCRIPTION, text, 8, &returned), 3);
+    for (const char16_t* unbound :
+         {u"\\DEVICE\\{00000000-0000-0000-0000-000000000000}", u"\\DEV"}) {
+        EXPECT_EQ(QueryOidDirect(unbound, ndis::OID_GEN_VENDOR_DESCRIPTION, text, 8, &returned), 3);
+    }
 }
 
 TEST_F(DriverChannelTest, BindingListHoldsEveryNameThenAClosingZero) {
@@ -135,10 +133,8 @@ TEST_F(DriverChannelTest, BindingListHoldsEveryNameThenAClosingZero) {
     EXPECT_EQ(BindingNames(list.data(), list.size()),
               (std::vector<std::string>{kAdapterA, kAdapterB}));
     const std::size_t end = (kAdapterA.size() + 1 + kAdapterB.size() + 1) * 2;
-    EXPECT_EQ(list[end], 0);
-    EXPECT_EQ(list[end + 1], 0);
-    EXPECT_EQ(list[end + 2], 0xCC);  // nothing written past the closing zero
-
+    EXPECT_EQ(std::vector<std::uint8_t>(list.begin() + end, list.begin() + end + 3),
+              (std::vector<std::uint8_t>{0, 0, 0xCC}));  // nothing written past the zero
     // A list that would not fit is refused whole, never written past the buffer.
     std::vector<std::uint8_t> small(end + 1);
     EXPECT_EQ(QueryBindings(small.data(), small.size()), RES_BINDINGS_FAILED);
@@ -153,20 +149,10 @@ TEST_F(DriverChannelTest, WithoutADaemonThereIsNoDriver) {
     EXPECT_EQ(LastDriverError(), 2u);
     std::vector<std::uint8_t> list(kBindingListSize);
     EXPECT_EQ(QueryBindings(list.data(), list.size()), RES_BINDINGS_FAILED);
-}
-
-class NoBindings : public ServedBackend {
-  protected:
-    void AddAdapters() override {}
-};
-
-TEST_F(NoBindings, BindingListHoldsOnlyTheClosingZero) {
-    std::vector<std::uint8_t> list(kBindingListSize, 0xCC);
-    ASSERT_EQ(QueryBindings(list.data(), list.size()), RES_BINDINGS_DONE);
-    EXPECT_EQ(list[0], 0);
-    EXPECT_EQ(list[1], 0);
-    EXPECT_EQ(list[2], 0xCC);
-    EXPECT_TRUE(BindingNames(list.data(), list.size()).empty());
+    CAdapterChannel channel(kAdapterA);
+    EXPECT_EQ(channel.Open(), -1);
+    EXPECT_FALSE(channel.Handle());
+    EXPECT_TRUE(Contains(log_.Messages(), "App: Info: Could not connect to the driver, 2"));
 }
 
 TEST_F(DriverChannelTest, FramesGoOutWrittenAndComeBackOneReadEach) {
@@ -181,16 +167,13 @@ TEST_F(DriverChannelTest, FramesGoOutWrittenAndComeBackOneReadEach) {
     ASSERT_EQ(ReadPacket(handle, &gate_, first, sizeof(first), r1, record), 0);
     EXPECT_EQ(r1.offset, 0u);
     ASSERT_EQ(ReadPacket(handle, &gate_, second, sizeof(second), r2, record), 0);
-
     std::vector<std::uint8_t> frame(98, 0x5A);
     std::uint32_t length = static_cast<std::uint32_t>(frame.size());
     ASSERT_EQ(WritePacket(handle, &gate_, frame.data(), length), RES_PACKET_WRITTEN);
     EXPECT_EQ(length, 98u);
     while (done.empty()) ASSERT_TRUE(driverio::WaitAlertable(5000));
-    ASSERT_EQ(done.size(), 1u);
-    EXPECT_EQ(done[0], std::make_pair(0u, 98u));
+    EXPECT_EQ(done, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{0u, 98u}}));
     EXPECT_EQ(first[97], 0x5A);
-
     ASSERT_EQ(handle->CancelIo(), 0u);
     ASSERT_TRUE(driverio::WaitAlertable(5000));
     ASSERT_EQ(done.size(), 2u);
@@ -204,36 +187,55 @@ TEST_F(DriverChannelTest, ReadsAndWritesWithoutAHandle) {
     EXPECT_EQ(ReadPacket(nullptr, &gate_, buffer, sizeof(buffer), request, nullptr), -1);
     std::uint32_t length = 16;
     EXPECT_EQ(WritePacket(nullptr, &gate_, buffer, length), -1);
-    DriverHandle untied = OpenDriver();
-    EXPECT_EQ(WritePacket(untied, &gate_, buffer, length), RES_PACKET_WRITE_FAILED);
+    EXPECT_EQ(WritePacket(OpenDriver(), &gate_, buffer, length), RES_PACKET_WRITE_FAILED);
     EXPECT_EQ(log_.Messages(), (Lines{"App: Error: Write packet failed with error 6",
                                       "App: Error: Write packet failed with error 1167"}));
 }
 
-TEST_F(DriverChannelTest, AStuckGateDelaysTheNextQueryWhichStillGoesAhead) {
+// The bound, from both sides: a gate freed well within it is taken without
+// a word; one still held when it ends is given up on, and the query goes ahead.
+TEST_F(DriverChannelTest, TheGateIsWaitedForUpToItsBoundThenGivenUp) {
     DriverHandle handle = OpenTied(kAdapterA);
-    ASSERT_TRUE(gate_.Take());  // a request that never finishes
+    std::atomic<bool> taken = false;
+    auto holdThenFree = [&](bool freeAfterAWhile) {
+        return std::thread([&, freeAfterAWhile] {
+            ASSERT_TRUE(gate_.Take());
+            taken = true;
+            if (!freeAfterAWhile) return;
+            std::this_thread::sleep_for(kDriverGateBound / 10);
+            gate_.Free();
+        });
+    };
     char text[64] = {};
-    EXPECT_EQ(
-        QueryOid(handle, &gate_, ndis::OID_GEN_VENDOR_DESCRIPTION, text, sizeof(text), nullptr), 0);
+    std::thread holder = holdThenFree(true);
+    while (!taken) std::this_thread::yield();
+    EXPECT_EQ(QueryOid(handle, &gate_, ndis::OID_GEN_VENDOR_DESCRIPTION, text, 64, nullptr), 0);
+    holder.join();
+    EXPECT_TRUE(log_.Messages().empty());
+
+    taken = false;
+    holder = holdThenFree(false);  // never freed
+    holder.join();
+    EXPECT_EQ(QueryOid(handle, &gate_, ndis::OID_GEN_VENDOR_DESCRIPTION, text, 64, nullptr), 0);
     EXPECT_STREQ(text, "Simulated 802.11g Adapter");
-    EXPECT_EQ(log_.Messages(),
-              Lines{"App: Warn: Giving up on waiting for driver to be free inside QueryOid"});
+    EXPECT_EQ(log_.Messages(), Lines{kGaveUp});
     gate_.Free();
 }
 
+// While the driver works on a query, the querying thread holds the gate.
 TEST_F(DriverChannelTest, TheGateSerialisesThreadsSharingOneHandle) {
     DriverHandle handle = OpenTied(kAdapterA);
-    std::atomic<int> inside{0}, overlaps{0}, failures{0};
-    auto worker = [&] {
-        for (int i = 0; i < 100; ++i) {
-            ASSERT_TRUE(gate_.Take());
-            if (inside.fetch_add(1) != 0) ++overlaps;
-            inside.fetch_sub(1);
+    std::atomic<int> unguarded{0}, failures{0};
+    backend_.SetQueryProbe([&] {
+        if (gate_.Take(std::chrono::milliseconds(0))) {
+            ++unguarded;
             gate_.Free();
-            char text[64];
-            if (QueryOid(handle, &gate_, ndis::OID_GEN_VENDOR_DESCRIPTION, text, sizeof(text),
-                         nullptr) != 0) {
+        }
+    });
+    auto worker = [&] {
+        char text[64];
+        for (int i = 0; i < 50; ++i) {
+            if (QueryOid(handle, &gate_, ndis::OID_GEN_VENDOR_DESCRIPTION, text, 64, nullptr)) {
                 ++failures;
             }
         }
@@ -242,53 +244,81 @@ TEST_F(DriverChannelTest, TheGateSerialisesThreadsSharingOneHandle) {
     a.join();
     b.join();
     c.join();
-    EXPECT_EQ(overlaps.load(), 0);
+    backend_.SetQueryProbe(nullptr);
+    EXPECT_EQ(unguarded.load(), 0);
     EXPECT_EQ(failures.load(), 0);
     EXPECT_TRUE(log_.Messages().empty());
 }
 
-// A daemon that answers every binding query with `reply`: enough of the
-// protocol to hand the channel a reply no honest driver would give.
+TEST_F(DriverChannelTest, AdapterChannelOpensOnceTiesTheDeviceAndCloses) {
+    CAdapterChannel channel(kAdapterA);
+    EXPECT_EQ(channel.Gate(), nullptr);
+    ASSERT_EQ(channel.Open(), 0);
+    ASSERT_NE(channel.Gate(), nullptr);
+    EXPECT_EQ(channel.Open(), -1);
+    char text[64] = {};
+    const auto query = [&](CAdapterChannel& on, std::uint32_t oid) {
+        std::memset(text, 0, sizeof(text));
+        return on.QueryAdapterOid(log_.Settings(), oid, text, sizeof(text), nullptr);
+    };
+    EXPECT_EQ(query(channel, ndis::OID_GEN_VENDOR_DESCRIPTION), 0);
+    EXPECT_STREQ(text, "Simulated 802.11g Adapter");
+    channel.CloseHandle();
+    EXPECT_FALSE(channel.Handle());
+    EXPECT_EQ(query(channel, ndis::OID_GEN_VENDOR_DESCRIPTION), 3);
+    // A failed device open keeps the handle, without a gate; requests still
+    // go out, tied to nothing, after the failed gate wait.
+    const std::string unbound = "\\DEVICE\\{00000000-0000-0000-0000-00000000000F}";
+    CAdapterChannel untied(unbound);
+    EXPECT_EQ(untied.Open(), -1);
+    EXPECT_TRUE(untied.Handle());
+    EXPECT_EQ(untied.Gate(), nullptr);
+    EXPECT_EQ(query(untied, ndis::OID_GEN_PHYSICAL_MEDIUM), 1167);
+    EXPECT_EQ(log_.Messages(),
+              (Lines{"App: Info: Opening driver handle on " + kAdapterA,
+                     "App: Info: Opening driver handle on " + kAdapterA,
+                     "App: Info: Driver handle already open!",
+                     "App: Info: Closing driver handle on " + kAdapterA,
+                     "App: Info: Opening driver handle on " + unbound,
+                     "App: Info: Could not connect to the device " + unbound, kGaveUp}));
+    log_.Settings().UseGlobalStatsForQueries = 1;  // the direct path needs no channel
+    EXPECT_EQ(query(channel, ndis::OID_GEN_VENDOR_DESCRIPTION), 0);
+    EXPECT_STREQ(text, "Simulated 802.11g Adapter");
+}
+
+// A daemon that answers every request of one connection, binding queries
+// with `reply`: enough to hand the channel a reply no honest driver would give.
 class ScriptedBindingDaemon {
   public:
     explicit ScriptedBindingDaemon(std::vector<std::uint8_t> reply) : reply_(std::move(reply)) {
-        char pattern[] = "/tmp/tarvik-scripted-XXXXXX";
-        folder_ = mkdtemp(pattern);
-        path_ = folder_ + "/driver.sock";
         listen_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         std::strncpy(address.sun_path, path_.c_str(), sizeof(address.sun_path) - 1);
         ::bind(listen_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
         ::listen(listen_, 4);
-        thread_ = std::thread([this] { Serve(); });
+        thread_ = std::thread([this] { Serve(::accept(listen_, nullptr, nullptr)); });
+        setenv("TARVIK_DRIVER_SOCKET", path_.c_str(), 1);
     }
     ~ScriptedBindingDaemon() {
+        unsetenv("TARVIK_DRIVER_SOCKET");
         ::shutdown(listen_, SHUT_RDWR);
         thread_.join();
         ::close(listen_);
-        std::filesystem::remove_all(folder_);
     }
-    const std::string& path() const { return path_; }
 
   private:
-    void Serve() {
-        const int fd = ::accept(listen_, nullptr, nullptr);
-        if (fd < 0) return;
+    void Serve(int fd) {
         driverio::FrameBuffer frames;
         std::vector<std::uint8_t> body;
         std::uint8_t chunk[4096];
-        for (;;) {
-            const ssize_t n = ::recv(fd, chunk, sizeof(chunk), 0);
-            if (n <= 0) break;
+        for (ssize_t n; fd >= 0 && (n = ::recv(fd, chunk, sizeof(chunk), 0)) > 0;) {
             frames.Append({chunk, static_cast<std::size_t>(n)});
             while (frames.Take(body) == driverio::FrameBuffer::Next::Body) {
                 driverio::Message request, reply;
                 if (driverio::DecodeMessage(body, request) != driverio::DecodeResult::Ok) break;
-                reply.kind = driverio::MessageKind::Reply;
                 reply.id = request.id;
-                if (request.kind == driverio::MessageKind::Control &&
-                    request.code == ndis::IOCTL_TARVIK_QUERY_BINDING) {
+                if (request.code == ndis::IOCTL_TARVIK_QUERY_BINDING) {
                     reply.data = reply_;
                     reply.count = static_cast<std::uint32_t>(reply_.size());
                 }
@@ -296,12 +326,12 @@ class ScriptedBindingDaemon {
                 ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
             }
         }
-        ::close(fd);
+        if (fd >= 0) ::close(fd);
     }
 
     std::vector<std::uint8_t> reply_;
-    std::string folder_;
-    std::string path_;
+    TempFolder folder_;
+    std::string path_ = (folder_.Path() / "driver.sock").string();
     int listen_ = -1;
     std::thread thread_;
 };
@@ -314,10 +344,8 @@ TEST(DriverChannelHostile, ABindingReplyNamingBytesPastItsEndIsRefused) {
     const std::uint32_t header[5] = {0, 20, 2000, 0, 0};
     std::memcpy(reply.data(), header, sizeof(header));
     ScriptedBindingDaemon daemon(reply);
-    setenv("TARVIK_DRIVER_SOCKET", daemon.path().c_str(), 1);
     std::vector<std::uint8_t> list(kBindingListSize, 0xCC);
     EXPECT_EQ(QueryBindings(list.data(), list.size()), RES_BINDINGS_FAILED);
-    unsetenv("TARVIK_DRIVER_SOCKET");
     EXPECT_EQ(list[0], 0xCC);
     EXPECT_EQ(log.Messages(),
               Lines{"App: Warn: Binding 0 names bytes past the end of the driver's reply"});

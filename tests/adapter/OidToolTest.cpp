@@ -1,7 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <cstdio>
 
 #include "ndis/BssidList.h"
 #include "ndis/Oids.h"
@@ -16,46 +13,45 @@ namespace {
 using oidtool::DecodeReply;
 
 std::vector<std::uint8_t> SampleList() {
-    ndis::BssidEntryFields home;
-    home.macAddress = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
-    home.SetSsid("HomeNet");
-    home.rssi = -48;
-    home.privacy = 1;
-    home.configuration.dsConfig = 2437000;
-    home.supportedRates = {0x82, 0x84, 0x0b, 0x16};
-    ndis::BssidEntryFields cafe;
-    cafe.macAddress = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
-    cafe.SetSsid("Cafe\x01");
-    cafe.rssi = -80;
-    cafe.configuration.dsConfig = 2412000;
-    const ndis::BssidEntryFields entries[] = {home, cafe};
+    ndis::BssidEntryFields entries[2];
+    entries[0].macAddress = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
+    entries[0].SetSsid("HomeNet");
+    entries[0].rssi = -48;
+    entries[0].privacy = 1;
+    entries[0].configuration.dsConfig = 2437000;
+    entries[0].supportedRates = {0x82, 0x84, 0x0b, 0x16};
+    entries[1].macAddress = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
+    entries[1].SetSsid("Cafe\x01");
+    entries[1].rssi = -80;
+    entries[1].configuration.dsConfig = 2412000;
     return ndis::BuildBssidList(entries);
 }
 
 TEST(OidDecode, HexBothWays) {
     EXPECT_EQ(oidtool::HexLine(std::vector<std::uint8_t>{0x0a, 0xff, 0x00}), "0aff00");
-    EXPECT_EQ(oidtool::ParseHex("0aFF00"), (std::vector<std::uint8_t>{0x0a, 0xff, 0x00}));
-    EXPECT_EQ(oidtool::ParseHex("0a:ff 00"), (std::vector<std::uint8_t>{0x0a, 0xff, 0x00}));
-    EXPECT_EQ(oidtool::ParseHex("-"), std::vector<std::uint8_t>{});
-    EXPECT_EQ(oidtool::ParseHex(""), std::vector<std::uint8_t>{});
-    EXPECT_FALSE(oidtool::ParseHex("0a0"));
-    EXPECT_FALSE(oidtool::ParseHex("0g"));
-    EXPECT_FALSE(oidtool::ParseHex("0:a"));
+    const std::vector<std::uint8_t> bytes{0x0a, 0xff, 0x00};
+    for (const char* text : {"0aFF00", "0a:ff 00"}) EXPECT_EQ(oidtool::ParseHex(text), bytes);
+    for (const char* text : {"-", ""})
+        EXPECT_EQ(oidtool::ParseHex(text), std::vector<std::uint8_t>{});
+    for (const char* text : {"0a0", "0g", "0:a"}) EXPECT_FALSE(oidtool::ParseHex(text)) << text;
 }
 
 TEST(OidDecode, RepliesInWords) {
-    const std::uint8_t mode[] = {1, 0, 0, 0};
-    EXPECT_EQ(DecodeReply(ndis::OID_802_11_INFRASTRUCTURE_MODE, mode), "1 (infrastructure)\n");
-    const std::uint8_t rssi[] = {0xc4, 0xff, 0xff, 0xff};
-    EXPECT_EQ(DecodeReply(ndis::OID_802_11_RSSI, rssi), "-60 dBm\n");
-    const std::uint8_t mac[] = {0, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
-    EXPECT_EQ(DecodeReply(ndis::OID_802_11_BSSID, mac), "00:1a:2b:3c:4d:5e\n");
-    EXPECT_EQ(DecodeReply(ndis::OID_802_11_SSID, *ndis::BuildSsid("Cafe")), "SSID \"Cafe\"\n");
-    const std::uint8_t rates[] = {0x82, 0x0b, 0x6c, 0};
-    EXPECT_EQ(DecodeReply(ndis::OID_802_11_SUPPORTED_RATES, rates), "1* 5.5 54 Mbit/s\n");
-    // Too short for its structure, or unknown: hex.
-    EXPECT_EQ(DecodeReply(ndis::OID_802_11_BSSID, std::vector<std::uint8_t>{1, 2}), "0102\n");
-    EXPECT_EQ(DecodeReply(0x7FFF0000, std::vector<std::uint8_t>{1, 2, 3}), "010203\n");
+    struct Row {
+        std::uint32_t oid;
+        std::vector<std::uint8_t> reply;
+        const char* text;
+    };
+    const Row rows[] = {
+        {ndis::OID_802_11_INFRASTRUCTURE_MODE, {1, 0, 0, 0}, "1 (infrastructure)\n"},
+        {ndis::OID_802_11_RSSI, {0xc4, 0xff, 0xff, 0xff}, "-60 dBm\n"},
+        {ndis::OID_802_11_BSSID, {0, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e}, "00:1a:2b:3c:4d:5e\n"},
+        {ndis::OID_802_11_SSID, *ndis::BuildSsid("Cafe"), "SSID \"Cafe\"\n"},
+        {ndis::OID_802_11_SUPPORTED_RATES, {0x82, 0x0b, 0x6c, 0}, "1* 5.5 54 Mbit/s\n"},
+        // Too short for its structure, or unknown: hex.
+        {ndis::OID_802_11_BSSID, {1, 2}, "0102\n"},
+        {0x7FFF0000, {1, 2, 3}, "010203\n"}};
+    for (const Row& row : rows) EXPECT_EQ(DecodeReply(row.oid, row.reply), row.text);
 }
 
 TEST(OidDecode, BssidListAsATableWithItsProblems) {
@@ -104,15 +100,16 @@ TEST_F(OidTool, ListsBindingsQueriesSetsAndScans) {
 }
 
 TEST_F(OidTool, FailuresNameTheErrorAndExitNonZero) {
-    Run run = Tool("query 0 OID_GEN_VENDOR_DESCRIPTION --length 8");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.out.find("error 122 (ERROR_INSUFFICIENT_BUFFER)"), std::string::npos) << run.out;
-    run = Tool("set 0 " + std::to_string(kOidRejected) + " 01020304");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.out.find("error 87 (ERROR_INVALID_PARAMETER)"), std::string::npos) << run.out;
-    run = Tool("query '{NOPE}' OID_GEN_VENDOR_DESCRIPTION");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.out.find("error 2 (ERROR_FILE_NOT_FOUND)"), std::string::npos) << run.out;
+    const std::pair<std::string, std::string> rows[] = {
+        {"query 0 OID_GEN_VENDOR_DESCRIPTION --length 8", "error 122 (ERROR_INSUFFICIENT_BUFFER)"},
+        {"set 0 " + std::to_string(kOidRejected) + " 01020304",
+         "error 87 (ERROR_INVALID_PARAMETER)"},
+        {"query '{NOPE}' OID_GEN_VENDOR_DESCRIPTION", "error 2 (ERROR_FILE_NOT_FOUND)"}};
+    for (const auto& [args, error] : rows) {
+        const Run run = Tool(args);
+        EXPECT_EQ(run.status, 1) << args;
+        EXPECT_NE(run.out.find(error), std::string::npos) << run.out;
+    }
     EXPECT_EQ(Tool("query 0 OID_NO_SUCH_THING").status, 2);
     EXPECT_EQ(Tool("set 0 OID_802_11_SSID xyz").status, 2);
 }

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "MainDialogFixture.h"
+#include "adapter/DriverAnswerBound.h"
 #include "app/CommandIds.h"
 #include "app/MainDialog.h"
 #include "app/WzcService.h"
@@ -325,6 +326,18 @@ TEST_F(MainDialogTest, TitleBarCloseHidesToTheTrayUnlessExitWasRequested) {
     loop_.RunQueued();
     EXPECT_EQ(view_.calls.back(), "EndDialog");
     EXPECT_TRUE(dialog_->IsClosing());
+}
+
+// A driver stopped mid-run costs a tick its bound: the tick's requests fail
+// and the status line says the driver is not answering.
+TEST_F(MainDialogTest, AFrozenDriverSkipsTheTickAndTheStatusLineSaysSo) {
+    StartRunning();
+    daemon_->Freeze();
+    dialog_->OnTimer(TIMER_HARD_REFRESH);
+    dialog_->OnTimer(TIMER_CONNECTION_STATUS);
+    const auto lines = log_.Messages();
+    EXPECT_EQ(testing::CountOf(lines, std::string("App: Info: ") + kDriverNotAnsweringText), 2u);
+    daemon_->Thaw();
 }
 
 TEST_F(MainDialogTest, WithMinimizeToTrayOffTheTitleBarClosesTheWindow) {

@@ -14,6 +14,7 @@
 
 #include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -71,6 +72,16 @@ class TestBackend : public driver::IBackend {
         held_ = false;
         changed_.notify_all();
     }
+    // OID queries answered so far; `probe` runs on the server thread at
+    // each one, before it is answered.
+    std::size_t Queries() const {
+        std::lock_guard lock(mutex_);
+        return queries_;
+    }
+    void SetQueryProbe(std::function<void()> probe) {
+        std::lock_guard lock(mutex_);
+        probe_ = std::move(probe);
+    }
     bool serviceRunning() const {
         std::lock_guard lock(mutex_);
         return serviceRunning_;
@@ -95,6 +106,13 @@ class TestBackend : public driver::IBackend {
     }
     std::uint32_t QueryOid(const std::string& device, std::uint32_t oid, std::size_t capacity,
                            std::vector<std::uint8_t>& out, std::size_t& needed) override {
+        std::function<void()> probe;
+        {
+            std::lock_guard lock(mutex_);
+            ++queries_;
+            probe = probe_;
+        }
+        if (probe) probe();
         std::lock_guard lock(mutex_);
         auto adapter = adapters_.find(device);
         if (adapter == adapters_.end()) return 2;
@@ -122,7 +140,7 @@ class TestBackend : public driver::IBackend {
             }
         }
         if (oid == kOidTestMediaEvent && sink_ != nullptr) {
-            sink_->OnMediaEvent(Description(device), !data.empty() && data[0] != 0);
+            sink_->OnMediaEvent(device, Description(device), !data.empty() && data[0] != 0);
         }
         if (oid == kOidTestAddressChange && sink_ != nullptr) sink_->OnAddressChanged(device);
         return 0;
@@ -179,6 +197,8 @@ class TestBackend : public driver::IBackend {
     bool serviceRunning_ = true;
     std::condition_variable changed_;
     bool held_ = false;
+    std::size_t queries_ = 0;
+    std::function<void()> probe_;
 };
 
 inline const std::string kAdapterA = "\\DEVICE\\{4F3A2B1C-0D9E-4A8B-9C7D-6E5F4A3B2C1D}";

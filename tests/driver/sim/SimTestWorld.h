@@ -32,7 +32,8 @@ class RecordingSink final : public IBackendSink {
                          std::span<const std::uint8_t> frame) override {
         events.push_back({SinkEvent::Kind::Frame, deviceName, false, {frame.begin(), frame.end()}});
     }
-    void OnMediaEvent(const std::string& instanceName, bool connected) override {
+    void OnMediaEvent(const std::string&, const std::string& instanceName,
+                      bool connected) override {
         events.push_back({SinkEvent::Kind::Media, instanceName, connected, {}});
     }
     void OnAddressChanged(const std::string& deviceName) override {
