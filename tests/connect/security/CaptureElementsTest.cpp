@@ -1,5 +1,4 @@
-// WPA and RSN elements of real beacons and probe responses, taken from the
-// reference captures, decoded with the system's decoder.
+// WPA and RSN elements of real beacons and probe responses from the reference captures.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -18,47 +17,27 @@ namespace {
 using testing_support::Bytes;
 using testing_support::DebugRecorder;
 
-constexpr std::uint32_t kLinkIeee80211 = 105;
-constexpr std::uint32_t kLinkPrism = 119;
-constexpr std::uint32_t kLinkRadiotap = 127;
-constexpr std::size_t kManagementHeader = 24;
-constexpr std::size_t kFixedBody = 12;  // timestamp, beacon interval, capability
-constexpr std::uint8_t kBeacon = 0x80;
-constexpr std::uint8_t kProbeResponse = 0x50;
-
-std::string CapturePath(const std::string& capture) {
-    return std::string(TARVIK_TESTDATA_DIR) + "/wpa/captures/" + capture;
-}
-
-// The 802.11 frame inside one captured packet, or nothing.
-std::optional<Bytes> Frame(std::uint32_t linkType, const Bytes& packet) {
-    std::size_t skip = 0;
-    std::size_t fcs = 0;
-    if (linkType == kLinkPrism) {
-        if (packet.size() < 8) return std::nullopt;
-        skip = ndis::LoadLe32(packet.data() + 4);  // message length
-        fcs = 4;                                   // these captures keep the FCS
-    } else if (linkType == kLinkRadiotap) {
-        if (packet.size() < 4) return std::nullopt;
-        skip = ndis::LoadLe16(packet.data() + 2);
-    } else if (linkType != kLinkIeee80211) {
-        return std::nullopt;
-    }
-    if (packet.size() < skip + fcs) return std::nullopt;
-    return Bytes(packet.begin() + skip, packet.end() - fcs);
-}
-
-// Every element with id 221 or 48 of the first beacon or probe response.
+// The WPA and RSN candidates (ids 221 and 48) of the first beacon or probe
+// response of a capture: raw 802.11, Prism headers with the FCS kept, or
+// radiotap.
 std::vector<Bytes> SecurityCandidates(const std::string& capture) {
-    const auto file = ndis::testing_support::ReadPcap(CapturePath(capture));
+    const auto file =
+        ndis::testing_support::ReadPcap(TARVIK_TESTDATA_DIR "/wpa/captures/" + capture);
     if (!file) return {};
     for (const Bytes& packet : file->packets) {
-        const std::optional<Bytes> frame = Frame(file->linkType, packet);
-        if (!frame || frame->size() < kManagementHeader + kFixedBody) continue;
-        if ((*frame)[0] != kBeacon && (*frame)[0] != kProbeResponse) continue;
+        const bool prism = file->linkType == 119, radiotap = file->linkType == 127;
+        if (!prism && !radiotap && file->linkType != 105) return {};
+        if (packet.size() < 8) continue;
+        const std::size_t skip = prism      ? ndis::LoadLe32(packet.data() + 4)
+                                 : radiotap ? ndis::LoadLe16(packet.data() + 2)
+                                            : 0;
+        const std::size_t fcs = prism ? 4 : 0;
+        constexpr std::size_t kElements = 24 + 12;  // management header, fixed beacon fields
+        if (packet.size() < skip + fcs + kElements) continue;
+        const std::span<const std::uint8_t> frame(packet.data() + skip, packet.size() - skip - fcs);
+        if (frame[0] != 0x80 && frame[0] != 0x50) continue;  // beacon, probe response
         std::vector<Bytes> candidates;
-        const std::span<const std::uint8_t> elements(*frame);
-        ndis::ElementWalker walker(elements.subspan(kManagementHeader + kFixedBody));
+        ndis::ElementWalker walker(frame.subspan(kElements));
         while (const auto element = walker.Next()) {
             if (element->id == ELEMENT_ID_VENDOR || element->id == ELEMENT_ID_RSN) {
                 candidates.emplace_back(element->whole.begin(), element->whole.end());
@@ -70,6 +49,7 @@ std::vector<Bytes> SecurityCandidates(const std::string& capture) {
 }
 
 struct CaptureRow {
+    const char* name;
     const char* capture;
     std::optional<SecurityElementInfo> wpa;
     std::optional<SecurityElementInfo> rsn;
@@ -77,7 +57,7 @@ struct CaptureRow {
 };
 
 void PrintTo(const CaptureRow& row, std::ostream* os) {
-    *os << row.capture;
+    *os << row.name;
 }
 
 class CaptureElementsTest : public testing::TestWithParam<CaptureRow> {};
@@ -116,24 +96,19 @@ constexpr SecurityElementInfo RsnPskCcmp(std::uint32_t capabilities) {
 }
 
 const CaptureRow kCaptures[] = {
-    {"wpa-psk-linksys.cap", kWpaPskTkip, std::nullopt, 0},
-    {"wpa.cap", kWpaPskTkip, std::nullopt, 2},  // Prism headers and FCS
-    {"wpa2-psk-linksys.cap", std::nullopt, RsnPskCcmp(0), 0},
-    {"wpa2.eapol.cap", std::nullopt, RsnPskCcmp(0x0001), 0},
-    {"capture_wds-01.cap", std::nullopt, RsnPskCcmp(0x000c), 1},
-    {"zn2i.pcap", std::nullopt, RsnPskCcmp(0x000c), 1},   // radiotap; WMM
-    {"testm1m2m3.pcap", std::nullopt, RsnPskCcmp(0), 3},  // radiotap; WPS, WMM, vendor
-    {"MOM1.cap", SecurityElementInfo{1, T | C, T, KEY_MGMT_PSK, 0, 0, PMKID_NONE},
+    {"LinksysWpa", "wpa-psk-linksys.cap", kWpaPskTkip, std::nullopt, 0},
+    {"PrismWpa", "wpa.cap", kWpaPskTkip, std::nullopt, 2},  // with the FCS
+    {"LinksysWpa2", "wpa2-psk-linksys.cap", std::nullopt, RsnPskCcmp(0), 0},
+    {"EapolWpa2", "wpa2.eapol.cap", std::nullopt, RsnPskCcmp(0x0001), 0},
+    {"Wds", "capture_wds-01.cap", std::nullopt, RsnPskCcmp(0x000c), 1},
+    {"RadiotapWmm", "zn2i.pcap", std::nullopt, RsnPskCcmp(0x000c), 1},
+    {"RadiotapWpsWmmVendor", "testm1m2m3.pcap", std::nullopt, RsnPskCcmp(0), 3},
+    {"MixedWpaAndWpa2", "MOM1.cap",
+     SecurityElementInfo{1, T | C, T, KEY_MGMT_PSK, 0, 0, PMKID_NONE},
      SecurityElementInfo{2, T | C, T, KEY_MGMT_PSK, 0, 0, PMKID_NONE}, 2},
 };
 INSTANTIATE_TEST_SUITE_P(Captures, CaptureElementsTest, testing::ValuesIn(kCaptures),
-                         [](const auto& info) {
-                             std::string name = info.param.capture;
-                             for (char& c : name) {
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             }
-                             return name;
-                         });
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tarvik

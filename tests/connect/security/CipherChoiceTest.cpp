@@ -23,41 +23,6 @@ NetworkSecurity Decoded(std::uint32_t protocol, std::uint32_t pairwise, std::uin
     return {1, true, {protocol, pairwise, group, keyManagement, 0, 0, PMKID_NONE}};
 }
 
-struct ClassRow {
-    const char* name;
-    NetworkSecurity network;
-    bool open, wep, wpa, wpa2, keyManagementSupported;
-};
-
-void PrintTo(const ClassRow& row, std::ostream* os) {
-    *os << row.name;
-}
-
-class ClassificationTest : public testing::TestWithParam<ClassRow> {};
-
-TEST_P(ClassificationTest, FollowsPrivacyAndTheDecodedElement) {
-    const ClassRow& row = GetParam();
-    EXPECT_EQ(IsOpenNetwork(row.network), row.open);
-    EXPECT_EQ(IsWepNetwork(row.network), row.wep);
-    EXPECT_EQ(IsWpaNetwork(row.network), row.wpa);
-    EXPECT_EQ(IsWpa2Network(row.network), row.wpa2);
-    EXPECT_EQ(IsKeyManagementSupported(row.network), row.keyManagementSupported);
-}
-
-const ClassRow kClassRows[] = {
-    {"Open", Network(0), true, false, false, false, false},
-    {"PrivacyWithoutElementIsWep", Network(1), false, true, false, false, true},
-    {"WpaPsk", Decoded(1, T, T), false, false, true, false, true},
-    {"Wpa2Psk", Decoded(2, C, C), false, false, false, true, true},
-    {"Wpa2EnterpriseOnly", Decoded(2, C, C, KEY_MGMT_IEEE8021X), false, false, false, true, false},
-    {"WpaWithWepPairwiseIsBoth", Decoded(1, CIPHER_WEP40 | T, T, KEY_MGMT_IEEE8021X), false, true,
-     true, false, true},
-    {"PairwiseNoneOnlyIsNothing", Decoded(2, CIPHER_NONE, C), false, false, false, false, false},
-    {"OddPrivacyValueIsNothing", Network(2), false, false, false, false, false},
-};
-INSTANTIATE_TEST_SUITE_P(Networks, ClassificationTest, testing::ValuesIn(kClassRows),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 TEST(BestUsableCipherTest, IsTheWeakerOfTheBestPairwiseAndGroupCipher) {
     EXPECT_EQ(BestUsableCipher(Decoded(1, T | C, T)), static_cast<int>(T));
     EXPECT_EQ(BestUsableCipher(Decoded(2, C, C)), static_cast<int>(C));
@@ -79,98 +44,87 @@ TEST(BestUsableCipherTest, LogsWhenThereIsNone) {
     }
 }
 
-struct LevelRow {
+// The adapter capabilities and refusals of the rows below.
+constexpr std::uint32_t kAes = ENCRYPTION_CAPABILITY_AES, kTkip = ENCRYPTION_CAPABILITY_TKIP;
+constexpr std::uint32_t kWep = ENCRYPTION_CAPABILITY_WEP, kNone = ENCRYPTION_CAPABILITY_NONE;
+constexpr const char* kEnterprise =
+    "is using IEEE 802.1X/EAP key management, which is not supported.";
+std::string Missing(const std::string& suite) {
+    return "requires " + suite +
+           " cipher suite, which is not available on the chosen wireless device.";
+}
+
+// The classes a network is in, e.g. "wpa2 km" (km: key management supported).
+std::string Classes(const NetworkSecurity& n) {
+    const std::string all = std::string(IsOpenNetwork(n) ? " open" : "") +
+                            (IsWepNetwork(n) ? " wep" : "") + (IsWpaNetwork(n) ? " wpa" : "") +
+                            (IsWpa2Network(n) ? " wpa2" : "") +
+                            (IsKeyManagementSupported(n) ? " km" : "");
+    return all.empty() ? all : all.substr(1);
+}
+
+// How a network is classified, what ChooseCipherLevel picks and what
+// CheckNetworkSupported then shows.
+struct AdmissionRow {
     const char* name;
     NetworkSecurity network;
+    const char* classes;
     std::uint32_t capability;
     Result result;
-    std::uint32_t level;  // checked when the result is RES_SUCCESS
+    std::uint32_t level;  // CIPHER_LEVEL_*, checked when the result is RES_SUCCESS
+    std::string refusal;  // after "Selected network Lab %s net "; "" when let through
 };
 
-void PrintTo(const LevelRow& row, std::ostream* os) {
+void PrintTo(const AdmissionRow& row, std::ostream* os) {
     *os << row.name;
 }
 
-class ChooseCipherLevelTest : public testing::TestWithParam<LevelRow> {};
+class AdmissionTest : public testing::TestWithParam<AdmissionRow> {};
 
-TEST_P(ChooseCipherLevelTest, PicksTheLevelOrTellsWhatIsMissing) {
-    const LevelRow& row = GetParam();
+TEST_P(AdmissionTest, ClassifiesPicksTheLevelOrShowsWhatIsMissing) {
+    const AdmissionRow& row = GetParam();
+    EXPECT_EQ(Classes(row.network), row.classes);
     constexpr std::uint32_t kUntouched = 0xABCD;
     std::uint32_t level = kUntouched;
     EXPECT_EQ(ChooseCipherLevel({row.capability}, row.network, level), row.result);
     EXPECT_EQ(level, row.result == RES_SUCCESS ? row.level : kUntouched);
-}
 
-const LevelRow kLevelRows[] = {
-    {"OpenOnAnyAdapter", Network(0), ENCRYPTION_CAPABILITY_NONE, RES_SUCCESS, CIPHER_LEVEL_OPEN},
-    {"WepNeedsEncryption", Network(1), ENCRYPTION_CAPABILITY_NONE, RES_WEP_NOT_AVAILABLE, 0},
-    {"WepOnWepAdapter", Network(1), ENCRYPTION_CAPABILITY_WEP, RES_SUCCESS, CIPHER_LEVEL_WEP},
-    {"TkipGroupLimitsToTkip", Decoded(1, T | C, T), ENCRYPTION_CAPABILITY_AES, RES_SUCCESS,
-     CIPHER_LEVEL_TKIP},
-    {"CcmpOnAesAdapter", Decoded(2, C, C), ENCRYPTION_CAPABILITY_AES, RES_SUCCESS,
-     CIPHER_LEVEL_CCMP},
-    {"CcmpFallsBackToTkip", Decoded(2, C, C), ENCRYPTION_CAPABILITY_TKIP, RES_SUCCESS,
-     CIPHER_LEVEL_TKIP},
-    {"CcmpOnWepAdapter", Decoded(2, C, C), ENCRYPTION_CAPABILITY_WEP, RES_CCMP_NOT_AVAILABLE, 0},
-    {"TkipOnWepAdapter", Decoded(1, T, T), ENCRYPTION_CAPABILITY_WEP, RES_TKIP_NOT_AVAILABLE, 0},
-    {"TkipOnTkipAdapter", Decoded(1, T, T), ENCRYPTION_CAPABILITY_TKIP, RES_SUCCESS,
-     CIPHER_LEVEL_TKIP},
-    {"WepGroupIsNoWpaConfiguration", Decoded(1, C, CIPHER_WEP40), ENCRYPTION_CAPABILITY_AES,
-     RES_NO_USABLE_WPA_CONFIGURATION, 0},
-    {"NeitherWepNorWpa", Decoded(2, CIPHER_NONE, C), ENCRYPTION_CAPABILITY_AES,
-     RES_NO_USABLE_WPA_CONFIGURATION, 0},
-    {"UnknownGroupCipher", Decoded(2, C, 0), ENCRYPTION_CAPABILITY_AES, RES_FAILURE, 0},
-};
-INSTANTIATE_TEST_SUITE_P(Networks, ChooseCipherLevelTest, testing::ValuesIn(kLevelRows),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-struct SupportRow {
-    const char* name;
-    NetworkSecurity network;
-    std::uint32_t capability;
-    int result;
-    const char* shown;  // "" when nothing is shown
-};
-
-void PrintTo(const SupportRow& row, std::ostream* os) {
-    *os << row.name;
-}
-
-class CheckNetworkSupportedTest : public testing::TestWithParam<SupportRow> {};
-
-TEST_P(CheckNetworkSupportedTest, RefusesWithTheMessageOrLetsThrough) {
-    const SupportRow& row = GetParam();
     std::vector<std::string> shown;
-    const int result =
-        CheckNetworkSupported({row.capability}, row.network, "Lab %s net", "IEEE 802.1X/EAP",
-                              [&shown](const std::string& text) { shown.push_back(text); });
-    EXPECT_EQ(result, row.result);
-    if (*row.shown == '\0') {
-        EXPECT_TRUE(shown.empty());
-    } else {
-        EXPECT_EQ(shown, std::vector<std::string>{row.shown});
-    }
+    EXPECT_EQ(CheckNetworkSupported({row.capability}, row.network, "Lab %s net", "IEEE 802.1X/EAP",
+                                    [&shown](const std::string& text) { shown.push_back(text); }),
+              row.refusal.empty() ? 1 : 0);
+    EXPECT_EQ(shown, row.refusal.empty()
+                         ? std::vector<std::string>{}
+                         : std::vector{"Selected network Lab %s net " + row.refusal});
 }
 
-const SupportRow kSupportRows[] = {
-    {"EnterpriseWpa", Decoded(1, T, T, KEY_MGMT_IEEE8021X), ENCRYPTION_CAPABILITY_AES, 0,
-     "Selected network Lab %s net is using IEEE 802.1X/EAP key management, which is not "
-     "supported."},
-    {"NoWepOnAdapter", Network(1), ENCRYPTION_CAPABILITY_NONE, 0,
-     "Selected network Lab %s net requires WEP cipher suite, which is not available on the "
-     "chosen wireless device."},
-    {"NoCcmpOnAdapter", Decoded(2, C, C), ENCRYPTION_CAPABILITY_WEP, 0,
-     "Selected network Lab %s net requires CCMP cipher suite, which is not available on the "
-     "chosen wireless device."},
-    {"NoTkipOnAdapter", Decoded(1, T, T), ENCRYPTION_CAPABILITY_NONE, 0,
-     "Selected network Lab %s net requires TKIP cipher suite, which is not available on the "
-     "chosen wireless device."},
-    {"SupportedWpa2", Decoded(2, C, C), ENCRYPTION_CAPABILITY_TKIP, 1, ""},
-    {"OpenNetwork", Network(0), ENCRYPTION_CAPABILITY_NONE, 1, ""},
-    {"NoUsableConfigurationGoesOn", Decoded(2, CIPHER_NONE, C), ENCRYPTION_CAPABILITY_AES, 1, ""},
-    {"UndeterminedCiphersGoOn", Decoded(2, C, 0), ENCRYPTION_CAPABILITY_AES, 1, ""},
+const AdmissionRow kAdmissionRows[] = {
+    {"OpenOnAnyAdapter", Network(0), "open", kNone, RES_SUCCESS, CIPHER_LEVEL_OPEN, ""},
+    {"WepNeedsEncryption", Network(1), "wep km", kNone, RES_WEP_NOT_AVAILABLE, 0, Missing("WEP")},
+    {"WepOnWepAdapter", Network(1), "wep km", kWep, RES_SUCCESS, CIPHER_LEVEL_WEP, ""},
+    {"TkipGroupLimitsToTkip", Decoded(1, T | C, T), "wpa km", kAes, RES_SUCCESS, CIPHER_LEVEL_TKIP,
+     ""},
+    {"CcmpOnAesAdapter", Decoded(2, C, C), "wpa2 km", kAes, RES_SUCCESS, CIPHER_LEVEL_CCMP, ""},
+    {"CcmpFallsBackToTkip", Decoded(2, C, C), "wpa2 km", kTkip, RES_SUCCESS, CIPHER_LEVEL_TKIP, ""},
+    {"CcmpOnWepAdapter", Decoded(2, C, C), "wpa2 km", kWep, RES_CCMP_NOT_AVAILABLE, 0,
+     Missing("CCMP")},
+    {"TkipOnWepAdapter", Decoded(1, T, T), "wpa km", kWep, RES_TKIP_NOT_AVAILABLE, 0,
+     Missing("TKIP")},
+    {"TkipOnTkipAdapter", Decoded(1, T, T), "wpa km", kTkip, RES_SUCCESS, CIPHER_LEVEL_TKIP, ""},
+    {"EnterpriseWpaIsRefused", Decoded(1, T, T, KEY_MGMT_IEEE8021X), "wpa", kAes, RES_SUCCESS,
+     CIPHER_LEVEL_TKIP, kEnterprise},
+    {"WepGroupIsNoWpaConfiguration", Decoded(1, C, CIPHER_WEP40), "wpa km", kAes,
+     RES_NO_USABLE_WPA_CONFIGURATION, 0, ""},
+    {"NeitherWepNorWpa", Decoded(2, CIPHER_NONE, C), "", kAes, RES_NO_USABLE_WPA_CONFIGURATION, 0,
+     ""},
+    {"Wpa2EnterpriseIsRefused", Decoded(2, C, C, KEY_MGMT_IEEE8021X), "wpa2", kAes, RES_SUCCESS,
+     CIPHER_LEVEL_CCMP, kEnterprise},
+    {"WpaWithWepPairwiseIsBoth", Decoded(1, CIPHER_WEP40 | T, T, KEY_MGMT_IEEE8021X), "wep wpa km",
+     kAes, RES_SUCCESS, CIPHER_LEVEL_WEP, ""},
+    {"OddPrivacyValueIsNothing", Network(2), "", kAes, RES_NO_USABLE_WPA_CONFIGURATION, 0, ""},
+    {"UnknownGroupCipher", Decoded(2, C, 0), "wpa2 km", kAes, RES_FAILURE, 0, ""},
 };
-INSTANTIATE_TEST_SUITE_P(Networks, CheckNetworkSupportedTest, testing::ValuesIn(kSupportRows),
+INSTANTIATE_TEST_SUITE_P(Networks, AdmissionTest, testing::ValuesIn(kAdmissionRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -3,40 +3,32 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "connect/WpaDebug.h"
-
 #include "tests/support/HexBytes.h"
 
 namespace tarvik::testing_support {
 
-// Records every debug message written while it lives.
-class DebugRecorder {
-  public:
-    struct Line {
-        int level;
-        std::string text;
-    };
+// Records every debug message (level, text) written while it lives.
+struct DebugRecorder {
     DebugRecorder() {
-        SetWpaDebugObserver([this](int level, const std::string& text) {
-            lines_.push_back({level, text});
-        });
+        SetWpaDebugObserver(
+            [this](int level, const std::string& text) { lines.emplace_back(level, text); });
     }
     ~DebugRecorder() { SetWpaDebugObserver({}); }
-    DebugRecorder(const DebugRecorder&) = delete;
+    DebugRecorder(const DebugRecorder&) = delete;  // the observer holds its address
     DebugRecorder& operator=(const DebugRecorder&) = delete;
 
-    const std::vector<Line>& Lines() const { return lines_; }
-    // The texts, one per line, joined with '\n'.
+    // The texts joined with '\n'.
     std::string Text() const {
         std::string all;
-        for (const Line& line : lines_) all += (all.empty() ? "" : "\n") + line.text;
+        for (const auto& line : lines) all += (all.empty() ? "" : "\n") + line.second;
         return all;
     }
 
-  private:
-    std::vector<Line> lines_;
+    std::vector<std::pair<int, std::string>> lines;
 };
 
 }  // namespace tarvik::testing_support
