@@ -100,17 +100,6 @@ TEST_F(RegeditToolTest, ImportsAWindowsExportInUtf16WithCrlf) {
     EXPECT_EQ(machine.ReadString("Software\\Tarvik", "INSTInfo", ""), "/opt/tarvik");
 }
 
-TEST_F(RegeditToolTest, ImportsRegedit4Files) {
-    std::string file = InputFile("old.reg",
-                                 "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Old]\r\n"
-                                 "\"Text\"=\"na\xEFve\"\r\n\"Count\"=dword:0000ffff\r\n");
-    RunResult run = RunRegedit({"/s", file});
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    RegistryStore user(UserFile(), "HKEY_CURRENT_USER");
-    EXPECT_EQ(user.ReadString("Software\\Old", "Text", ""), "na\xC3\xAFve");
-    EXPECT_EQ(user.ReadDword("Software\\Old", "Count", 0), 0xFFFFu);
-}
-
 TEST_F(RegeditToolTest, ABadLineChangesNothingAndIsNamed) {
     RegistryStore user(UserFile(), "HKEY_CURRENT_USER");
     ASSERT_TRUE(user.WriteDword("Software\\Tarvik", "Kept", 1));
@@ -141,23 +130,6 @@ TEST_F(RegeditToolTest, ABadLineChangesNothingAndIsNamed) {
     run = RunRegedit({"/s", (temp_.Path() / "missing.reg").string()});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_THAT(run.output, HasSubstr("cannot read"));
-}
-
-TEST_F(RegeditToolTest, ImportDeletesKeysAndValues) {
-    RegistryStore user(UserFile(), "HKEY_CURRENT_USER");
-    ASSERT_TRUE(user.WriteDword("Software\\Tarvik\\NetworkKeys\\home", "Priority", 1));
-    ASSERT_TRUE(user.WriteDword("Software\\Tarvik\\Settings", "Gone", 1));
-    ASSERT_TRUE(user.WriteDword("Software\\Tarvik\\Settings", "Stays", 1));
-    std::string file = InputFile("delete.reg",
-                                 "Windows Registry Editor Version 5.00\n\n"
-                                 "[-HKEY_CURRENT_USER\\Software\\Tarvik\\NetworkKeys]\n\n"
-                                 "[HKEY_CURRENT_USER\\Software\\Tarvik\\Settings]\n"
-                                 "\"Gone\"=-\n\"NeverThere\"=-\n");
-    RunResult run = RunRegedit({"/s", file});
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_FALSE(user.KeyExists("Software\\Tarvik\\NetworkKeys"));
-    EXPECT_FALSE(user.ReadValue("Software\\Tarvik\\Settings", "Gone").has_value());
-    EXPECT_TRUE(user.ReadValue("Software\\Tarvik\\Settings", "Stays").has_value());
 }
 
 TEST_F(RegeditToolTest, ExportThenImportRestoresTheKey) {
