@@ -2,7 +2,9 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <set>
@@ -93,10 +95,31 @@ TEST_F(ApplicationOptionsTest, LoadsStoredValuesUnchangedAndKeepsDefaultsForMiss
     EXPECT_EQ(options_.ConnectionManagerInterval, 7);  // not stored, untouched
 }
 
-TEST_F(ApplicationOptionsTest, SavesEveryStoredValueAsADword) {
+// How often the file `name` was renamed into place since the watch began.
+int CountRenamesInto(int watch, const std::string& name) {
+    alignas(inotify_event) char buffer[65536];
+    int count = 0;
+    for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (event->len > 0 && name == event->name) ++count;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    return count;
+}
+
+TEST_F(ApplicationOptionsTest, SavesEveryStoredValueAsADwordInOneAtomicWrite) {
     options_.ColorWPA2Block = 0x123456;
     options_.FileLogMaxLines = 10;
+    const auto folder = RegistryStore::CurrentUser().FilePath().parent_path();
+    std::filesystem::create_directories(folder);
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, folder.c_str(), IN_MOVED_TO), 0);
     EXPECT_EQ(options_.Save(), 0);
+    EXPECT_EQ(options_.Save(), 0);  // nothing changed: nothing written
+    EXPECT_EQ(CountRenamesInto(watch, "user.reg"), 1);
+    ::close(watch);
 
     const std::vector<RegValue> values = RegistryStore::CurrentUser().EnumerateValues(kSettingsKey);
     EXPECT_EQ(values.size(), 45u);
