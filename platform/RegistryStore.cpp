@@ -92,8 +92,8 @@ std::string RegDamageReport::Describe() const {
     if (skipped.size() > kListedLines) {
         lines += " and " + std::to_string(skipped.size() - kListedLines) + " more";
     }
-    std::string text = "The settings file " + file.string() +
-                       " is damaged: " + (skipped.size() == 1 ? "line " : "lines ") + lines +
+    std::string text = "The registry file " + file.string() +
+                       " was damaged: " + (skipped.size() == 1 ? "line " : "lines ") + lines +
                        " could not be read (";
     if (!skipped.empty()) {
         text += "line " + std::to_string(skipped[0].line) + ": " + skipped[0].message;

@@ -105,8 +105,8 @@ TEST_F(MainDialogTest, ADamagedSettingsFileKeepsItsGoodValuesAndIsShownOnTheStat
                                 "App: Info: Program initialization completed successfully.");
     ASSERT_NE(done, lines.end());
     ASSERT_NE(done + 1, lines.end());
-    EXPECT_EQ(done[1].rfind("App: Info: The settings file " + hive.string() +
-                                " is damaged: line 5 could not be read",
+    EXPECT_EQ(done[1].rfind("App: Info: The registry file " + hive.string() +
+                                " was damaged: line 5 could not be read",
                             0),
               0u)
         << "the status line's last text names the file and line: " << done[1];

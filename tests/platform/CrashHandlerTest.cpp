@@ -26,8 +26,13 @@ using test::TempFolder;
 using test::WaitForChild;
 
 TEST(CrashHandlerTest, DumpFileIsNamedByVersionBuildDateAndTime) {
-    const std::tm time{
-        .tm_sec = 7, .tm_min = 8, .tm_hour = 9, .tm_mday = 5, .tm_mon = 6, .tm_year = 2007 - 1900};
+    std::tm time{};
+    time.tm_year = 2007 - 1900;
+    time.tm_mon = 6;
+    time.tm_mday = 5;
+    time.tm_hour = 9;
+    time.tm_min = 8;
+    time.tm_sec = 7;
     EXPECT_EQ(CrashDumpFileName("/opt/tarvik", time),
               "/opt/tarvik/crash-1.2-063014-20070705-090807.dmp");
 }

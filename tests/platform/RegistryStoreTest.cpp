@@ -178,7 +178,7 @@ TEST_P(DamagedHiveTest, KeepsEveryGoodValueAndTheOriginalAndReportsOnce) {
     EXPECT_THAT(damage->copy.filename().string(),
                 ::testing::MatchesRegex("user\\.reg\\.bad-[0-9]{8}-[0-9]{6}"));
     std::string sentence = damage->Describe();
-    EXPECT_THAT(sentence, HasSubstr(UserFile().string() + " is damaged: line"));
+    EXPECT_THAT(sentence, HasSubstr(UserFile().string() + " was damaged: line"));
     EXPECT_THAT(sentence, HasSubstr(std::to_string(c.skippedLines.back())));
     EXPECT_THAT(sentence, HasSubstr(damage->copy.string()));
     EXPECT_THAT(Messages(), ElementsAre(sentence));
