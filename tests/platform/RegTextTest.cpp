@@ -205,6 +205,13 @@ TEST(RegTextTest, WritesParentsFirstAndReadsBackTheSame) {
     hive.SetValue("a", RegValue::MakeBinary("blob", std::vector<std::uint8_t>(40, 0xAB)));
     hive.CreateKey("Empty");
     std::string text = FormatRegFile(hive, "HKEY_CURRENT_USER");
+    RegHive strings;  // text a quoted string cannot carry goes out as hex(1)
+    const std::string texts[] = {"C:\\dir\\ \"q\" \\\" end\\",
+                                 std::string("one\ntwo\r\n\0three", 15),
+                                 "\xC3\xBC \xF0\x9F\x93\xB6"};
+    for (const std::string& t : texts)
+        strings.SetValue("K", RegValue::MakeString(t.substr(0, 3), t));
+    EXPECT_EQ(ParseToHive(FormatRegFile(strings, "HKEY_CURRENT_USER")), strings);
     EXPECT_EQ(text,
               "Windows Registry Editor Version 5.00\n\n"
               "[HKEY_CURRENT_USER]\n\"RootValue\"=dword:00000001\n\n"
