@@ -129,6 +129,10 @@ struct DamagedHive {
     std::vector<RegValue> kept;  // in key X
 };
 
+void PrintTo(const DamagedHive& row, std::ostream* os) {
+    *os << row.name;
+}
+
 class DamagedHiveTest : public RegistryStoreTest,
                         public ::testing::WithParamInterface<DamagedHive> {};
 
