@@ -1,12 +1,15 @@
 #include "app/MainDialog.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
+#include <optional>
 
 #include "adapter/DriverAnswerBound.h"
 #include "app/CommandIds.h"
 #include "core/EventLog.h"
 #include "core/StatusLine.h"
+#include "platform/RegistryStore.h"
 
 namespace tarvik {
 namespace {
@@ -53,7 +56,11 @@ CMainDialog::~CMainDialog() {
 
 bool CMainDialog::Initialize() {
     LogInfo("Peforming program initialization.");
-    if (options_.IsFirstLaunch()) options_.ImportDefaultSettings();
+    // Reading a damaged settings file repairs it; the user is told once, and the
+    // first-launch defaults must not overwrite what was kept.
+    const std::optional<RegDamageReport> damage = options_.UserHive().TakeDamageReport();
+    if (damage) std::fprintf(stderr, "tarvik: %s\n", damage->Describe().c_str());
+    if (!damage && options_.IsFirstLaunch()) options_.ImportDefaultSettings();
     options_.Load();
     SetStatusText("Please wait while the program finishes loading ...");
 
@@ -95,6 +102,7 @@ bool CMainDialog::Initialize() {
     SetStatusText("Starting all timers ...");
     StartAllTimers();
     SetStatusText("Program initialization completed successfully.");
+    if (damage) SetStatusText(damage->Describe());
 
     LogInfo("Restoring column states.");
     view_.RestoreColumnLayout();

@@ -115,14 +115,19 @@ int CApplicationOptions::Load() {
 }
 
 int CApplicationOptions::Save() {
-    RegistryStore& hive = UserHive();
     const std::string key = SectionKey(kSettingsSection);
-    for (const Field& field : kFields) {
-        if (field.valueName == nullptr) continue;
-        // A failed write is reported by the store through the log.
-        hive.WriteDword(key, field.valueName,
-                        static_cast<std::uint32_t>((this->*field.member).Get()));
-    }
+    // One locked, atomic write: a crash never leaves the section half written.
+    // A failed write is reported by the store through the log.
+    UserHive().Modify(
+        [&](RegHive& hive) {
+            for (const Field& field : kFields) {
+                if (field.valueName == nullptr) continue;
+                hive.SetValue(key, RegValue::MakeDword(
+                                       field.valueName,
+                                       static_cast<std::uint32_t>((this->*field.member).Get())));
+            }
+        },
+        "the section " + key);
     return 0;
 }
 

@@ -41,7 +41,8 @@ class CApplicationOptions {
     // Reads every stored value from "Settings", the current value being the
     // default. No range check. Result 0.
     int Load();
-    // Writes every stored value to "Settings" as a DWORD. Result 0.
+    // Writes every stored value to "Settings" as a DWORD, all in one atomic write
+    // (none when nothing changed). Result 0.
     int Save();
     // Every field back to its default, in memory only.
     void ResetToDefaults();

@@ -36,6 +36,9 @@ bool WriteAll(int fd, std::string_view data) {
     return true;
 }
 
+constexpr std::string_view kTemporaryInfix = ".tmp-";
+constexpr std::size_t kTemporarySuffixLength = 6;  // mkostemp's XXXXXX
+
 void SyncDirectory(const std::filesystem::path& dir) {
     int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
@@ -45,6 +48,13 @@ void SyncDirectory(const std::filesystem::path& dir) {
 }
 
 }  // namespace
+
+mode_t FolderModeFor(mode_t fileMode) {
+    mode_t mode = 0700;
+    if (fileMode & 0040) mode |= 0050;
+    if (fileMode & 0004) mode |= 0005;
+    return mode;
+}
 
 FileIdentity StatIdentity(const std::filesystem::path& file) {
     struct stat st;
@@ -90,18 +100,55 @@ bool CreateDirectories(const std::filesystem::path& dir, mode_t mode, std::strin
         !CreateDirectories(dir.parent_path(), mode, error)) {
         return false;
     }
-    if (::mkdir(dir.c_str(), mode) != 0 && errno != EEXIST) {
+    if (::mkdir(dir.c_str(), mode) != 0) {
+        if (errno == EEXIST) return true;
         error = "cannot create " + dir.string() + ": " + ErrnoText(errno);
         return false;
     }
+    ::chmod(dir.c_str(), mode);  // the mode asked for, whatever the umask
     return true;
 }
 
-bool WriteFileAtomically(const std::filesystem::path& file, std::string_view data, mode_t mode,
+bool ResolveLinks(const std::filesystem::path& file, std::filesystem::path& target,
+                  std::string& error) {
+    constexpr int kMaxHops = 40;  // as the kernel's ELOOP limit
+    target = file;
+    for (int hop = 0; hop < kMaxHops; ++hop) {
+        struct stat st;
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+        std::error_code code;
+        std::filesystem::path next = std::filesystem::read_symlink(target, code);
+        if (code) {
+            error = "cannot read the symbolic link " + target.string() + ": " + code.message();
+            return false;
+        }
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    error = file.string() + " is a loop of symbolic links";
+    return false;
+}
+
+void RemoveStaleTemporaryFiles(const std::filesystem::path& file) {
+    const std::string prefix = file.filename().string() + std::string(kTemporaryInfix);
+    std::error_code code;
+    std::filesystem::directory_iterator it(file.parent_path().empty() ? "." : file.parent_path(),
+                                           code);
+    for (; !code && it != std::filesystem::directory_iterator(); it.increment(code)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() == prefix.size() + kTemporarySuffixLength &&
+            name.compare(0, prefix.size(), prefix) == 0) {
+            ::unlink(it->path().c_str());
+        }
+    }
+}
+
+bool WriteFileAtomically(const std::filesystem::path& link, std::string_view data, mode_t mode,
                          std::string& error, FileIdentity* written) {
+    std::filesystem::path file;
+    if (!ResolveLinks(link, file, error)) return false;
     std::filesystem::path dir = file.parent_path();
-    if (!CreateDirectories(dir, 0700, error)) return false;
-    std::string pattern = file.string() + ".tmp-XXXXXX";
+    if (!CreateDirectories(dir, FolderModeFor(mode), error)) return false;
+    std::string pattern = file.string() + std::string(kTemporaryInfix) + "XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     int fd = ::mkostemp(name.data(), O_CLOEXEC);
@@ -158,11 +205,14 @@ FileLock::~FileLock() {
     if (fd_ >= 0) ::close(fd_);  // closing releases the lock
 }
 
-bool FileLock::Acquire(const std::filesystem::path& lockFile, std::string& error) {
-    if (!CreateDirectories(lockFile.parent_path(), 0700, error)) return false;
-    fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+bool FileLock::Acquire(const std::filesystem::path& lockFile, std::string& error,
+                       mode_t folderMode) {
+    if (!CreateDirectories(lockFile.parent_path(), folderMode, error)) return false;
+    // Never through a link: a planted one would make us create or lock another file.
+    fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd_ < 0) {
-        error = "cannot open the lock file " + lockFile.string() + ": " + ErrnoText(errno);
+        error = "cannot open the lock file " + lockFile.string() + ": " +
+                (errno == ELOOP ? std::string("it is a symbolic link") : ErrnoText(errno));
         return false;
     }
     while (::flock(fd_, LOCK_EX) != 0) {

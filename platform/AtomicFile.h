@@ -33,14 +33,29 @@ FileIdentity DescriptorIdentity(int fd);
 std::int64_t RealtimeNs();
 std::string ErrnoText(int error);
 
-// Creates the folder and its missing parents with the given mode.
+// The mode for a folder holding a file of `fileMode`: search and read for whoever
+// may read the file, and everything for the owner.
+mode_t FolderModeFor(mode_t fileMode);
+
+// Creates the folder and its missing parents with the given mode (umask aside).
 bool CreateDirectories(const std::filesystem::path& dir, mode_t mode, std::string& error);
 
-// Writes a temporary file beside `file`, flushes it to disk, gives it `mode` and
-// renames it over `file`; the folder is created when missing. On failure the old
-// file is untouched and no temporary file remains.
+// Writes a temporary file "<file>.tmp-XXXXXX" beside `file`, flushes it to disk,
+// gives it `mode` (whatever the umask) and renames it over `file`; missing folders are
+// created, readable by those who may read the file. When `file` is a symbolic link the
+// link stays and its final target is replaced, with the temporary file in the target's
+// folder. On failure the old file is untouched and no temporary file remains.
 bool WriteFileAtomically(const std::filesystem::path& file, std::string_view data, mode_t mode,
                          std::string& error, FileIdentity* written = nullptr);
+
+// The file a chain of symbolic links at `file` ends in (`file` itself when it is no
+// link; the target need not exist). False with `error` set for a loop.
+bool ResolveLinks(const std::filesystem::path& file, std::filesystem::path& target,
+                  std::string& error);
+
+// Deletes the temporary files WriteFileAtomically leaves when a writer of `file` is
+// killed. Only for callers that hold the file's lock, so no writer is running.
+void RemoveStaleTemporaryFiles(const std::filesystem::path& file);
 
 // Reads the whole file; false with errno-style `error` set on failure (EFBIG when
 // the file holds more than `maxSize` bytes).
@@ -57,7 +72,9 @@ class FileLock {
     FileLock& operator=(const FileLock&) = delete;
 
     // Creates the lock file (and its folder) when missing; blocks until locked.
-    bool Acquire(const std::filesystem::path& lockFile, std::string& error);
+    // A symbolic link in the lock file's place is refused.
+    bool Acquire(const std::filesystem::path& lockFile, std::string& error,
+                 mode_t folderMode = 0700);
 
   private:
     int fd_ = -1;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/RegLimits.h"
+
 namespace tarvik {
 
 namespace {
@@ -17,7 +19,7 @@ std::string_view LastComponent(std::string_view path) {
 }  // namespace
 
 RegHive::RegHive() {
-    keys_.emplace(std::string(), Key{});
+    keys_.emplace(std::string(), Key());
 }
 
 std::optional<std::string> RegHive::NormalizePath(std::string_view path) {
@@ -66,7 +68,7 @@ bool RegHive::HasKey(std::string_view path) const {
 
 bool RegHive::CreateKey(std::string_view path) {
     auto normalized = NormalizePath(path);
-    if (!normalized) return false;
+    if (!normalized || !CheckKeyPathLimits(*normalized).empty()) return false;
     // Each new key takes its parent's stored spelling plus its own name.
     std::string parentPath;
     std::size_t start = 0;
@@ -75,7 +77,10 @@ bool RegHive::CreateKey(std::string_view path) {
         if (end == std::string::npos) end = normalized->size();
         std::string path = parentPath.empty() ? std::string() : parentPath + '\\';
         path.append(*normalized, start, end - start);
-        auto [it, inserted] = keys_.try_emplace(SortKey(normalized->substr(0, end)), Key{path, {}});
+        Key key;
+        key.path = std::move(path);
+        auto [it, inserted] =
+            keys_.try_emplace(SortKey(normalized->substr(0, end)), std::move(key));
         parentPath = it->second.path;
         start = end + 1;
     }
@@ -87,7 +92,7 @@ bool RegHive::DeleteKey(std::string_view path) {
     if (!normalized) return false;
     if (normalized->empty()) {
         keys_.clear();
-        keys_.emplace(std::string(), Key{});
+        keys_.emplace(std::string(), Key());
         return true;
     }
     std::string sortKey = SortKey(*normalized);
@@ -105,22 +110,26 @@ bool RegHive::DeleteKey(std::string_view path) {
 const RegValue* RegHive::FindValue(std::string_view path, std::string_view name) const {
     const Key* key = Find(path);
     if (!key) return nullptr;
-    for (const RegValue& value : key->values) {
-        if (EqualsNoCase(value.name, name)) return &value;
-    }
-    return nullptr;
+    auto it = key->index.find(FoldCase(name));
+    return it == key->index.end() ? nullptr : &key->values[it->second];
 }
 
 bool RegHive::SetValue(std::string_view path, RegValue value) {
-    if (!IsValidValueName(value.name) || !CreateKey(path)) return false;
+    if (!IsValidValueName(value.name) || !CheckValueLimits(value).empty()) return false;
     Key* key = Find(path);
-    for (RegValue& existing : key->values) {
-        if (EqualsNoCase(existing.name, value.name)) {
-            value.name = std::move(existing.name);  // the first spelling stays
-            existing = std::move(value);
-            return true;
-        }
+    if (!key) {
+        if (!CreateKey(path)) return false;
+        key = Find(path);
     }
+    std::string folded = FoldCase(value.name);
+    auto it = key->index.find(folded);
+    if (it != key->index.end()) {
+        RegValue& existing = key->values[it->second];
+        value.name = std::move(existing.name);  // the first spelling stays
+        existing = std::move(value);
+        return true;
+    }
+    key->index.emplace(std::move(folded), key->values.size());
     key->values.push_back(std::move(value));
     return true;
 }
@@ -128,10 +137,14 @@ bool RegHive::SetValue(std::string_view path, RegValue value) {
 bool RegHive::DeleteValue(std::string_view path, std::string_view name) {
     Key* key = Find(path);
     if (!key) return false;
-    auto it = std::find_if(key->values.begin(), key->values.end(),
-                           [&](const RegValue& v) { return EqualsNoCase(v.name, name); });
-    if (it == key->values.end()) return false;
-    key->values.erase(it);
+    auto it = key->index.find(FoldCase(name));
+    if (it == key->index.end()) return false;
+    std::size_t position = it->second;
+    key->index.erase(it);
+    key->values.erase(key->values.begin() + static_cast<std::ptrdiff_t>(position));
+    for (auto& entry : key->index) {
+        if (entry.second > position) --entry.second;
+    }
     return true;
 }
 

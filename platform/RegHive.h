@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/RegValue.h"
@@ -20,6 +21,8 @@ class RegHive {
     struct Key {
         std::string path;              // as first created, "" for the root
         std::vector<RegValue> values;  // in insertion order
+        // Folded value name to its position in `values`, so large keys load in linear time.
+        std::unordered_map<std::string, std::size_t> index;
     };
 
     RegHive();
@@ -31,7 +34,8 @@ class RegHive {
     static bool IsValidValueName(std::string_view name);
 
     bool HasKey(std::string_view path) const;
-    // Creates the key and its missing parents; false for an invalid path.
+    // Creates the key and its missing parents; false for an invalid path or one
+    // beyond the limits of RegLimits.h.
     bool CreateKey(std::string_view path);
     // Deletes the key with all its subkeys; false when it did not exist.
     // Deleting the root empties the hive.
@@ -39,7 +43,8 @@ class RegHive {
 
     const RegValue* FindValue(std::string_view path, std::string_view name) const;
     // Creates the key when missing; replaces the data of a value of the same name
-    // in place, keeping that value's spelling of the name.
+    // in place, keeping that value's spelling of the name. False (and nothing
+    // changed) for an invalid name or path or a value beyond the limits.
     bool SetValue(std::string_view path, RegValue value);
     bool DeleteValue(std::string_view path, std::string_view name);
 

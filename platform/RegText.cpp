@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/RegLimits.h"
 #include "platform/TextEncoding.h"
 
 namespace tarvik {
@@ -80,7 +81,9 @@ class Parser {
     Parser(std::vector<std::string_view> lines, bool regedit4, std::vector<RegOp>& ops)
         : lines_(std::move(lines)), regedit4_(regedit4), ops_(ops) {}
 
-    bool Run(std::size_t firstLine, RegParseError& error) {
+    // Stops at the first bad line unless `tolerant`; then every bad line is listed
+    // and skipped, and the value lines of a skipped key line are skipped too.
+    bool Run(std::size_t firstLine, bool tolerant, std::vector<RegParseError>& errors) {
         for (index_ = firstLine; index_ < lines_.size(); ++index_) {
             std::string_view line = Trim(lines_[index_]);
             if (line.empty() || line.front() == ';') continue;
@@ -88,6 +91,7 @@ class Parser {
             bool ok;
             if (line.front() == '[') {
                 ok = ParseKeyLine(line, message);
+                if (!ok) keySkipped_ = true;
             } else if (line.front() == '"' || line.front() == '@') {
                 std::size_t startLine = index_;
                 ok = ParseValueLine(line, message);
@@ -97,11 +101,11 @@ class Parser {
                 message = "expected a [key] line or a \"name\"= value line";
             }
             if (!ok) {
-                error = {index_ + 1, message};
-                return false;
+                errors.push_back({index_ + 1, message});
+                if (!tolerant) return false;
             }
         }
-        return true;
+        return errors.empty();
     }
 
   private:
@@ -125,6 +129,8 @@ class Parser {
             message = "the key name holds a control character";
             return false;
         }
+        message = CheckKeyPathLimits(*path);
+        if (!message.empty()) return false;
         RegOp op;
         op.kind = remove ? RegOpKind::DeleteKey : RegOpKind::CreateKey;
         op.root.assign(root);
@@ -133,10 +139,15 @@ class Parser {
         ops_.push_back(op);
         currentKey_ = std::move(op);
         haveKey_ = true;
+        keySkipped_ = false;
         return true;
     }
 
     bool ParseValueLine(std::string_view line, std::string& message) {
+        if (keySkipped_) {
+            message = "the value belongs to a key line that was skipped";
+            return false;
+        }
         if (!haveKey_) {
             message = "a value line comes before any [key] line";
             return false;
@@ -166,6 +177,8 @@ class Parser {
         std::string data(Trim(rest.substr(1)));
         if (StartsWithNoCase(data, "hex") && !JoinContinuations(data, message)) return false;
         if (!ParseData(data, op, message)) return false;
+        message = CheckValueLimits(op.value);
+        if (!message.empty()) return false;
         ops_.push_back(std::move(op));
         return true;
     }
@@ -327,6 +340,7 @@ class Parser {
     std::size_t index_ = 0;
     RegOp currentKey_;
     bool haveKey_ = false;
+    bool keySkipped_ = false;
 };
 
 void AppendQuoted(std::string& out, std::string_view text) {
@@ -342,10 +356,11 @@ void AppendHexList(std::string& out, const std::vector<std::uint8_t>& bytes) {
     // Wrapped like Windows exports: at most about 80 columns, two-space indent.
     std::size_t column =
         out.size() - (out.rfind('\n') == std::string::npos ? 0 : out.rfind('\n') + 1);
-    char piece[4];
+    static constexpr char kDigits[] = "0123456789abcdef";
+    out.reserve(out.size() + bytes.size() * 3 + bytes.size() / 8);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        std::snprintf(piece, sizeof piece, "%02x", bytes[i]);
-        out += piece;
+        out += kDigits[bytes[i] >> 4];
+        out += kDigits[bytes[i] & 0xF];
         column += 2;
         if (i + 1 < bytes.size()) {
             out += ',';
@@ -401,27 +416,43 @@ void AppendValue(std::string& out, const RegValue& value) {
 
 }  // namespace
 
-bool ParseRegFile(std::string_view bytes, std::vector<RegOp>& ops, RegParseError& error) {
+bool ParseRegFile(std::string_view bytes, std::vector<RegOp>& ops,
+                  std::vector<RegParseError>& errors, bool tolerant) {
+    ops.clear();
+    errors.clear();
     std::string text;
     bool wasUtf16 = false;
-    if (!DecodeBytes(bytes, text, wasUtf16, error)) return false;
+    RegParseError error;
+    if (!DecodeBytes(bytes, text, wasUtf16, error)) {
+        errors.push_back(error);
+        return false;
+    }
     std::vector<std::string_view> lines = SplitLines(text);
     std::size_t header = 0;
     while (header < lines.size() && Trim(lines[header]).empty()) ++header;
     std::string_view first = header < lines.size() ? Trim(lines[header]) : std::string_view();
     bool regedit4 = first == kRegHeader4;
+    std::size_t firstBody = header + 1;
     if (first != kRegHeader5 && !regedit4) {
-        error = {header + 1,
-                 "the file does not begin with \"Windows Registry Editor Version "
-                 "5.00\" or \"REGEDIT4\""};
-        return false;
+        errors.push_back({header + 1,
+                          "the file does not begin with \"Windows Registry Editor Version "
+                          "5.00\" or \"REGEDIT4\""});
+        if (!tolerant) return false;
+        // A lost header line: a key line in its place is still read.
+        if (!first.empty() && first.front() == '[') firstBody = header;
     }
     if (regedit4 && !wasUtf16 && !IsValidUtf8(text)) {
         text = Cp1252ToUtf8(text);
         lines = SplitLines(text);
     }
-    ops.clear();
-    return Parser(std::move(lines), regedit4, ops).Run(header + 1, error);
+    return Parser(std::move(lines), regedit4, ops).Run(firstBody, tolerant, errors);
+}
+
+bool ParseRegFile(std::string_view bytes, std::vector<RegOp>& ops, RegParseError& error) {
+    std::vector<RegParseError> errors;
+    if (ParseRegFile(bytes, ops, errors, false)) return true;
+    error = errors.front();
+    return false;
 }
 
 bool IsWritableString(std::string_view text) {

@@ -42,8 +42,16 @@ struct RegParseError {
     std::string message;   // lower-case phrase, e.g. "missing closing quote"
 };
 
-// Parses the whole file; on failure `ops` is left unspecified.
+// Parses the whole file; on failure `ops` is left unspecified. Keys and values beyond
+// the limits of RegLimits.h are errors.
 bool ParseRegFile(std::string_view bytes, std::vector<RegOp>& ops, RegParseError& error);
+
+// The same, listing every bad line in `errors` (in file order). With `tolerant`, bad
+// lines are skipped and `ops` holds every other line's instruction (the value lines
+// of a skipped key line are skipped too); without it, parsing stops at the first.
+// True when there was no bad line.
+bool ParseRegFile(std::string_view bytes, std::vector<RegOp>& ops,
+                  std::vector<RegParseError>& errors, bool tolerant);
 
 void ApplyRegOp(RegHive& hive, const RegOp& op);
 

@@ -5,13 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <utility>
-
-#include "platform/RegText.h"
 
 namespace tarvik {
 
@@ -69,10 +68,48 @@ std::string HomeDirectory() {
     return "/";
 }
 
+// Lines listed in a report before the rest are only counted.
+constexpr std::size_t kListedLines = 20;
+
+// A name beside `file` that is not taken yet: "<file><infix><timestamp>[-N]".
+std::filesystem::path FreeNameBeside(const std::filesystem::path& file, const std::string& infix) {
+    std::string base = file.string() + infix + Timestamp();
+    std::string target = base;
+    struct stat st;
+    for (int n = 2; ::lstat(target.c_str(), &st) == 0; ++n) {
+        target = base + "-" + std::to_string(n);
+    }
+    return target;
+}
+
 }  // namespace
 
-RegistryStore::RegistryStore(std::filesystem::path file, std::string rootName)
-    : file_(std::move(file)), rootName_(std::move(rootName)) {}
+std::string RegDamageReport::Describe() const {
+    std::string lines;
+    for (std::size_t i = 0; i < skipped.size() && i < kListedLines; ++i) {
+        if (i > 0) lines += ", ";
+        lines += std::to_string(skipped[i].line);
+    }
+    if (skipped.size() > kListedLines) {
+        lines += " and " + std::to_string(skipped.size() - kListedLines) + " more";
+    }
+    std::string text = "The registry file " + file.string() +
+                       " was damaged: " + (skipped.size() == 1 ? "line " : "lines ") + lines +
+                       " could not be read (";
+    if (!skipped.empty()) {
+        text += "line " + std::to_string(skipped[0].line) + ": " + skipped[0].message;
+    }
+    text += ") and " + std::string(skipped.size() == 1 ? "was" : "were") +
+            " skipped; every other key and value is in use";
+    if (!copy.empty()) text += ", and the original file was kept as " + copy.string();
+    if (!problem.empty()) {
+        text += ", but the file was not repaired (" + problem + "), so nothing will be saved to it";
+    }
+    return text + ".";
+}
+
+RegistryStore::RegistryStore(std::filesystem::path file, std::string rootName, mode_t mode)
+    : file_(std::move(file)), rootName_(std::move(rootName)), mode_(mode) {}
 
 std::filesystem::path RegistryStore::DefaultUserHivePath() {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
@@ -95,7 +132,8 @@ RegistryStore& RegistryStore::CurrentUser() {
 }
 
 RegistryStore& RegistryStore::LocalMachine() {
-    static RegistryStore store(DefaultMachineHivePath(), "HKEY_LOCAL_MACHINE");
+    // World-readable: every user reads the install folder and manual path from it.
+    static RegistryStore store(DefaultMachineHivePath(), "HKEY_LOCAL_MACHINE", 0644);
     return store;
 }
 
@@ -115,6 +153,7 @@ void RegistryStore::Retarget(std::filesystem::path file) {
     hive_ = RegHive();
     cacheValid_ = false;
     reportedIdentity_.reset();
+    damage_.reset();
 }
 
 std::filesystem::path RegistryStore::LockPath() const {
@@ -137,8 +176,8 @@ void RegistryStore::RefreshLocked(Messages& messages) {
     LoadLocked(false, messages);
 }
 
-// Loads the file into hive_. False when its contents are not available (unreadable,
-// or damaged and not set aside); hive_ is empty then and must not be written.
+// Loads the file into hive_, skipping bad lines. False when the file must not be
+// written: unreadable (hive_ is empty then), or damaged and not repaired.
 bool RegistryStore::LoadLocked(bool haveFileLock, Messages& messages) {
     std::int64_t startedNs = RealtimeNs();
     std::string data;
@@ -147,7 +186,7 @@ bool RegistryStore::LoadLocked(bool haveFileLock, Messages& messages) {
     hive_ = RegHive();
     cacheValid_ = true;
     loadedAtNs_ = startedNs;
-    if (!ReadWholeFile(file_, data, error, &identity)) {
+    if (!ReadWholeFile(file_, data, error, &identity, kMaxHiveFileSize)) {
         identity_ = StatIdentity(file_);
         if (error == ENOENT) return true;
         ReportOnceLocked(identity_,
@@ -159,55 +198,81 @@ bool RegistryStore::LoadLocked(bool haveFileLock, Messages& messages) {
     identity_ = identity;
     if (data.empty()) return true;  // a new, empty file holds no keys yet
 
+    RegDamageReport damage;
+    damage.file = file_;
     std::vector<RegOp> ops;
-    RegParseError parseError;
-    bool parsed = ParseRegFile(data, ops, parseError);
-    for (std::size_t i = 0; parsed && i < ops.size(); ++i) {
-        if (!EqualsNoCase(ops[i].root, rootName_)) {
-            parseError = {ops[i].line, "the key is not under " + rootName_};
-            parsed = false;
+    ParseRegFile(data, ops, damage.skipped, true);
+    for (const RegOp& op : ops) {
+        if (EqualsNoCase(op.root, rootName_)) {
+            ApplyRegOp(hive_, op);
+        } else {
+            damage.skipped.push_back({op.line, "the key is not under " + rootName_});
         }
     }
-    if (parsed) {
-        for (const RegOp& op : ops) ApplyRegOp(hive_, op);
+    if (damage.skipped.empty()) {
         reportedIdentity_.reset();
         return true;
     }
-    hive_ = RegHive();
-    std::string problem = "line " + std::to_string(parseError.line) + ": " + parseError.message;
-    if (haveFileLock) return SetAsideLocked(problem, messages);
+    std::stable_sort(
+        damage.skipped.begin(), damage.skipped.end(),
+        [](const RegParseError& a, const RegParseError& b) { return a.line < b.line; });
+    if (haveFileLock) return RepairLocked(data, std::move(damage), messages);
 
-    // Setting the file aside needs the lock, and another process may have replaced
-    // the file meanwhile: look again while holding it.
+    // Repairing needs the lock, and another process may have replaced the file
+    // meanwhile: look again while holding it.
     FileLock lock;
-    std::string lockError;
-    if (lock.Acquire(LockPath(), lockError)) return LoadLocked(true, messages);
-    ReportOnceLocked(identity_,
-                     "The registry file " + file_.string() + " is damaged (" + problem +
-                         ") and could not be set aside (" + lockError +
-                         "), so its values are not in use.",
-                     messages);
+    if (lock.Acquire(LockPath(), damage.problem, FolderModeFor(mode_))) {
+        return LoadLocked(true, messages);
+    }
+    ReportDamageOnceLocked(std::move(damage), messages);
     return false;
 }
 
-bool RegistryStore::SetAsideLocked(const std::string& problem, Messages& messages) {
-    std::string base = file_.string() + ".bad-" + Timestamp();
-    std::string target = base;
-    struct stat st;
-    for (int n = 2; ::lstat(target.c_str(), &st) == 0; ++n) {
-        target = base + "-" + std::to_string(n);
-    }
-    if (::rename(file_.c_str(), target.c_str()) != 0) {
-        ReportOnceLocked(identity_,
-                         "The registry file " + file_.string() + " is damaged (" + problem +
-                             ") and could not be set aside (" + ErrnoText(errno) +
-                             "), so its values are not in use.",
-                         messages);
+// Keeps the original beside the file and rewrites the file with what could be read,
+// so that the damage is reported once and later writes lose nothing of the original.
+bool RegistryStore::RepairLocked(const std::string& original, RegDamageReport damage,
+                                 Messages& messages) {
+    std::filesystem::path copy = FreeNameBeside(file_, ".bad-");
+    std::string error;
+    if (!WriteFileAtomically(copy, original, mode_, error)) {
+        damage.problem = "no copy of it could be kept: " + error;
+        ReportDamageOnceLocked(std::move(damage), messages);
         return false;
     }
-    messages.push_back("The registry file " + file_.string() + " was damaged (" + problem +
-                       ") and was set aside as " + target + ", so default values are used.");
-    identity_ = StatIdentity(file_);
+    damage.copy = copy;
+    if (!WriteHiveLocked(hive_, error)) {
+        damage.problem = error;
+        ReportDamageOnceLocked(std::move(damage), messages);
+        return false;
+    }
+    reportedIdentity_.reset();
+    messages.push_back(damage.Describe());
+    damage_ = std::move(damage);
+    return true;
+}
+
+void RegistryStore::ReportDamageOnceLocked(RegDamageReport damage, Messages& messages) {
+    if (reportedIdentity_ && *reportedIdentity_ == identity_) return;
+    reportedIdentity_ = identity_;
+    messages.push_back(damage.Describe());
+    damage_ = std::move(damage);
+}
+
+// Writes the hive to the file; false with `error` set when it could not be written
+// or would be too large to read back.
+bool RegistryStore::WriteHiveLocked(const RegHive& hive, std::string& error) {
+    std::string text = FormatRegFile(hive, rootName_);
+    if (text.size() > kMaxHiveFileSize) {
+        error = "it would grow to " + std::to_string(text.size() >> 20) + " MiB, more than the " +
+                std::to_string(kMaxHiveFileSize >> 20) + " MiB that can be read back";
+        return false;
+    }
+    std::filesystem::path target;
+    if (ResolveLinks(file_, target, error)) RemoveStaleTemporaryFiles(target);
+    FileIdentity written;
+    if (!WriteFileAtomically(file_, text, mode_, error, &written)) return false;
+    identity_ = written;
+    loadedAtNs_ = RealtimeNs();
     return true;
 }
 
@@ -228,7 +293,7 @@ RegistryStore::Outcome RegistryStore::UpdateLocked(const std::function<Change(Re
     const std::string notSaved = ", so " + what + " was not saved.";
     FileLock lock;
     std::string error;
-    if (!lock.Acquire(LockPath(), error)) {
+    if (!lock.Acquire(LockPath(), error, FolderModeFor(mode_))) {
         messages.push_back("The registry file " + file_.string() + " could not be written (" +
                            error + ")" + notSaved);
         return Outcome::Failed;
@@ -240,28 +305,30 @@ RegistryStore::Outcome RegistryStore::UpdateLocked(const std::function<Change(Re
         return Outcome::Failed;
     }
     RegHive updated = hive_;
-    if (change(updated) == Change::None) return Outcome::Unchanged;
-    FileIdentity written;
-    if (!WriteFileAtomically(file_, FormatRegFile(updated, rootName_), 0600, error, &written)) {
+    if (change(updated) == Change::None || updated == hive_) return Outcome::Unchanged;
+    if (!WriteHiveLocked(updated, error)) {
         messages.push_back("The registry file " + file_.string() + " could not be written (" +
                            error + ")" + notSaved);
         return Outcome::Failed;
     }
     hive_ = std::move(updated);
-    identity_ = written;
-    loadedAtNs_ = RealtimeNs();
     return Outcome::Written;
 }
 
 // Names that a hive file cannot hold are refused before the hive is touched.
-bool RegistryStore::CheckNames(const std::string& key, const std::string* valueName,
+bool RegistryStore::CheckNames(const std::string& key, const RegValue* value,
                                const std::string& what) {
-    if (RegHive::NormalizePath(key) && (!valueName || RegHive::IsValidValueName(*valueName))) {
-        return true;
+    auto path = RegHive::NormalizePath(key);
+    if (!path || (value && !RegHive::IsValidValueName(value->name))) {
+        Report({"The change to " + what +
+                " was not saved because a key or value name in it holds a control character "
+                "or line break."});
+        return false;
     }
-    Report({"The change to " + what +
-            " was not saved because a key or value name in it holds a control character or "
-            "line break."});
+    std::string problem = CheckKeyPathLimits(*path);
+    if (problem.empty() && value) problem = CheckValueLimits(*value);
+    if (problem.empty()) return true;
+    Report({"The change to " + what.substr(0, 300) + " was not saved because " + problem + "."});
     return false;
 }
 
@@ -298,7 +365,7 @@ std::optional<std::vector<std::uint8_t>> RegistryStore::ReadBinary(const std::st
 
 bool RegistryStore::WriteValue(const std::string& key, const RegValue& value) {
     std::string what = "the value " + rootName_ + "\\" + key + "\\" + value.name;
-    if (!CheckNames(key, &value.name, what)) return false;
+    if (!CheckNames(key, &value, what)) return false;
     if (value.type == RegType::String && !IsWritableString(value.text)) {
         Report({"The change to " + what +
                 " was not saved because its text holds a line break or NUL together with "
@@ -414,7 +481,19 @@ bool RegistryStore::Modify(const std::function<void(RegHive&)>& change, const st
                    change(hive);
                    return Change::Changed;
                },
-               what) == Outcome::Written;
+               what) != Outcome::Failed;
+}
+
+std::optional<RegDamageReport> RegistryStore::TakeDamageReport() {
+    Messages messages;
+    std::optional<RegDamageReport> damage;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        RefreshLocked(messages);
+        damage.swap(damage_);
+    }
+    Report(messages);
+    return damage;
 }
 
 bool RegistryStore::CheckWritable(std::string& problem) {

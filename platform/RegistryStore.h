@@ -12,25 +12,41 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/RegHive.h"
+#include "platform/RegLimits.h"
+#include "platform/RegText.h"
 #include "platform/RegValue.h"
 
 namespace tarvik {
+
+// Lines of a hive file that could not be read and were skipped.
+struct RegDamageReport {
+    std::filesystem::path file;
+    std::filesystem::path copy;          // the original file, kept; empty when none was made
+    std::vector<RegParseError> skipped;  // in file order
+    std::string problem;                 // why nothing was repaired; empty when it was
+
+    // One English sentence naming the file, the skipped line numbers and the copy.
+    std::string Describe() const;
+};
 
 // Key paths are backslash-separated and relative to the hive's root, e.g.
 // "Software\\Tarvik\\tarvik\\Settings". Key names compare case-insensitively,
 // as in the Windows registry; value names too.
 //
-// Every write takes an exclusive lock on "<file>.lock", re-reads the file, applies
-// the change and replaces the file atomically (mode 0600), so processes sharing a
-// hive never lose each other's values. Reads re-read the file only when it changed
+// Every write takes an exclusive lock on "<file>.lock" (never through a symbolic link),
+// re-reads the file, applies the change and replaces the file atomically with the
+// hive's mode (0600 user, 0644 machine) in one write; a symbolic link at <file> is kept
+// and its target replaced. No write may break the limits of RegLimits.h or make the
+// file larger than the store reads. Reads re-read the file only when it changed
 // (device, inode, size and times), so they cost one stat() when it did not.
-// A file that cannot be parsed is renamed to "<file>.bad-YYYYMMDD-HHMMSS", reported
-// to the error sink and treated as empty; it is never overwritten.
-// All operations are thread-safe.
+// A file with bad lines is read without them: the original is kept as
+// "<file>.bad-YYYYMMDD-HHMMSS", the file is rewritten with every well-formed key and
+// value, and the damage is reported once to the error sink and kept for
+// TakeDamageReport(). All operations are thread-safe.
 class RegistryStore {
   public:
-    // The hive's root name as written in the file's key lines.
-    RegistryStore(std::filesystem::path file, std::string rootName);
+    // The hive's root name as written in the file's key lines; `mode` is the file's.
+    RegistryStore(std::filesystem::path file, std::string rootName, mode_t mode = 0600);
 
     // Per-user hive: $XDG_CONFIG_HOME/tarvik/user.reg (~/.config/... when unset).
     static RegistryStore& CurrentUser();
@@ -42,7 +58,11 @@ class RegistryStore {
     static std::filesystem::path DefaultUserHivePath();
     static std::filesystem::path DefaultMachineHivePath();
 
-    // Receives one English sentence per problem (damaged file set aside,
+    // The damage found in the file since the last call, if any; each damaged file
+    // is reported once. Loads the file when it was not loaded yet.
+    std::optional<RegDamageReport> TakeDamageReport();
+
+    // Receives one English sentence per problem (damaged lines skipped,
     // write failure); the event log installs itself here. Without a sink the
     // sentences go to standard error. The sink is called with no lock held.
     static void SetErrorSink(std::function<void(const std::string&)> sink);
@@ -81,7 +101,8 @@ class RegistryStore {
     // The whole hive as it is now.
     RegHive Snapshot();
     // Applies `change` to the current contents under the file lock and writes the
-    // result once: a batch of changes in one step. False when nothing was written.
+    // result once: a batch of changes in one step (a change that leaves the hive as
+    // it was writes nothing). False when the hive could not be written.
     // `what` names the data in the failure report ("..., so <what> was not saved.").
     bool Modify(const std::function<void(RegHive&)>& change,
                 const std::string& what = "the imported data");
@@ -99,17 +120,19 @@ class RegistryStore {
     Outcome Update(const std::function<Change(RegHive&)>& change, const std::string& what);
     Outcome UpdateLocked(const std::function<Change(RegHive&)>& change, const std::string& what,
                          Messages& messages);
-    static bool CheckNames(const std::string& key, const std::string* valueName,
-                           const std::string& what);
+    static bool CheckNames(const std::string& key, const RegValue* value, const std::string& what);
     void RefreshLocked(Messages& messages);
     bool LoadLocked(bool haveFileLock, Messages& messages);
-    bool SetAsideLocked(const std::string& problem, Messages& messages);
+    bool RepairLocked(const std::string& original, RegDamageReport damage, Messages& messages);
+    void ReportDamageOnceLocked(RegDamageReport damage, Messages& messages);
     void ReportOnceLocked(const FileIdentity& identity, std::string message, Messages& messages);
+    bool WriteHiveLocked(const RegHive& hive, std::string& error);
     void Retarget(std::filesystem::path file);
     std::filesystem::path LockPath() const;
 
     std::filesystem::path file_;
     std::string rootName_;
+    mode_t mode_;
     std::mutex mutex_;
     // Cached contents, valid while the file keeps the identity it was read with.
     RegHive hive_;
@@ -118,6 +141,7 @@ class RegistryStore {
     bool cacheValid_ = false;
     // The problem last reported for this identity, so each is reported once.
     std::optional<FileIdentity> reportedIdentity_;
+    std::optional<RegDamageReport> damage_;  // not yet taken
 };
 
 }  // namespace tarvik

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
 #include <thread>
 
 #include "MainDialogFixture.h"
@@ -87,6 +88,33 @@ TEST_F(MainDialogTest, StartUpRunsEveryStepInOrderAndStartsTheTimers) {
     // The daemon's competing service ran; start-up stopped it.
     EXPECT_TRUE(dialog_->WzcStoppedByUs());
     EXPECT_FALSE(CDriverWzcService().IsRunning());
+}
+
+TEST_F(MainDialogTest, ADamagedSettingsFileKeepsItsGoodValuesAndIsShownOnTheStatusLine) {
+    const auto hive = RegistryStore::CurrentUser().FilePath();
+    std::filesystem::create_directories(hive.parent_path());
+    std::ofstream(hive) << "Windows Registry Editor Version 5.00\n\n"
+                           "[HKEY_CURRENT_USER\\Software\\Tarvik\\tarvik\\Settings]\n"
+                           "\"SoftRefreshInterval\"=dword:7\n\"Bogus\"=dword:zz\n";
+    StartDaemon();
+    Create();
+    ASSERT_TRUE(dialog_->Initialize());
+
+    EXPECT_EQ(options_.SoftRefreshInterval, 7);
+    const auto lines = log_.Messages();
+    const auto done = std::find(lines.begin(), lines.end(),
+                                "App: Info: Program initialization completed successfully.");
+    ASSERT_NE(done, lines.end());
+    ASSERT_NE(done + 1, lines.end());
+    EXPECT_EQ(done[1].rfind("App: Info: The registry file " + hive.string() +
+                                " was damaged: line 5 could not be read",
+                            0),
+              0u)
+        << "the status line's last text names the file and line: " << done[1];
+    EXPECT_FALSE(Contains(lines,
+                          "App: Info: First launch by this user: importing default "
+                          "registry settings."))
+        << "the defaults would overwrite what was kept";
 }
 
 TEST_F(MainDialogTest, WithoutTheDriverStartUpStopsEarlyAndTicksDoNothing) {

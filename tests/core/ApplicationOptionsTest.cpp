@@ -2,8 +2,10 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -96,7 +98,23 @@ TEST_F(ApplicationOptionsTest, StartsWithTheDocumentedDefaultsAsDoesTheShippedFi
     EXPECT_EQ(options_.ApplicationName(), "tarvik");
 }
 
-TEST_F(ApplicationOptionsTest, LoadsStoredValuesUncheckedAndSavesEveryOneAsADword) {
+// How often the file `name` was renamed into place since the watch began. The
+// watch also sees the temporary files' moves, since the kernel merges
+// identical events that follow each other.
+int CountRenamesInto(int watch, const std::string& name) {
+    alignas(inotify_event) char buffer[65536];
+    int count = 0;
+    for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if ((event->mask & IN_MOVED_TO) && event->len > 0 && name == event->name) ++count;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    return count;
+}
+
+TEST_F(ApplicationOptionsTest, LoadsStoredValuesUncheckedAndSavesThemInOneAtomicWrite) {
     RegistryStore& hive = RegistryStore::CurrentUser();
     hive.WriteDword(kSettingsKey, "SoftRefreshInterval", 0);  // below the dialog's limit
     hive.WriteDword(kSettingsKey, "ComPortNumber", 0xFFFFFFFF);
@@ -108,7 +126,15 @@ TEST_F(ApplicationOptionsTest, LoadsStoredValuesUncheckedAndSavesEveryOneAsADwor
     EXPECT_EQ(options_.ConnectionManagerInterval, 7);  // not stored, untouched
 
     options_.ColorWPA2Block = 0x123456;
+    const auto folder = RegistryStore::CurrentUser().FilePath().parent_path();
+    std::filesystem::create_directories(folder);
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, folder.c_str(), IN_MOVED_FROM | IN_MOVED_TO), 0);
     EXPECT_EQ(options_.Save(), 0);
+    EXPECT_EQ(options_.Save(), 0);  // nothing changed: nothing written
+    EXPECT_EQ(CountRenamesInto(watch, "user.reg"), 1);
+    ::close(watch);
+
     const std::vector<RegValue> values = hive.EnumerateValues(kSettingsKey);
     EXPECT_EQ(values.size(), 45u);
     for (const RegValue& value : values) EXPECT_EQ(value.type, RegType::Dword) << value.name;

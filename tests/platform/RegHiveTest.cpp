@@ -8,33 +8,10 @@ namespace {
 
 using ::testing::ElementsAre;
 
-TEST(RegHiveTest, NormalizesPaths) {
-    EXPECT_EQ(RegHive::NormalizePath("\\A\\\\B\\"), "A\\B");
-    EXPECT_EQ(RegHive::NormalizePath(""), "");
+TEST(RegHiveTest, SubtreesStopAtSiblingsWithTheSamePrefix) {
     EXPECT_EQ(RegHive::NormalizePath("A\\B\x7f"), std::nullopt);
-    EXPECT_EQ(RegHive::NormalizePath("A\nB"), std::nullopt);
-    EXPECT_TRUE(RegHive::IsValidValueName("any [text] \"here\" \\ ="));
-    EXPECT_FALSE(RegHive::IsValidValueName(std::string("nul\0", 4)));
-}
-
-TEST(RegHiveTest, CreatesParentsAndKeepsFirstSpelling) {
     RegHive hive;
-    EXPECT_TRUE(hive.CreateKey("Software\\Tarvik\\App"));
-    EXPECT_TRUE(hive.CreateKey("SOFTWARE\\tarvik\\Other"));
-    EXPECT_TRUE(hive.HasKey("software"));
-    EXPECT_THAT(hive.Subkeys("Software\\Tarvik"), ElementsAre("App", "Other"));
-    std::vector<std::string> paths;
-    for (const RegHive::Key* key : hive.Subtree("")) paths.push_back(key->path);
-    EXPECT_THAT(paths, ElementsAre("", "Software", "Software\\Tarvik", "Software\\Tarvik\\App",
-                                   "Software\\Tarvik\\Other"));
-}
-
-TEST(RegHiveTest, SubtreeStopsAtSiblingsWithTheSamePrefix) {
-    RegHive hive;
-    hive.CreateKey("A\\B\\C");
-    hive.CreateKey("A\\B C");
-    hive.CreateKey("A\\B!");
-    hive.CreateKey("A\\BB");
+    for (const char* path : {"A\\B\\C", "a\\B C", "A\\B!", "A\\BB"}) hive.CreateKey(path);
     std::vector<std::string> paths;
     for (const RegHive::Key* key : hive.Subtree("a\\b")) paths.push_back(key->path);
     EXPECT_THAT(paths, ElementsAre("A\\B", "A\\B\\C"));
@@ -44,6 +21,19 @@ TEST(RegHiveTest, SubtreeStopsAtSiblingsWithTheSamePrefix) {
     EXPECT_TRUE(hive.DeleteKey(""));
     EXPECT_TRUE(hive.HasKey(""));
     EXPECT_TRUE(hive.Subkeys("").empty());
+}
+
+TEST(RegHiveTest, ValuesKeepTheirOrderAndFirstSpellingThroughDeletions) {
+    RegHive hive;
+    for (const char* name : {"a", "B", "c", "D"}) hive.SetValue("K", RegValue::MakeDword(name, 1));
+    EXPECT_TRUE(hive.DeleteValue("k", "b"));
+    EXPECT_FALSE(hive.DeleteValue("k", "b"));
+    EXPECT_TRUE(hive.SetValue("K", RegValue::MakeDword("d", 2)));
+    EXPECT_THAT(hive.Values("K"),
+                ElementsAre(RegValue::MakeDword("a", 1), RegValue::MakeDword("c", 1),
+                            RegValue::MakeDword("D", 2)));
+    ASSERT_NE(hive.FindValue("K", "C"), nullptr);
+    EXPECT_EQ(hive.FindValue("K", "C")->name, "c") << "the index follows a deletion";
 }
 
 }  // namespace

@@ -156,23 +156,6 @@ TEST_F(RegeditToolTest, ARefusedImportChangesNothingAndSaysWhy) {
     EXPECT_THAT(run.output, HasSubstr("cannot read"));
 }
 
-TEST_F(RegeditToolTest, ImportDeletesKeysAndValues) {
-    RegistryStore user(UserFile(), "HKEY_CURRENT_USER");
-    ASSERT_TRUE(user.WriteDword("Software\\Tarvik\\NetworkKeys\\home", "Priority", 1));
-    ASSERT_TRUE(user.WriteDword("Software\\Tarvik\\Settings", "Gone", 1));
-    ASSERT_TRUE(user.WriteDword("Software\\Tarvik\\Settings", "Stays", 1));
-    std::string file = InputFile("delete.reg",
-                                 "Windows Registry Editor Version 5.00\n\n"
-                                 "[-HKEY_CURRENT_USER\\Software\\Tarvik\\NetworkKeys]\n\n"
-                                 "[HKEY_CURRENT_USER\\Software\\Tarvik\\Settings]\n"
-                                 "\"Gone\"=-\n\"NeverThere\"=-\n");
-    RunResult run = RunRegedit({"/s", file});
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_FALSE(user.KeyExists("Software\\Tarvik\\NetworkKeys"));
-    EXPECT_FALSE(user.ReadValue("Software\\Tarvik\\Settings", "Gone").has_value());
-    EXPECT_TRUE(user.ReadValue("Software\\Tarvik\\Settings", "Stays").has_value());
-}
-
 TEST_F(RegeditToolTest, ExportThenImportRestoresTheKey) {
     RegistryStore user(UserFile(), "HKEY_CURRENT_USER");
     const std::string key = "Software\\Tarvik\\tarvik";
@@ -199,13 +182,11 @@ TEST_F(RegeditToolTest, ExportThenImportRestoresTheKey) {
     run = RunRegedit({"/e", exported, "HKEY_CURRENT_USER\\Software\\Missing"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_THAT(run.output, HasSubstr("does not exist"));
-    run = RunRegedit({"/e", exported, "HKEY_USERS\\x"});
-    EXPECT_EQ(run.exitCode, 1);
 }
 
 TEST_F(RegeditToolTest, BadArgumentsPrintUsage) {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {}, {"/s"}, {"/x", "file"}, {"/e", "file"}, {"/s", "a", "b"}, {"file.reg"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{}, {"/x", "file"}, {"/e", "file"}, {"file.reg"}}) {
         RunResult run = RunRegedit(args);
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_THAT(run.output, HasSubstr("usage: tarvik-regedit"));

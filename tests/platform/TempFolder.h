@@ -1,15 +1,27 @@
 // A fresh temporary folder per test, removed with everything in it afterwards.
 #pragma once
 
+#include <stdlib.h>
+
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 
 namespace tarvik::test {
 
 class TempFolder {
   public:
-    TempFolder();
-    ~TempFolder();
+    TempFolder() {
+        std::string name = (std::filesystem::temp_directory_path() / "tarvik-test-XXXXXX").string();
+        if (!::mkdtemp(name.data())) throw std::runtime_error("mkdtemp failed");
+        path_ = name;
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
@@ -19,7 +31,15 @@ class TempFolder {
     std::filesystem::path path_;
 };
 
-std::string ReadFile(const std::filesystem::path& file);
-void WriteFile(const std::filesystem::path& file, const std::string& data);
+inline std::string ReadFile(const std::filesystem::path& file) {
+    std::ostringstream out;
+    out << std::ifstream(file, std::ios::binary).rdbuf();
+    return out.str();
+}
+
+inline void WriteFile(const std::filesystem::path& file, const std::string& data) {
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << data;
+}
 
 }  // namespace tarvik::test
