@@ -140,6 +140,11 @@ void CAdapterList::OnSelectionConfirmed(const ListFetch& fetch) {
     SetStatusText("Error while retrieving adapter information!");
 }
 
+std::int64_t CAdapterList::SecondsUntilReEnumeration() const {
+    const std::int64_t elapsed = clock_() - lastReEnumeration_;
+    return elapsed > kReEnumerationGuardSeconds ? 0 : kReEnumerationGuardSeconds + 1 - elapsed;
+}
+
 bool CAdapterList::OnDeviceChange(std::uint32_t event) {
     LogInfo("Device change event");
     if (event != kDbtDevNodesChanged || connectionInProgress_ || connectStarting_ ||

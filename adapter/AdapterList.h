@@ -72,6 +72,8 @@ class CAdapterList {
 
     // The end of start-up stores the current time as the last re-enumeration.
     void MarkReEnumerated() { lastReEnumeration_ = clock_(); }
+    // Seconds until a device change re-enumerates again; 0 when it would now.
+    std::int64_t SecondsUntilReEnumeration() const;
     void SetConnectionInProgress(bool on) { connectionInProgress_ = on; }
     void SetConnectStarting(bool on) { connectStarting_ = on; }
 

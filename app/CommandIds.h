@@ -80,6 +80,8 @@ enum MainWindowTimer : int {
     TIMER_GPS_STATUS = 8,
     TIMER_CONNECTION_STATUS = 9,
     TIMER_CONNECTION_MANAGER = 10,
+    // One-shot: a driver that came back while re-enumeration was held off.
+    TIMER_DRIVER_RETURNED = 11,
 };
 
 }  // namespace tarvik

@@ -44,9 +44,7 @@ CMainDialog::CMainDialog(const MainDialogParts& parts)
     cycle_.SetScanningButton(&view_);
     cycle_.SetConnectionInProgressFlag(&connecting_);
     // The driver coming back is this system's device-change notification.
-    mediaSource_.SetDeviceChangeHandler([this] {
-        if (!closing_) OnDeviceChange(kDbtDevNodesChanged);
-    });
+    mediaSource_.SetDeviceChangeHandler([this] { OnDriverReturned(); });
 }
 
 CMainDialog::~CMainDialog() {
@@ -185,6 +183,11 @@ void CMainDialog::RestartTimer(int id) {
 }
 
 void CMainDialog::OnTimer(int id) {
+    if (id == TIMER_DRIVER_RETURNED) {
+        loop_.StopTimer(id);
+        OnDriverReturned();
+        return;
+    }
     if (closing_ || !adapters_.Chosen()) return;
     // A hung driver costs the tick at most the bound, never the window.
     const CDriverAnswerBound bound;
@@ -256,6 +259,18 @@ void CMainDialog::OnAdapterSelectionChange() {
 
 void CMainDialog::OnAdapterSelectionConfirmed() {
     adapters_.OnSelectionConfirmed([this](CAdapter& adapter) { FetchWithoutScan(adapter); });
+}
+
+// A driver that comes back within the re-enumeration guard would be ignored
+// and the list would stay frozen; it is handled once the guard has passed.
+void CMainDialog::OnDriverReturned() {
+    if (closing_) return;
+    const std::int64_t wait = adapters_.SecondsUntilReEnumeration();
+    if (wait > 0) {
+        loop_.StartTimer(TIMER_DRIVER_RETURNED, std::chrono::seconds(wait));
+        return;
+    }
+    OnDeviceChange(kDbtDevNodesChanged);
 }
 
 bool CMainDialog::OnDeviceChange(std::uint32_t event) {

@@ -113,6 +113,8 @@ class CMainDialog {
     void OnAdapterSelectionConfirmed();
     // The system's device-change notification.
     bool OnDeviceChange(std::uint32_t event);
+    // The driver's event link is back after a loss.
+    void OnDriverReturned();
 
     // Messages from other threads (any thread; run on the GUI thread and
     // return once handled). Levels: 1 Info, 2 Warn, 3 Error; others ignored.

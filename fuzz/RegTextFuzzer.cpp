@@ -41,7 +41,21 @@ void CheckRoundTrip(const RegHive& hive) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    // The tolerant reading of a damaged hive: whatever it keeps can be written
+    // and read back, and each skipped line is a line of the input.
     std::vector<RegOp> ops;
+    std::vector<RegParseError> skipped;
+    ParseRegFile(bytes, ops, skipped, true);
+    for (const RegParseError& bad : skipped) {
+        TARVIK_FUZZ_CHECK(bad.line >= 1 && bad.line <= size + 1);
+    }
+    RegHive kept;
+    for (const RegOp& op : ops) {
+        if (EqualsNoCase(op.root, kRoot)) ApplyRegOp(kept, op);
+    }
+    CheckRoundTrip(kept);
+
+    ops.clear();
     RegParseError error;
     if (!ParseRegFile(bytes, ops, error)) {
         TARVIK_FUZZ_CHECK(!error.message.empty());

@@ -500,10 +500,13 @@ bool RegistryStore::CheckWritable(std::string& problem) {
     std::lock_guard<std::mutex> guard(mutex_);
     FileLock lock;
     if (!lock.Acquire(LockPath(), problem)) return false;
-    std::string probe = file_.string() + ".tmp-XXXXXX";
+    // A write goes to the end of a chain of links, so that is where it must fit.
+    std::filesystem::path target;
+    if (!ResolveLinks(file_, target, problem)) return false;
+    std::string probe = target.string() + ".tmp-XXXXXX";
     const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
     if (fd < 0) {
-        problem = "cannot create a file beside " + file_.string() + ": " + ErrnoText(errno);
+        problem = "cannot create a file beside " + target.string() + ": " + ErrnoText(errno);
         return false;
     }
     ::close(fd);

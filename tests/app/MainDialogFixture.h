@@ -71,6 +71,7 @@ class MainDialogFixture : public ::testing::Test {
                 [this](std::vector<std::string> addresses) {
                     addressCalls_.push_back(std::move(addresses));
                 },
+            .clock = [this] { return now_; },
         });
         dialog_->ScanCycle().SetFilter(&filter_);
     }
@@ -103,6 +104,7 @@ class MainDialogFixture : public ::testing::Test {
     FakeConnection connection_;
     CountingFilter filter_;
     std::vector<std::vector<std::string>> addressCalls_;
+    std::int64_t now_ = 1000;  // seconds, for the re-enumeration guard
     std::unique_ptr<DaemonProcess> daemon_;
     std::unique_ptr<CMainDialog> dialog_;
 };

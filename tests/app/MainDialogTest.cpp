@@ -368,6 +368,26 @@ TEST_F(MainDialogTest, AFrozenDriverSkipsTheTickAndTheStatusLineSaysSo) {
     daemon_->Thaw();
 }
 
+// A driver back within the re-enumeration guard is not ignored: it is picked
+// up once the guard has passed.
+TEST_F(MainDialogTest, ADriverBackWithinTheGuardIsPickedUpOnceItHasPassed) {
+    StartRunning();
+    const auto reEnumerations = [this] {
+        const auto lines = log_.Messages();
+        return std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.ends_with("change in system nodes, re-enumerating devices");
+        });
+    };
+    now_ += 2;
+    dialog_->OnDriverReturned();
+    EXPECT_EQ(loop_.timerCalls, (std::vector<std::string>{"Start 11 4000"}));
+    EXPECT_EQ(reEnumerations(), 0);
+    now_ += 4;
+    dialog_->OnTimer(TIMER_DRIVER_RETURNED);
+    EXPECT_EQ(loop_.timerCalls.back(), "Stop 11");
+    EXPECT_EQ(reEnumerations(), 1);
+}
+
 TEST_F(MainDialogTest, WithMinimizeToTrayOffTheTitleBarClosesTheWindow) {
     Create();
     dialog_->Initialize();

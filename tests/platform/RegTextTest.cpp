@@ -3,8 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "platform/RegLimits.h"
 
 namespace tarvik {
@@ -232,37 +230,5 @@ TEST(RegTextTest, WritesParentsFirstAndReadsBackTheSame) {
 
 // Hostile input: damaged copies of a valid file either parse or fail with a line
 // inside the file; the sanitizers catch any read past the input.
-TEST(RegTextTest, SurvivesRandomDamage) {
-    const std::string valid =
-        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A\\B]\r\n"
-        "@=\"x\\\\y\\\"\"\r\n\"d\"=dword:0000000a\r\n\"h\"=hex:01,02,\\\r\n  03\r\n"
-        "\"s\"=hex(1):41,00,00,00\r\n\"e\"=hex(2):41,00\r\n\"q\"=-\r\n[-HKEY_CURRENT_USER\\C]\r\n";
-    std::mt19937 random(12345);
-    const std::string alphabet = "\"\\[]-=@:,;()\r\n\xFF\xFE\x00 0aZ";
-    for (int round = 0; round < 3000; ++round) {
-        std::string text = round % 2 ? valid : Utf16Le(valid);
-        int edits = 1 + static_cast<int>(random() % 4);
-        for (int e = 0; e < edits && !text.empty(); ++e) {
-            const std::size_t pos = random() % text.size();
-            const auto how = random() % 3;
-            if (how == 0) text[pos] = alphabet[random() % alphabet.size()];
-            if (how == 1) text.erase(pos, 1 + random() % 8);
-            if (how == 2) text.resize(pos);
-        }
-        std::vector<RegOp> ops;
-        std::vector<RegParseError> skipped;
-        ParseRegFile(text, ops, skipped, true);
-        for (const RegParseError& bad : skipped) EXPECT_LE(bad.line, text.size() + 1);
-        RegParseError error;
-        if (!ParseRegFile(text, ops, error)) {
-            EXPECT_TRUE(error.line >= 1 && error.line <= text.size() + 1 && !error.message.empty());
-        } else {
-            RegHive hive;
-            for (const RegOp& op : ops) ApplyRegOp(hive, op);
-            EXPECT_EQ(ParseToHive(FormatRegFile(hive, "HKEY_CURRENT_USER")), hive);
-        }
-    }
-}
-
 }  // namespace
 }  // namespace tarvik
