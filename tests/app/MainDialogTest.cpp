@@ -39,29 +39,28 @@ TEST_F(MainDialogTest, StartUpRunsEveryStepInOrderAndStartsTheTimers) {
     const auto lines = log_.Messages();
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front(), "App: Info: Peforming program initialization.");
-    EXPECT_TRUE(InOrder(lines, {
-                                   "App: Info: Peforming program initialization.",
-                                   "App: Info: Please wait while the program finishes loading ...",
-                                   "App: Info: Adding 'About' to system menu.",
-                                   "App: Info: Adding icon into system tray.",
-                                   "App: Info: Adding columns to network list.",
-                                   "App: Info: Starting WMI",
-                                   "App: Info: Enumerating network cards.",
-                                   "App: Info: Enumerating networking devices on this computer ...",
-                                   "App: Info: Successfully obtained the list of all the wireless "
-                                   "cards!",
-                                   "App: Info: Forcing a manual access point refresh.",
-                                   "App: Info: Performing an initial network scan ...",
-                                   "App: Info: Stopping running WZCSVC.",
-                                   "App: Info: Stopping Windows Zero Configuration Service ...",
-                                   "App: Info: Setting program mode to scanning.",
-                                   "App: Info: Sizing controls.",
-                                   "App: Info: Performing wireless card initialization.",
-                                   "App: Info: Starting all timers ...",
-                                   "App: Info: Program initialization completed successfully.",
-                                   "App: Info: Restoring column states.",
-                                   "App: Info: Loading saved network configuration.",
-                               }));
+    std::vector<std::string> steps = {"Peforming program initialization.",
+                                      "Please wait while the program finishes loading ...",
+                                      "Adding 'About' to system menu.",
+                                      "Adding icon into system tray.",
+                                      "Adding columns to network list.",
+                                      "Starting WMI",
+                                      "Enumerating network cards.",
+                                      "Enumerating networking devices on this computer ...",
+                                      "Successfully obtained the list of all the wireless cards!",
+                                      "Forcing a manual access point refresh.",
+                                      "Performing an initial network scan ...",
+                                      "Stopping running WZCSVC.",
+                                      "Stopping Windows Zero Configuration Service ...",
+                                      "Setting program mode to scanning.",
+                                      "Sizing controls.",
+                                      "Performing wireless card initialization.",
+                                      "Starting all timers ...",
+                                      "Program initialization completed successfully.",
+                                      "Restoring column states.",
+                                      "Loading saved network configuration."};
+    for (std::string& step : steps) step = "App: Info: " + step;
+    EXPECT_TRUE(InOrder(lines, steps));
     EXPECT_FALSE(Contains(lines, "App: Warn: Failed to initialize WMI."));
 
     EXPECT_EQ(view_.calls,
