@@ -79,8 +79,13 @@ bool CListCtrlEx::SaveLayout() {
         "the column layout of " + key);
 }
 
+bool CListCtrlEx::SaveChangedLayout() {
+    return layoutOwned_ && SaveLayout();
+}
+
 bool CListCtrlEx::RestoreLayout() {
     if (sectionName_.empty()) return false;
+    layoutOwned_ = true;
     const std::string key = SectionKey();
     const std::uint32_t count = options_.UserHive().ReadDword(key, kCountValue, 0);
     if (count != static_cast<std::uint32_t>(ColumnCount())) return false;
@@ -126,6 +131,7 @@ void CListCtrlEx::SetColumnVisible(int index, bool visible) {
     // position 9, just before the last of them.
     const int visibleBefore = VisibleCount();
     columns_[index].visible = visible;
+    layoutOwned_ = true;
     std::vector<int> order = CurrentOrder();
     if (!visible) {
         header_.SetColumnWidth(index, 0);
@@ -160,6 +166,7 @@ void CListCtrlEx::ApplyOrder(std::vector<int> order) {
 }
 
 void CListCtrlEx::OnHeaderDropped() {
+    layoutOwned_ = true;
     ApplyOrder(header_.DisplayOrder());
 }
 
@@ -177,7 +184,9 @@ int CListCtrlEx::DividerColumn(int column) const {
 
 void CListCtrlEx::ResizeColumn(int column, int width) {
     const int target = DividerColumn(column);
-    if (target >= 0) header_.SetColumnWidth(target, ClampWidth(width));
+    if (target < 0) return;
+    header_.SetColumnWidth(target, ClampWidth(width));
+    layoutOwned_ = true;
 }
 
 void CListCtrlEx::SizeColumnToContent(int column, int widestTextPixels, int smallIconWidth) {
@@ -186,6 +195,7 @@ void CListCtrlEx::SizeColumnToContent(int column, int widestTextPixels, int smal
     int width = std::max(0, widestTextPixels) + kContentPadding;
     if (target == 0) width += std::max(0, smallIconWidth);
     header_.SetColumnWidth(target, ClampWidth(width));
+    layoutOwned_ = true;
 }
 
 bool CListCtrlEx::IsColumn(int index) const {

@@ -53,6 +53,13 @@ class CListCtrlEx {
     // Visible" in one atomic write. False for an empty section name or when
     // the hive could not be written.
     bool SaveLayout();
+    // SaveLayout, but only when this run restored the layout (or tried to:
+    // a first launch has nothing to restore) or the user changed it. A run
+    // that ended before the restore, without a driver, leaves the stored
+    // layout alone instead of replacing it with the initial one.
+    bool SaveChangedLayout();
+    // The user changed the layout in the header itself (a divider drag).
+    void NoteUserChange() { layoutOwned_ = true; }
     // Applies a stored layout step by step (count, order, widths,
     // visibility). A step whose value is missing, of the wrong size or not a
     // valid order stops with false and keeps what the earlier steps applied;
@@ -106,6 +113,8 @@ class CListCtrlEx {
     const CApplicationOptions& options_;
     std::vector<ColumnInfo> columns_;
     std::string sectionName_;
+    // Restored, or changed by the user, in this run.
+    bool layoutOwned_ = false;
 };
 
 // Inserts the network table's 30 columns with their titles and initial

@@ -7,6 +7,7 @@
 #include "app/MainDialog.h"
 #include "app/UserManual.h"
 #include "core/EventLog.h"
+#include "core/StatusLine.h"
 #include "platform/RegistryStore.h"
 
 namespace tarvik {
@@ -152,9 +153,16 @@ void CMainDialog::ExecuteCommand(int id) {
 // Nothing on this system writes INSTInfo, so the manual is also looked for
 // where the program is installed or built; without one nothing happens.
 void CMainDialog::OpenUserManual() {
-    const std::string path = UserManualPath();
-    if (path.empty()) return;
-    view_.OpenDocument(path);
+    // Said on the status line: a menu item that does nothing looks broken.
+    const std::string path = UserManualPath(options_.ExecutablePathName());
+    if (path.empty()) {
+        SetStatusText("The User Manual is not installed (no doc/toc.html was found).");
+        return;
+    }
+    if (!view_.OpenDocument(path)) {
+        SetStatusText("Could not open the User Manual " + path +
+                      ": xdg-open could not be started (is xdg-utils installed?).");
+    }
 }
 
 bool CMainDialog::CanShowContextMenu() const {

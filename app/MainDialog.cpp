@@ -67,8 +67,10 @@ bool CMainDialog::Initialize() {
     LogInfo("Adding icon into system tray.");
     view_.AddTrayIcon(kTrayTooltip);
     trayIconShown_ = true;
-    // The view builds the table's thirty columns with the window.
+    // The view builds the table's thirty columns with the window; the styles
+    // wait for the loaded settings.
     LogInfo("Adding columns to network list.");
+    view_.SetTableGridLines(options_.ShowTableGridLines != 0);
 
     LogInfo("Starting WMI");
     if (mediaSource_.StartWmi() != 0) LogWarn("Failed to initialize WMI.");

@@ -59,13 +59,17 @@ class IMainWindowView : public IScanningButton {
     // Columns, Network Filters, GPS Output, Device Information: those that
     // exist, in that order.
     virtual void DestroyModelessDialogs() = 0;
-    // The table's layout from and to the registry section "ColumnData".
+    // Grid lines in the network table, from the loaded settings.
+    virtual void SetTableGridLines(bool on) = 0;
+    // The table's layout from and to the registry section "ColumnData"; it
+    // is saved only when this run restored it or the user changed it.
     virtual void RestoreColumnLayout() = 0;
     virtual void SaveColumnLayout() = 0;
     // The record of the selected row; null when no row is selected.
     virtual BssidRecord SelectedRecord() const = 0;
-    // Opens a document with the desktop's default program.
-    virtual void OpenDocument(const std::string& path) = 0;
+    // Opens a document with the desktop's default program; false when no
+    // program could be started for it.
+    virtual bool OpenDocument(const std::string& path) = 0;
 };
 
 }  // namespace tarvik

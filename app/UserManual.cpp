@@ -1,14 +1,9 @@
 #include "app/UserManual.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
-#include <string_view>
 #include <system_error>
 #include <vector>
 
-#include "core/DetachedProcess.h"
 #include "core/ExecutablePath.h"
 #include "platform/RegistryStore.h"
 
@@ -33,20 +28,6 @@ std::vector<fs::path> BuildTreeCandidates([[maybe_unused]] const std::string& ex
     return {};
 }
 
-std::string FindInPath(std::string_view program) {
-    const char* path = std::getenv("PATH");
-    std::string_view folders = path ? path : "/usr/local/bin:/usr/bin:/bin";
-    while (!folders.empty()) {
-        const std::size_t colon = folders.find(':');
-        const std::string_view folder = folders.substr(0, colon);
-        folders = colon == std::string_view::npos ? "" : folders.substr(colon + 1);
-        if (folder.empty()) continue;
-        const std::string candidate = std::string(folder) + "/" + std::string(program);
-        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-    }
-    return {};
-}
-
 }  // namespace
 
 std::string FindUserManual(const std::string& installDirectory, const std::string& executablePath) {
@@ -68,20 +49,11 @@ std::string FindUserManual(const std::string& installDirectory, const std::strin
     return {};
 }
 
-std::string UserManualPath() {
+std::string UserManualPath(const std::string& executablePath) {
     // The value alone: the executable's folder is tried as the installed layout instead.
     const std::string installDirectory =
         RegistryStore::LocalMachine().ReadString("SOFTWARE\\Tarvik", "INSTInfo", "");
-    return FindUserManual(installDirectory.substr(0, installDirectory.find('\0')),
-                          ExecutablePath());
-}
-
-bool OpenUserManual() {
-    const std::string manual = UserManualPath();
-    if (manual.empty()) return false;
-    const std::string opener = FindInPath("xdg-open");
-    if (opener.empty()) return false;
-    return SpawnDetached(opener, {manual}) == 0;
+    return FindUserManual(installDirectory.substr(0, installDirectory.find('\0')), executablePath);
 }
 
 }  // namespace tarvik

@@ -1,4 +1,4 @@
-// Where the User Manual (doc/toc.html) is, and opening it.
+// Where the User Manual (doc/toc.html) is.
 #pragma once
 
 #include <string>
@@ -11,13 +11,9 @@ inline constexpr const char* kUserManualRelativePath = "doc/toc.html";
 // install folder holding it; else <exe folder>/../share/tarvik/doc/toc.html
 // (an installed copy); else, for a program run from its build tree, the
 // source tree's share/doc/toc.html. "" when none of these exists.
-std::string UserManualPath();
+std::string UserManualPath(const std::string& executablePath);
 
 // The same search with the inputs given (tests).
 std::string FindUserManual(const std::string& installDirectory, const std::string& executablePath);
-
-// Hands the manual to xdg-open. False (and nothing happens) when there is no
-// manual or no xdg-open.
-bool OpenUserManual();
 
 }  // namespace tarvik

@@ -47,7 +47,7 @@ inline constexpr int kNetworkColumnCount = 30;
 struct NetworkColumnInfo {
     NetworkColumn id;
     std::string_view title;
-    int width;  // initial width in pixels
+    int width;  // initial width: pixels at the layout's font (app/ColumnFit.h scales it)
 };
 
 inline constexpr std::array<NetworkColumnInfo, kNetworkColumnCount> kNetworkColumns = {{

@@ -1,5 +1,6 @@
 // What a network record keeps for the table: the last text of each column
-// and the two values the texts derive and the sort reads. Rebuilt by the
+// and the two values the texts derive. The sort never reads it: its keys
+// come from the record itself, painted or not. Rebuilt by the
 // column text operations (NetworkColumns.h); never stored in scan files.
 #pragma once
 
@@ -18,7 +19,8 @@ struct ColumnTextCache {
     // Highest supported rate in 500 kbit/s units, basic-rate bit cleared.
     std::uint32_t maxRate = 0;
     // The channel as the channel rule last stored it; types it has no case
-    // for leave it unchanged, so it stays 0 until a known type is seen.
+    // for leave it unchanged (and sort by it), so it stays 0 until a known
+    // type is seen.
     std::uint32_t channel = 0;
 };
 

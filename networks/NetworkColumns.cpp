@@ -518,10 +518,10 @@ std::string KeyManagementText(CBssid& record) {
     return cache;
 }
 
-std::uint32_t UpdateChannel(CBssid& record) {
-    std::uint32_t& channel = record.TextCache().channel;
+std::uint32_t ChannelOf(const CBssid& record) {
+    const std::uint32_t stored = record.TextCache().channel;
     const ndis::BssidEntry* entry = record.Entry();
-    if (entry == nullptr) return channel;
+    if (entry == nullptr) return stored;
     // Unsigned arithmetic throughout: frequencies below the band's first
     // channel wrap around, as they always have.
     const std::uint32_t mhz = FrequencyOf(entry->GetConfiguration().dsConfig).mhz;
@@ -529,15 +529,17 @@ std::uint32_t UpdateChannel(CBssid& record) {
         case ndis::Ndis802_11FH:
         case ndis::Ndis802_11DS:
         case ndis::Ndis802_11OFDM24:
-            channel = (mhz - 2412) / 5 + 1;
-            break;
+            return (mhz - 2412) / 5 + 1;
         case ndis::Ndis802_11OFDM5:
-            channel = ((mhz - 5170) / 10) * 2 + 34;
-            break;
+            return ((mhz - 5170) / 10) * 2 + 34;
         default:
-            break;
+            return stored;
     }
-    return channel;
+}
+
+std::uint32_t UpdateChannel(CBssid& record) {
+    record.TextCache().channel = ChannelOf(record);
+    return record.TextCache().channel;
 }
 
 std::string SignalText(std::int32_t dbm, const CApplicationOptions& options) {

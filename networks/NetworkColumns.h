@@ -54,6 +54,9 @@ std::string KeyManagementText(CBssid& record);
 // stores it in the record and returns it. A type without a rule, or a record
 // without an entry, leaves the stored channel as it was.
 std::uint32_t UpdateChannel(CBssid& record);
+// The channel the rule gives now, without storing it: what the sort reads,
+// so the order never depends on which cells have been painted.
+std::uint32_t ChannelOf(const CBssid& record);
 
 // The signal text of a dBm value: "%d dBm" when UseDbmOrPercentage is 1,
 // otherwise "%d%%" of 100 + dbm * 100 / 200 (not clamped).

@@ -96,7 +96,7 @@ std::uint32_t ByteWiseField(const CBssid& record, int column) {
         case COLUMN_AVERAGE_RSSI:
             return static_cast<std::uint32_t>(record.RssiAverage());
         case COLUMN_CHANNEL:
-            return record.TextCache().channel;
+            return ChannelOf(record);
         default:
             break;
     }

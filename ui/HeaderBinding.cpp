@@ -1,6 +1,7 @@
 #include "ui/HeaderBinding.h"
 
 #include <QAbstractItemView>
+#include <QGuiApplication>
 #include <QMetaObject>
 #include <algorithm>
 
@@ -13,6 +14,12 @@ HeaderBinding::HeaderBinding(QHeaderView& header, QObject* parent)
     connect(&header_, &QHeaderView::sectionMoved, this, &HeaderBinding::OnSectionMoved);
     connect(&header_, &QHeaderView::sectionHandleDoubleClicked, this,
             &HeaderBinding::OnDividerDoubleClicked);
+    // A divider dragged with the mouse; our own resizes are not the user's.
+    connect(&header_, &QHeaderView::sectionResized, this, [this] {
+        if (!applying_ && control_ && QGuiApplication::mouseButtons() != Qt::NoButton) {
+            control_->NoteUserChange();
+        }
+    });
 }
 
 void HeaderBinding::Attach(CListCtrlEx& control, std::function<int(int)> widestText) {
@@ -57,12 +64,14 @@ int HeaderBinding::ColumnWidth(int column) const {
 
 void HeaderBinding::SetColumnWidth(int column, int width) {
     if (column < 0 || column >= header_.count()) return;
+    applying_ = true;
     if (width <= 0) {
         header_.hideSection(column);
-        return;
+    } else {
+        if (header_.isSectionHidden(column)) header_.showSection(column);
+        header_.resizeSection(column, width);
     }
-    if (header_.isSectionHidden(column)) header_.showSection(column);
-    header_.resizeSection(column, width);
+    applying_ = false;
 }
 
 void HeaderBinding::Repaint() {

@@ -2,7 +2,8 @@
 // index = column index, visual index = display position. A column of width
 // 0 is a hidden section, so its divider cannot be grabbed and a press there
 // acts on the nearest shown column to its left. A header dropped at a new
-// place and a divider double click are handed to the layout control.
+// place, a divider double click and a divider drag are handed to the layout
+// control.
 #pragma once
 
 #include <QHeaderView>
@@ -39,6 +40,7 @@ class HeaderBinding : public QObject, public IListHeader {
     QHeaderView& header_;
     CListCtrlEx* control_ = nullptr;
     std::function<int(int)> widestText_;
+    // Set while the control itself moves or resizes sections.
     bool applying_ = false;
 };
 

@@ -10,6 +10,7 @@
 #include <QResizeEvent>
 
 #include "app/AboutText.h"
+#include "app/ColumnFit.h"
 #include "app/ListCtrlEx.h"
 
 namespace tarvik::ui {
@@ -54,7 +55,7 @@ MainWindow::MainWindow(CNetworkTableModel& table, const CApplicationOptions& opt
     chooser_ = new AdapterComboBox(client);
     table_ = new NetworkTableView(*itemModel_, options, client);
     table_->Columns().SetSectionName(kNetworkColumnSection);
-    SetUpNetworkTableColumns(table_->Columns());
+    SetUpNetworkTableColumns(table_->Columns(), table_->FitMetrics());
 
     connect(scanningButton_, &QPushButton::clicked, this, [this] {
         if (controller_) controller_->ScanCycle().ToggleScanning();
@@ -290,15 +291,19 @@ void MainWindow::RestoreColumnLayout() {
 }
 
 void MainWindow::SaveColumnLayout() {
-    table_->Columns().SaveLayout();
+    table_->Columns().SaveChangedLayout();
 }
 
 BssidRecord MainWindow::SelectedRecord() const {
     return table_->SelectedRecord();
 }
 
-void MainWindow::OpenDocument(const std::string& path) {
-    QProcess::startDetached("xdg-open", {Qs(path)});
+bool MainWindow::OpenDocument(const std::string& path) {
+    return QProcess::startDetached("xdg-open", {Qs(path)});
+}
+
+void MainWindow::SetTableGridLines(bool on) {
+    table_->SetGridLines(on);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -70,10 +70,11 @@ class MainWindow : public QMainWindow, public IMainWindowView {
     void ShowCreditsDialog() override;
     void ShowColumnsDialog() override;
     void DestroyModelessDialogs() override;
+    void SetTableGridLines(bool on) override;
     void RestoreColumnLayout() override;
     void SaveColumnLayout() override;
     BssidRecord SelectedRecord() const override;
-    void OpenDocument(const std::string& path) override;
+    bool OpenDocument(const std::string& path) override;
 
   signals:
     // The window has ended (EndDialog, or a close the controller let

@@ -8,12 +8,6 @@
 #include "core/ApplicationOptions.h"
 
 namespace tarvik::ui {
-namespace {
-
-constexpr double kTablePointSize = 8.0;
-
-}  // namespace
-
 NetworkTableView::NetworkTableView(NetworkItemModel& model, const CApplicationOptions& options,
                                    QWidget* parent)
     : QTableView(parent), model_(model) {
@@ -25,14 +19,6 @@ NetworkTableView::NetworkTableView(NetworkItemModel& model, const CApplicationOp
     setWordWrap(false);
     setCornerButtonEnabled(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    setShowGrid(options.ShowTableGridLines != 0);
-    // The columns' initial widths are pixel widths meant for a compact dialog
-    // font; a larger desktop font would cut most texts short.
-    QFont compact = font();
-    if (compact.pointSizeF() > kTablePointSize) {
-        compact.setPointSizeF(kTablePointSize);
-        setFont(compact);
-    }
 
     // Rows of one fixed height: nothing is measured per row.
     QHeaderView* rows = verticalHeader();
@@ -78,6 +64,21 @@ int NetworkTableView::WidestText(int column) const {
         widest = std::max(widest, metrics.horizontalAdvance(shown));
     });
     return widest;
+}
+
+ColumnFitMetrics NetworkTableView::FitMetrics() const {
+    ColumnFitMetrics fit;
+    const QFontMetrics metrics(font());
+    fit.textWidth = [metrics](std::string_view text) {
+        return metrics.horizontalAdvance(
+            QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    };
+    // As much room as a divider double click leaves around the widest text.
+    fit.cellPadding = kContentPadding;
+    // Qt's own measure of the title, its margins and the sort mark.
+    const QHeaderView* header = horizontalHeader();
+    fit.headerWidth = [header](int column) { return header->sectionSizeHint(column); };
+    return fit;
 }
 
 void NetworkTableView::contextMenuEvent(QContextMenuEvent* event) {

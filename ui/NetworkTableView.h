@@ -8,6 +8,7 @@
 #include <QTableView>
 #include <memory>
 
+#include "app/ColumnFit.h"
 #include "app/ListCtrlEx.h"
 #include "ui/HeaderBinding.h"
 #include "ui/NetworkItemModel.h"
@@ -29,6 +30,8 @@ class NetworkTableView : public QTableView {
     BssidRecord SelectedRecord() const;
     // The widest text of `column` over every row, in pixels of the view's font.
     int WidestText(int column) const;
+    // The view's font and style, for fitting the initial column widths.
+    ColumnFitMetrics FitMetrics() const;
 
   signals:
     // A right click (or the menu key) over the table, at `globalPos`.

@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "MainDialogFixture.h"
-#include "app/CommandIds.h"
-#include "app/NetworkTableModel.h"
+#include "app/NetworkColumnRules.h"
 #include "core/StatusLine.h"
 
 namespace tarvik {
@@ -26,7 +25,7 @@ TEST(ApplicationTest, OwnsTheRecordsAndAttachesTheStatusLineForTheControllersLif
     {
         CApplication application(std::make_unique<CApplicationOptions>(
             nullptr, (folder.Path() / "bin" / "tarvik").string()));
-        testing::TestColumns columns(application.Options());
+        CNetworkColumnRules columns(application.Options(), application.Networks());
         EXPECT_EQ(application.MainDialog(), nullptr);
         const MainWindowSeams seams{view, loop, table, columns, combo, &statusLine};
         CMainDialog& dialog = application.CreateMainDialog(seams);
@@ -48,36 +47,6 @@ TEST(ApplicationTest, OwnsTheRecordsAndAttachesTheStatusLineForTheControllersLif
     const auto lines = log.Messages();
     EXPECT_FALSE(testing::Contains(lines, "App: Info: not written"));
     EXPECT_TRUE(testing::Contains(lines, "App: Info: written"));
-}
-
-// The composition a GUI uses: the table model fills from the daemon's
-// networks at the one-second tick.
-TEST(ApplicationTest, TableModelShowsTheDaemonsNetworks) {
-    TempFolder folder;
-    LogCapture log(folder.Path());
-    testing::DaemonProcess daemon(testing::ScenarioPath("watch.json"));
-    ASSERT_TRUE(daemon.ready());
-    testing::FakeMainWindow view;
-    testing::FakeMainLoop loop;
-    testing::FakeCombo combo;
-    CApplication application(std::make_unique<CApplicationOptions>(
-        nullptr, (folder.Path() / "bin" / "tarvik").string()));
-    SetLogSettings(&log.Settings());
-    CNetworkColumnRules rules(application.Options(), application.Networks());
-    CNetworkTableModel model(rules);
-    CMainDialog& dialog =
-        application.CreateMainDialog(MainWindowSeams{view, loop, model, rules, combo});
-    ASSERT_TRUE(dialog.Initialize());
-    dialog.ExecuteCommand(ID_DEVICE_HARD_REFRESH);
-    dialog.OnTimer(TIMER_CONNECTION_STATUS);
-
-    ASSERT_EQ(model.RowCount(), application.Networks().Size());
-    ASSERT_GT(model.RowCount(), 0u);
-    std::vector<std::string> ssids;
-    for (int row = 0; row < static_cast<int>(model.RowCount()); ++row) {
-        ssids.emplace_back(model.Text(row, kTableColumnSsid));
-    }
-    EXPECT_TRUE(testing::Contains(ssids, "StayingNet"));
 }
 
 }  // namespace

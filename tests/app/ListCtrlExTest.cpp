@@ -4,9 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <numeric>
 
-#include "app/ColumnSelection.h"
+#include "app/ColumnFit.h"
 #include "app/LayoutBlob.h"
 #include "core/ApplicationOptions.h"
 #include "networks/ColumnIds.h"
@@ -81,45 +82,65 @@ class ListCtrlExTest : public ::testing::Test {
     CListCtrlEx table_{header_, options_};
 };
 
-TEST_F(ListCtrlExTest, HiddenColumnSurvivesSaveAndRestore) {
+// A run that never got to the restore (no driver) leaves the stored layout
+// alone; a run that restored it (or tried: a first launch) or in which the
+// user changed it saves it.
+TEST_F(ListCtrlExTest, OnlyARunThatRestoredOrChangedTheLayoutSavesIt) {
+    Run first(options_);
+    EXPECT_FALSE(first.table.SaveChangedLayout());
+    EXPECT_TRUE(options_.IsFirstLaunch());
+    EXPECT_FALSE(first.table.RestoreLayout());
+    EXPECT_TRUE(first.table.SaveChangedLayout());
+    EXPECT_FALSE(options_.IsFirstLaunch());  // "Column Count" is there now
+
     header_.Drag(5, 0);  // "Encryption" first
     header_.SetColumnWidth(0, 200);
     table_.SetColumnVisible(COLUMN_MAC_ADDRESS, false);
     EXPECT_EQ(header_.ColumnWidth(COLUMN_MAC_ADDRESS), 0);
     EXPECT_EQ(header_.order_.back(), COLUMN_MAC_ADDRESS);
-    EXPECT_TRUE(options_.IsFirstLaunch());
-    ASSERT_TRUE(table_.SaveLayout());
-    EXPECT_FALSE(options_.IsFirstLaunch());
-    EXPECT_EQ(store_.ReadDword(kKey, "Column Count", 0), 30u);
-    EXPECT_EQ(store_.ReadBinary(kKey, "Column Visible")->size(), 120u);
-
+    ASSERT_TRUE(table_.SaveChangedLayout());
+    Run noDriver(options_);  // ended before the restore
+    EXPECT_FALSE(noDriver.table.SaveChangedLayout());
     Run next(options_);
     ASSERT_TRUE(next.table.RestoreLayout());
     EXPECT_FALSE(next.table.IsColumnVisible(COLUMN_MAC_ADDRESS));
-    EXPECT_EQ(next.header.ColumnWidth(COLUMN_MAC_ADDRESS), 0);
     EXPECT_EQ(next.header.order_, header_.order_);
-    EXPECT_EQ(next.header.order_.front(), COLUMN_ENCRYPTION);
-    EXPECT_EQ(next.header.order_.back(), COLUMN_MAC_ADDRESS);
     EXPECT_EQ(next.header.widths_, header_.widths_);
-    EXPECT_EQ(next.header.ColumnWidth(0), 200);
+
+    // Each kind of change by the user saves.
+    const std::vector<std::function<void(CListCtrlEx&)>> changes = {
+        [](CListCtrlEx& table) { table.ResizeColumn(COLUMN_SSID, 120); },
+        [](CListCtrlEx& table) { table.SizeColumnToContent(COLUMN_SSID, 120); },
+        [](CListCtrlEx& table) { table.OnHeaderDropped(); },
+        [](CListCtrlEx& table) { table.NoteUserChange(); },
+        [](CListCtrlEx& table) { table.SetColumnVisible(COLUMN_HITS, false); },
+    };
+    for (const auto& change : changes) {
+        ASSERT_TRUE(store_.DeleteValue(kKey, "Column Count"));
+        Run run(options_);
+        change(run.table);
+        EXPECT_TRUE(run.table.SaveChangedLayout());
+        EXPECT_EQ(store_.ReadDword(kKey, "Column Count", 0), 30u);
+    }
 }
 
-// Each step of a restore checks its own value; a bad one stops the restore
-// there and keeps what the earlier steps applied.
+// Each step of a restore checks its own value; a bad or missing one stops
+// the restore there and keeps what the earlier steps applied.
 TEST_F(ListCtrlExTest, RestoreStopsAtTheFirstBadValue) {
     std::vector<int> order = Identity();
     std::swap(order[0], order[1]);
-    const std::vector<int> widths(30, 66);
+    std::vector<int> widths(30, 66);
+    widths[COLUMN_SPEED] = -40;
+    widths[COLUMN_MAC_ADDRESS] = 0x7FFFFFFF;
     std::vector<int> visible(30, 1);
     visible[4] = 0;
-    std::vector<int> repeated = Identity();
-    repeated[7] = 3;
-    std::vector<int> outOfRange = Identity();
-    outOfRange[29] = 30;
-    std::vector<int> negative = Identity();
-    negative[0] = -1;
-    const std::vector<int> short29(29, 1);
-    const std::vector<int> long31(31, 1);
+    const auto identityWith = [this](int index, int value) {
+        std::vector<int> order = Identity();
+        order[index] = value;
+        return order;
+    };
+    const std::vector<int> repeated = identityWith(7, 3), outOfRange = identityWith(29, 30),
+                           negative = identityWith(0, -1), short29(29, 1), long31(31, 1), missing;
 
     struct Case {
         const char* name;
@@ -136,6 +157,7 @@ TEST_F(ListCtrlExTest, RestoreStopsAtTheFirstBadValue) {
         {"order index past the end", 30, outOfRange, widths, visible, 0},
         {"order index negative", 30, negative, widths, visible, 0},
         {"widths too short", 30, order, short29, visible, 1},
+        {"widths missing", 30, order, missing, visible, 1},
         {"visibility too long", 30, order, widths, long31, 2},
     };
     for (const Case& c : cases) {
@@ -143,6 +165,9 @@ TEST_F(ListCtrlExTest, RestoreStopsAtTheFirstBadValue) {
         ASSERT_TRUE(store_.WriteDword(kKey, "Column Count", c.count));
         WriteBlob("Column Order", c.order);
         WriteBlob("Column Width", c.widths);
+        if (c.widths.empty()) {
+            ASSERT_TRUE(store_.DeleteValue(kKey, "Column Width"));
+        }
         WriteBlob("Column Visible", c.visible);
 
         Run run(options_);
@@ -150,39 +175,17 @@ TEST_F(ListCtrlExTest, RestoreStopsAtTheFirstBadValue) {
         EXPECT_EQ(run.header.order_[0], c.applied >= 1 ? 1 : 0);
         EXPECT_EQ(run.header.ColumnWidth(COLUMN_SSID), c.applied >= 2 ? 66 : 85);
         EXPECT_EQ(run.table.IsColumnVisible(COLUMN_MODE), c.applied < 3);
+        if (c.applied < 2) continue;
+        // Damaged widths are clamped.
+        EXPECT_EQ(run.header.ColumnWidth(COLUMN_SPEED), 0);
+        EXPECT_EQ(run.header.ColumnWidth(COLUMN_MAC_ADDRESS), kMaxColumnWidth);
     }
 }
 
-TEST_F(ListCtrlExTest, RestoreNeedsEveryValueOfTheRightType) {
-    Run first(options_);
-    EXPECT_FALSE(first.table.RestoreLayout());  // nothing stored yet
-
-    ASSERT_TRUE(table_.SaveLayout());
-    ASSERT_TRUE(store_.DeleteValue(kKey, "Column Width"));
-    Run missing(options_);
-    EXPECT_FALSE(missing.table.RestoreLayout());
-
-    ASSERT_TRUE(table_.SaveLayout());
-    ASSERT_TRUE(store_.WriteDword(kKey, "Column Order", 0));
-    Run wrongType(options_);
-    EXPECT_FALSE(wrongType.table.RestoreLayout());
-}
-
-TEST_F(ListCtrlExTest, RestoredWidthsStayWithinBounds) {
-    ASSERT_TRUE(table_.SaveLayout());
-    std::vector<int> widths(30, 50);
-    widths[1] = -40;
-    widths[2] = 0x7FFFFFFF;
-    WriteBlob("Column Width", widths);
-    Run run(options_);
-    ASSERT_TRUE(run.table.RestoreLayout());
-    EXPECT_EQ(run.header.ColumnWidth(1), 0);
-    EXPECT_EQ(run.header.ColumnWidth(2), kMaxColumnWidth);
-    EXPECT_EQ(run.header.ColumnWidth(3), 50);
-}
-
-TEST_F(ListCtrlExTest, ShownColumnLandsBeforeTheLastVisibleOne) {
+TEST_F(ListCtrlExTest, ShownColumnGetsItsInitialWidthBeforeTheLastVisibleOne) {
+    header_.SetColumnWidth(COLUMN_LATITUDE, 300);
     for (int column = 10; column < 30; ++column) table_.SetColumnVisible(column, false);
+    table_.SetColumnVisible(COLUMN_LATITUDE, false);  // no change
     ASSERT_THAT(std::vector<int>(header_.order_.begin(), header_.order_.begin() + 10),
                 ElementsAre(0, 1, 2, 3, 4, 5, 6, 7, 8, 9));
 
@@ -194,31 +197,16 @@ TEST_F(ListCtrlExTest, ShownColumnLandsBeforeTheLastVisibleOne) {
     table_.SetColumnVisible(COLUMN_MAC_ADDRESS, false);
     table_.SetColumnVisible(COLUMN_MAC_ADDRESS, true);
     EXPECT_EQ(header_.Position(COLUMN_MAC_ADDRESS), 2);
-}
-
-TEST_F(ListCtrlExTest, ShowingAColumnWhenNoneIsVisiblePutsItFirst) {
+    // With none visible, the shown column goes first.
     for (int column = 0; column < 30; ++column) table_.SetColumnVisible(column, false);
     table_.SetColumnVisible(COLUMN_VENDOR, true);
     EXPECT_EQ(header_.order_.front(), COLUMN_VENDOR);
     EXPECT_TRUE(IsColumnPermutation(header_.order_, 30));
 }
 
-TEST_F(ListCtrlExTest, ReshownColumnGetsItsInitialWidth) {
-    header_.SetColumnWidth(COLUMN_SIGNAL, 300);
-    table_.SetColumnVisible(COLUMN_SIGNAL, false);
-    table_.SetColumnVisible(COLUMN_SIGNAL, false);  // no change
-    EXPECT_EQ(header_.ColumnWidth(COLUMN_SIGNAL), 0);
-    table_.SetColumnVisible(COLUMN_SIGNAL, true);
-    EXPECT_EQ(header_.ColumnWidth(COLUMN_SIGNAL), 55);
-    EXPECT_TRUE(table_.IsColumnVisible(COLUMN_SIGNAL));
-}
-
 TEST_F(ListCtrlExTest, DroppedHeaderSendsHiddenColumnsBackToTheEnd) {
     table_.SetColumnVisible(COLUMN_SPEED, false);
     table_.SetColumnVisible(COLUMN_HITS, false);
-    ASSERT_THAT(std::vector<int>(header_.order_.end() - 2, header_.order_.end()),
-                ElementsAre(COLUMN_SPEED, COLUMN_HITS));
-
     header_.Drag(0, 29);  // "Ssid" dropped after the hidden columns
     header_.Drag(28, 0);  // and a hidden one dragged to the front
     const int repaints = header_.repaints;
@@ -238,10 +226,12 @@ TEST_F(ListCtrlExTest, DroppedHeaderSendsHiddenColumnsBackToTheEnd) {
     EXPECT_EQ(header_.order_, before);
 }
 
-TEST_F(ListCtrlExTest, EmptySectionNameStoresAndRestoresNothing) {
+TEST_F(ListCtrlExTest, SaveAndRestoreNeedASectionNameAndAWritableHive) {
     table_.SetSectionName("");
     EXPECT_FALSE(table_.SaveLayout());
     EXPECT_FALSE(std::filesystem::exists(store_.FilePath()));
+    table_.SetSectionName("Column\nData");
+    EXPECT_FALSE(table_.SaveLayout());
     table_.SetSectionName(kNetworkColumnSection);
     ASSERT_TRUE(table_.SaveLayout());
     Run run(options_);
@@ -249,9 +239,7 @@ TEST_F(ListCtrlExTest, EmptySectionNameStoresAndRestoresNothing) {
     run.header.SetColumnWidth(0, 7);
     EXPECT_FALSE(run.table.RestoreLayout());
     EXPECT_EQ(run.header.ColumnWidth(0), 7);
-}
 
-TEST_F(ListCtrlExTest, SaveReportsAHiveThatCannotBeWritten) {
     // A regular file where the hive's folder should be: nothing can be written.
     std::ofstream(folder_.Path() / "blocked") << "file";
     RegistryStore blocked(folder_.Path() / "blocked" / "user.reg", "HKEY_CURRENT_USER");
@@ -259,8 +247,6 @@ TEST_F(ListCtrlExTest, SaveReportsAHiveThatCannotBeWritten) {
     CListCtrlEx table(header_, options);
     table.InsertColumn(0, "Ssid", 85);
     table.SetSectionName(kNetworkColumnSection);
-    EXPECT_FALSE(table.SaveLayout());
-    table.SetSectionName("Column\nData");
     EXPECT_FALSE(table.SaveLayout());
 }
 
@@ -270,7 +256,6 @@ TEST_F(ListCtrlExTest, DividerActsOnTheNearestVisibleColumnToTheLeft) {
     table_.SetColumnVisible(COLUMN_SPEED, false);
     const int lastVisible = header_.order_[27];
     EXPECT_EQ(table_.DividerColumn(COLUMN_SIGNAL), COLUMN_SIGNAL);
-    EXPECT_EQ(table_.DividerColumn(COLUMN_SSID), lastVisible);
     EXPECT_EQ(table_.DividerColumn(COLUMN_SPEED), lastVisible);
     EXPECT_EQ(table_.DividerColumn(30), -1);
 
@@ -287,8 +272,6 @@ TEST_F(ListCtrlExTest, DividerActsOnTheNearestVisibleColumnToTheLeft) {
     table_.SetColumnVisible(COLUMN_SSID, true);
     table_.SizeColumnToContent(COLUMN_SSID, 100, 16);
     EXPECT_EQ(header_.ColumnWidth(COLUMN_SSID), 128);
-    table_.SizeColumnToContent(COLUMN_SSID, 100);
-    EXPECT_EQ(header_.ColumnWidth(COLUMN_SSID), 112);
 
     // With every column hidden no divider can be grabbed.
     for (int column = 0; column < 30; ++column) table_.SetColumnVisible(column, false);
@@ -297,24 +280,35 @@ TEST_F(ListCtrlExTest, DividerActsOnTheNearestVisibleColumnToTheLeft) {
     EXPECT_EQ(header_.ColumnWidth(COLUMN_SSID), 0);
 }
 
-TEST_F(ListCtrlExTest, ColumnsDialogTicksShowAndHideAtOnce) {
-    CColumnSelection dialog(table_);
-    ASSERT_EQ(dialog.RowCount(), 30u);
-    EXPECT_EQ(header_.ColumnWidth(COLUMN_KEY_MANAGEMENT), 150);  // initial width
-    EXPECT_EQ(dialog.RowText(0), "Ssid");
-    EXPECT_EQ(dialog.RowText(29), "Key Management");
-    EXPECT_EQ(dialog.RowText(30), "");
-    EXPECT_TRUE(dialog.IsTicked(6));
+// Fonts of fixed-width letters stand in for the table's font.
+TEST(ColumnFitTest, InitialWidthsScaleWithTheFontAndFitTypicalTextsAndTitles) {
+    for (const int letter : {4, 6, 9}) {
+        SCOPED_TRACE(letter);
+        const ColumnFitMetrics fit{
+            [letter](std::string_view text) { return letter * static_cast<int>(text.size()); }, 12,
+            nullptr};
+        for (const NetworkColumnInfo& info : kNetworkColumns) {
+            const int width = FitInitialWidth(info.id, fit);
+            EXPECT_GE(width, info.width * letter / 6) << info.title;
+            EXPECT_GE(width, fit.textWidth(TypicalColumnText(info.id)) + 12) << info.title;
+            EXPECT_GE(width, fit.textWidth(info.title) + 12) << info.title;
+        }
+        // Scaled where the layout's number is the widest need.
+        EXPECT_EQ(FitInitialWidth(COLUMN_KEY_MANAGEMENT, fit), 150 * letter / 6);
+    }
+    const ColumnFitMetrics sized{
+        [](std::string_view text) { return 6 * static_cast<int>(text.size()); }, 12,
+        [](int column) { return column == COLUMN_CHANNEL ? 70 : 0; }};
+    EXPECT_EQ(FitInitialWidth(COLUMN_CHANNEL, sized), 70);  // the header's own need
+    EXPECT_EQ(FitInitialWidth(COLUMN_HITS, sized), 42);     // 5 digits + 12 ("Hits" 40)
+    EXPECT_EQ(FitInitialWidth(30, sized), 0);
 
-    dialog.SetTicked(6, false);
-    EXPECT_FALSE(table_.IsColumnVisible(COLUMN_STATUS));
-    EXPECT_FALSE(dialog.IsTicked(6));
-    EXPECT_EQ(header_.order_.back(), COLUMN_STATUS);
-    dialog.SetTicked(6, true);
-    EXPECT_TRUE(table_.IsColumnVisible(COLUMN_STATUS));
-    EXPECT_EQ(header_.ColumnWidth(COLUMN_STATUS), 85);
-    dialog.SetTicked(30, false);
-    EXPECT_FALSE(dialog.IsTicked(30));
+    FakeHeader header(kNetworkColumnCount);
+    CApplicationOptions options(nullptr, "/nonexistent/tarvik");
+    CListCtrlEx table(header, options);
+    SetUpNetworkTableColumns(table, sized);
+    EXPECT_EQ(header.ColumnWidth(COLUMN_CHANNEL), 70);
+    EXPECT_EQ(table.InitialWidth(COLUMN_CHANNEL), 70);
 }
 
 TEST(LayoutBlobTest, DecodesOnlyExactSizes) {

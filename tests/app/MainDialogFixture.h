@@ -14,6 +14,7 @@
 #include "../adapter/DaemonProcess.h"
 #include "MainWindowFakes.h"
 #include "app/MainDialog.h"
+#include "app/NetworkColumnRules.h"
 #include "networks/MemoryNetworkTable.h"
 #include "platform/RegistryStore.h"
 
@@ -96,7 +97,7 @@ class MainDialogFixture : public ::testing::Test {
     CApplicationOptions options_{nullptr, (folder_.Path() / "bin" / "tarvik").string()};
     CNetworkList networks_;
     CMemoryNetworkTable table_;
-    TestColumns columns_{options_};
+    CNetworkColumnRules columns_{options_, networks_};
     FakeMainWindow view_;
     FakeMainLoop loop_;
     FakeCombo combo_;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <future>
@@ -17,9 +16,6 @@
 #include "app/MainLoop.h"
 #include "app/MainWindowView.h"
 #include "app/ScanFileService.h"
-#include "networks/NetworkColumns.h"
-#include "networks/OuiVendorCache.h"
-#include "networks/RecordOrder.h"
 
 namespace tarvik::testing {
 
@@ -31,6 +27,7 @@ class FakeMainWindow : public IMainWindowView {
     SaveAnswer saveAnswer = SaveAnswer::No;
     BssidRecord selected;
     std::vector<std::string> documents;
+    bool canOpenDocuments = true;
     MainWindowLayout lastLayout;
 
     void SetScanningButtonText(const std::string& text) override { Record("Button " + text); }
@@ -61,10 +58,14 @@ class FakeMainWindow : public IMainWindowView {
     void ShowCreditsDialog() override { Record("Credits"); }
     void ShowColumnsDialog() override { Record("Columns"); }
     void DestroyModelessDialogs() override { Record("DestroyDialogs"); }
+    void SetTableGridLines(bool on) override { Record(on ? "GridLines on" : "GridLines off"); }
     void RestoreColumnLayout() override { Record("RestoreColumns"); }
     void SaveColumnLayout() override { Record("SaveColumns"); }
     BssidRecord SelectedRecord() const override { return selected; }
-    void OpenDocument(const std::string& path) override { documents.push_back(path); }
+    bool OpenDocument(const std::string& path) override {
+        documents.push_back(path);
+        return canOpenDocuments;
+    }
 
   private:
     void Record(std::string call) { calls.push_back(std::move(call)); }
@@ -85,18 +86,18 @@ class FakeMainLoop : public IMainLoop {
     void Post(std::function<void()> work) override {
         std::lock_guard lock(mutex_);
         queue_.push_back(std::move(work));
-        wake_.notify_all();
     }
     void Send(std::function<void()> work) override {
-        std::packaged_task<void()> task(std::move(work));
-        std::future<void> done = task.get_future();
+        std::promise<void> done;
+        Post([&] {
+            work();
+            done.set_value();
+        });
         {
             std::lock_guard lock(mutex_);
             ++sendCount;
-            queue_.push_back([&task] { task(); });
-            wake_.notify_all();
         }
-        done.wait();
+        done.get_future().wait();
     }
     // Runs what is queued now; returns how many items ran.
     int RunQueued() {
@@ -111,12 +112,7 @@ class FakeMainLoop : public IMainLoop {
     // Runs queued work until `finished` holds (checked between items).
     void RunUntil(const std::function<bool()>& finished) {
         while (!finished()) {
-            {
-                std::unique_lock lock(mutex_);
-                wake_.wait_for(lock, std::chrono::milliseconds(20),
-                               [this] { return !queue_.empty(); });
-            }
-            RunQueued();
+            if (RunQueued() == 0) std::this_thread::yield();
         }
     }
     int SendCount() {
@@ -127,7 +123,6 @@ class FakeMainLoop : public IMainLoop {
   private:
     std::thread::id guiThread_ = std::this_thread::get_id();
     std::mutex mutex_;
-    std::condition_variable wake_;
     std::deque<std::function<void()>> queue_;
 };
 
@@ -157,24 +152,6 @@ class FakeConnection : public IConnectionActions {
     std::vector<std::string> calls;
     void ConnectToBssid(const BssidRecord&) override { calls.push_back("Connect"); }
     void Disconnect() override { calls.push_back("Disconnect"); }
-};
-
-// The shared column texts and sort, as the GUI's table model uses them.
-class TestColumns : public INetworkColumns {
-  public:
-    explicit TestColumns(const CApplicationOptions& options) : options_(options) {}
-    std::string ColumnText(CBssid& record, int column) override {
-        return tarvik::ColumnText(record, column, Context());
-    }
-    int CompareRecords(CBssid& a, CBssid& b) override {
-        return tarvik::CompareRecords(a, b, sort_, Context());
-    }
-
-  private:
-    ColumnContext Context() const { return ColumnContext{options_, 0, {}, vendors_}; }
-    const CApplicationOptions& options_;
-    OuiVendorCache vendors_;
-    NetworkSortState sort_;
 };
 
 // Counts table refreshes: the scan cycle shows its counts after each one.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -31,170 +32,173 @@ class CountingObserver : public INetworkTableObserver {
     int after = 0;
 };
 
-// A network of the list: (last MAC byte, RSSI, SSID).
-struct Sighting {
-    std::uint8_t last;
-    std::int32_t rssi = -50;
-    std::string ssid = "linksys";
-};
+// Network i (its last MAC byte) of a varied population: bands, channels,
+// types, security, beacons, ad hoc.
+ndis::BssidEntry Network(int i, std::int32_t rssi = 0, const char* ssid = nullptr) {
+    static constexpr std::uint32_t kMhz[] = {2462, 5745, 2412, 5180, 2437, 2484};
+    const std::uint32_t mhz = kMhz[i % 6];
+    ndis::BssidEntryFields fields =
+        Fields(static_cast<std::uint8_t>(i), rssi != 0 ? rssi : -30 - (i * 13) % 60, i % 4 != 0);
+    fields.SetSsid(ssid ? ssid : (i % 3 == 0 ? "Cafe" : (i % 3 == 1 ? "airport" : "BEACH")));
+    fields.configuration.dsConfig = mhz * 1000;
+    fields.networkTypeInUse =
+        mhz > 5000 ? ndis::Ndis802_11OFDM5 : (i % 2 ? ndis::Ndis802_11DS : ndis::Ndis802_11OFDM24);
+    fields.configuration.beaconPeriod = i % 5 == 0 ? 20 : 100;
+    fields.configuration.atimWindow = static_cast<std::uint32_t>(i % 3);
+    fields.infrastructureMode = i % 9 == 0 ? ndis::Ndis802_11IBSS : ndis::Ndis802_11Infrastructure;
+    if (i % 4 == 1) fields.elements = testing_support::kWpaPskTkip;
+    if (i % 4 == 2) fields.elements = testing_support::kRsnPskCcmp;
+    return Entry(fields);
+}
 
-// The real list, rules and scan cycle without an adapter: each merge is one
-// scan, each Refresh() one table refresh of the cycle.
-class NetworkTableModelTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        networks_.SetClock([] { return 1000; });
-        cycle_.SetFilter(&filter_);
-        model_.SetObserver(&observer_);
+// The real list, rules and scan cycle without an adapter, shown through the
+// model (a text is made when its cell is painted) or, for reference, through
+// a table that stores every text. Each Merge is one scan, each Refresh one
+// table refresh.
+struct Shown {
+    explicit Shown(bool lazy = true)
+        : cycle{list, options, lazy ? static_cast<INetworkTable&>(model) : stored, rules} {
+        list.SetClock([] { return 1000; });
+        cycle.SetFilter(&filter);
+        model.SetObserver(&observer);
     }
-
-    void Merge(const std::vector<Sighting>& sightings) {
+    void Merge(std::vector<ndis::BssidEntry> entries) { list.MergeEntries(entries); }
+    void Merge(std::initializer_list<int> networks) {
         std::vector<ndis::BssidEntry> entries;
-        for (const Sighting& sighting : sightings) {
-            ndis::BssidEntryFields fields = Fields(sighting.last, sighting.rssi);
-            fields.SetSsid(sighting.ssid);
-            entries.push_back(Entry(fields));
-        }
-        networks_.MergeEntries(entries);
+        for (int i : networks) entries.push_back(Network(i, -50));
+        Merge(entries);
     }
-    void Refresh() { cycle_.UpdateConnectionStatus(); }
-
+    void Refresh() { cycle.UpdateConnectionStatus(); }
     std::vector<int> RowOrder() const {
         std::vector<int> order;
-        for (std::size_t row = 0; row < model_.RowCount(); ++row) {
-            order.push_back(model_.RecordAt(static_cast<int>(row))->Entry()->GetMacAddress()[5]);
+        for (int row = 0; row < static_cast<int>(model.RowCount()); ++row) {
+            order.push_back(model.RecordAt(row)->Entry()->GetMacAddress()[5]);
         }
         return order;
     }
-    int RowOf(std::uint8_t last) const {
-        const BssidRecord record = networks_.FindByMac(Fields(last).macAddress);
-        return record ? model_.FindRow(record.get()) : -1;
+    int RowOf(int i) const {
+        const BssidRecord record = list.FindByMac(Fields(static_cast<std::uint8_t>(i)).macAddress);
+        return record ? model.FindRow(record.get()) : -1;
     }
 
-    CApplicationOptions options_{nullptr, "/nonexistent/tarvik"};
-    CNetworkList networks_;
-    CNetworkColumnRules rules_{options_, networks_};
-    CNetworkTableModel model_{rules_};
-    FakeFilter filter_;
-    CountingObserver observer_;
-    CScanCycle cycle_{networks_, options_, model_, rules_};
+    CApplicationOptions options{nullptr, "/nonexistent/tarvik"};
+    CNetworkList list;
+    CNetworkColumnRules rules{options, list};
+    CNetworkTableModel model{rules};
+    CMemoryNetworkTable stored;
+    FakeFilter filter;
+    CountingObserver observer;
+    CScanCycle cycle;
 };
 
 // Every status is "Unavailable", so the default sort keeps the insertion
 // order and shows where rows went in.
-TEST_F(NetworkTableModelTest, NewRowsGoInAtTheirListIndexClampedToTheRows) {
-    Merge({{1}, {2}, {3}, {4}});
-    filter_.rejectedMacBytes = {1, 2};
-    Refresh();
-    EXPECT_EQ(RowOrder(), (std::vector<int>{3, 4}));  // list index 2 and 3 clamp to 0 and 1
-
-    filter_.rejectedMacBytes = {};
-    Refresh();
-    EXPECT_EQ(RowOrder(), (std::vector<int>{1, 2, 3, 4}));
-    EXPECT_EQ(cycle_.Counts(), (TableCounts{4, 0, 4}));
-    EXPECT_EQ(model_.Text(RowOf(3), COLUMN_SCORE), model_.Text(RowOf(4), COLUMN_SCORE));
-    EXPECT_EQ(model_.Text(RowOf(3), COLUMN_SCORE).back(), '%');
+TEST(NetworkTableModelTest, NewRowsGoInAtTheirListIndexClampedToTheRows) {
+    Shown shown;
+    shown.Merge({1, 2, 3, 4});
+    shown.filter.rejectedMacBytes = {1, 2};
+    shown.Refresh();
+    EXPECT_EQ(shown.RowOrder(), (std::vector<int>{3, 4}));  // list index 2 and 3 clamp to 0 and 1
+    shown.filter.rejectedMacBytes = {};
+    shown.Refresh();
+    EXPECT_EQ(shown.RowOrder(), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(shown.cycle.Counts(), (TableCounts{4, 0, 4}));
 }
 
-TEST_F(NetworkTableModelTest, RejectedRowKeepsItsTextsUntilItPassesAgain) {
-    Merge({{1, -40, "alpha"}, {2, -40}});
-    Refresh();
-    const std::string shown(model_.Text(RowOf(1), COLUMN_SIGNAL));
-    EXPECT_EQ(model_.Text(RowOf(1), COLUMN_SSID), "alpha");
-
-    filter_.rejectedMacBytes = {1};
-    Refresh();  // frozen here, as it stood
-    Merge({{1, -90, "beta"}, {2, -40}});
-    Refresh();
-    EXPECT_EQ(model_.Text(RowOf(1), COLUMN_SIGNAL), shown);
-    EXPECT_EQ(model_.Text(RowOf(1), COLUMN_SSID), "alpha");
-    EXPECT_EQ(cycle_.Counts(), (TableCounts{2, 1, 1}));
-
-    filter_.rejectedMacBytes = {};
-    Refresh();
-    EXPECT_NE(model_.Text(RowOf(1), COLUMN_SIGNAL), shown);
-    EXPECT_EQ(model_.Text(RowOf(1), COLUMN_SSID), "beta");
+TEST(NetworkTableModelTest, RejectedRowKeepsItsTextsUntilItPassesAgain) {
+    Shown shown;
+    shown.Merge({Network(1, -40, "alpha"), Network(2, -40)});
+    shown.Refresh();
+    const std::string signal(shown.model.Text(shown.RowOf(1), COLUMN_SIGNAL));
+    shown.filter.rejectedMacBytes = {1};
+    shown.Refresh();  // frozen here, as it stood
+    shown.Merge({Network(1, -90, "beta"), Network(2, -40)});
+    shown.Refresh();
+    EXPECT_EQ(shown.model.Text(shown.RowOf(1), COLUMN_SIGNAL), signal);
+    EXPECT_EQ(shown.model.Text(shown.RowOf(1), COLUMN_SSID), "alpha");
+    EXPECT_EQ(shown.cycle.Counts(), (TableCounts{2, 1, 1}));
+    shown.filter.rejectedMacBytes = {};
+    shown.Refresh();
+    EXPECT_NE(shown.model.Text(shown.RowOf(1), COLUMN_SIGNAL), signal);
+    EXPECT_EQ(shown.model.Text(shown.RowOf(1), COLUMN_SSID), "beta");
 }
 
 // Threshold 2 scans: age 2 keeps the row, age 3 deletes it; the record stays
 // in memory and comes back when it is seen again.
-TEST_F(NetworkTableModelTest, StaleRowsAreDeletedOnlyPastTheThreshold) {
-    options_.RemoveUndetectedAccessPoints = 1;
-    options_.TimeBeforeClearingNotDetectedAccessPoints = 2;
-    Merge({{1}, {2}});
-    Merge({{2}});  // record 1: age 2
-    Refresh();
-    EXPECT_EQ(RowOrder(), (std::vector<int>{1, 2}));
-
-    Merge({{2}});  // age 3
-    Refresh();
-    EXPECT_EQ(RowOrder(), (std::vector<int>{2}));
-    EXPECT_EQ(RowOf(1), -1);
-    EXPECT_EQ(networks_.Size(), 2u);
-
-    Merge({{1}, {2}});
-    Refresh();
-    EXPECT_EQ(RowOrder(), (std::vector<int>{1, 2}));
+TEST(NetworkTableModelTest, StaleRowsAreDeletedOnlyPastTheThreshold) {
+    Shown shown;
+    shown.options.RemoveUndetectedAccessPoints = 1;
+    shown.options.TimeBeforeClearingNotDetectedAccessPoints = 2;
+    shown.Merge({1, 2});
+    shown.Merge({2});  // record 1: age 2
+    shown.Refresh();
+    EXPECT_EQ(shown.RowOrder(), (std::vector<int>{1, 2}));
+    shown.Merge({2});  // age 3
+    shown.Refresh();
+    EXPECT_EQ(shown.RowOrder(), (std::vector<int>{2}));
+    EXPECT_EQ(shown.list.Size(), 2u);
+    shown.Merge({1, 2});
+    shown.Refresh();
+    EXPECT_EQ(shown.RowOrder(), (std::vector<int>{1, 2}));
 }
 
-TEST_F(NetworkTableModelTest, ObserverHearsOncePerRefreshSortAndClear) {
-    std::vector<Sighting> many;
-    for (int last = 0; last < 200; ++last) many.push_back({static_cast<std::uint8_t>(last)});
-    Merge(many);
-    Refresh();
-    EXPECT_EQ(observer_.before, 1);
-    EXPECT_EQ(observer_.after, 1);
-    EXPECT_EQ(model_.RowCount(), 200u);
-
-    EXPECT_FALSE(model_.ClickHeader(COLUMN_SIGNAL, HeaderMouseButton::Right));
-    EXPECT_TRUE(model_.ClickHeader(COLUMN_SIGNAL, HeaderMouseButton::Left));
-    EXPECT_EQ(model_.SortState().column, COLUMN_SIGNAL);
-    EXPECT_EQ(observer_.after, 2);
-
-    cycle_.ClearAllNetworks();
-    EXPECT_EQ(observer_.after, 3);
-    EXPECT_EQ(model_.RowCount(), 0u);
-    EXPECT_EQ(observer_.before, observer_.after);
-    EXPECT_EQ(model_.Text(0, 0), "");
-    EXPECT_EQ(model_.RecordAt(-1), nullptr);
+TEST(NetworkTableModelTest, ObserverHearsOncePerRefreshSortAndClear) {
+    Shown shown;
+    std::vector<ndis::BssidEntry> many;
+    for (int i = 0; i < 200; ++i) many.push_back(Network(i));
+    shown.Merge(many);
+    shown.Refresh();
+    EXPECT_EQ(shown.observer.after, 1);
+    EXPECT_EQ(shown.model.RowCount(), 200u);
+    EXPECT_FALSE(shown.model.ClickHeader(COLUMN_SIGNAL, HeaderMouseButton::Right));
+    EXPECT_TRUE(shown.model.ClickHeader(COLUMN_SIGNAL, HeaderMouseButton::Left));
+    EXPECT_EQ(shown.model.SortState().column, COLUMN_SIGNAL);
+    EXPECT_EQ(shown.observer.after, 2);
+    shown.cycle.ClearAllNetworks();
+    EXPECT_EQ(shown.observer.after, 3);
+    EXPECT_EQ(shown.observer.before, shown.observer.after);
+    EXPECT_EQ(shown.model.Text(0, 0), "");
+    EXPECT_EQ(shown.model.RecordAt(-1), nullptr);
 }
 
-// The texts and order the model shows are those the cycle writes into a
-// table that stores every text.
-TEST_F(NetworkTableModelTest, TextsOnDemandEqualTheTextsWrittenEagerly) {
-    CMemoryNetworkTable eager;
-    CScanCycle eagerCycle{networks_, options_, eager, rules_};
-    std::vector<Sighting> sightings;
-    for (int i = 0; i < 40; ++i) {
-        sightings.push_back({static_cast<std::uint8_t>(i * 7 % 40), -30 - (i * 13) % 60,
-                             i % 3 == 0 ? "Cafe" : (i % 3 == 1 ? "airport" : "BEACH")});
-    }
-    Merge(sightings);
-    for (int column : {COLUMN_STATUS, COLUMN_SIGNAL, COLUMN_SSID, COLUMN_MAC_ADDRESS}) {
-        rules_.SortState() = NetworkSortState{column, column != COLUMN_SSID};
-        options_.UseDbmOrPercentage = column == COLUMN_SIGNAL ? 1 : 0;
-        Refresh();
-        eagerCycle.UpdateConnectionStatus();
-        ASSERT_EQ(model_.RowCount(), eager.RowCount());
-        for (int row = 0; row < static_cast<int>(eager.RowCount()); ++row) {
-            ASSERT_EQ(model_.RecordAt(row), eager.Record(row)) << "sort column " << column;
-            for (int cell = 0; cell < kTableColumnCount; ++cell) {
-                EXPECT_EQ(model_.Text(row, cell), eager.Text(row, cell)) << row << "/" << cell;
+// For every sort column and direction, rows never painted sort as rows whose
+// texts were all written, and then read the same. Fresh lists each time, so
+// no text painted for an earlier column can help.
+TEST(NetworkTableModelTest, UnpaintedRowsSortAndReadAsStoredRowsByEveryColumn) {
+    std::vector<ndis::BssidEntry> networks;
+    for (int i = 0; i < 40; ++i) networks.push_back(Network(i));
+    for (int column = 0; column < kTableColumnCount; ++column) {
+        for (const bool ascending : {true, false}) {
+            SCOPED_TRACE(::testing::Message() << "sort column " << column << " " << ascending);
+            Shown lazy(true);
+            Shown eager(false);
+            for (Shown* shown : {&lazy, &eager}) {
+                shown->Merge(networks);
+                shown->rules.SortState() = {column, ascending};
+                shown->Refresh();
+            }
+            ASSERT_EQ(lazy.model.RowCount(), eager.stored.RowCount());
+            for (int row = 0; row < static_cast<int>(eager.stored.RowCount()); ++row) {
+                ASSERT_EQ(lazy.model.RecordAt(row)->Entry()->GetMacAddress(),
+                          eager.stored.Record(row)->Entry()->GetMacAddress())
+                    << "row " << row;
+            }
+            for (int row = 0; row < static_cast<int>(eager.stored.RowCount()); ++row) {
+                for (int cell = 0; cell < kTableColumnCount; ++cell) {
+                    ASSERT_EQ(lazy.model.Text(row, cell), eager.stored.Text(row, cell))
+                        << row << "/" << cell;
+                }
             }
         }
     }
-    std::vector<std::string> visited;
-    model_.VisitColumnTexts(COLUMN_SSID,
-                            [&](std::string_view text) { visited.emplace_back(text); });
-    ASSERT_EQ(visited.size(), eager.RowCount());
-    EXPECT_EQ(visited.front(), eager.Text(0, COLUMN_SSID));
 }
 
 // Random bursts of insertions, deletions and sorts against a plain vector:
 // every look-up must give the row the record really is in. Bursts lean to
 // insertions or deletions, so rows move both a little (found nearby) and far
 // (renumbered).
-TEST_F(NetworkTableModelTest, RowIndexStaysRightAgainstANaiveTable) {
+TEST(NetworkTableModelTest, RowIndexStaysRightAgainstANaiveTable) {
+    Shown shown;
     std::mt19937 random(20261206);
     std::vector<BssidRecord> pool;
     for (int i = 0; i < 1000; ++i) {
@@ -216,33 +220,28 @@ TEST_F(NetworkTableModelTest, RowIndexStaysRightAgainstANaiveTable) {
                 const BssidRecord& record = pool[pick(pool.size())];
                 if (std::find(naive.begin(), naive.end(), record.get()) != naive.end()) continue;
                 const std::size_t at = pick(naive.size() + 3);
-                model_.InsertRow(at, "", record);
-                naive.insert(
-                    naive.begin() + static_cast<std::ptrdiff_t>(std::min(at, naive.size())),
-                    record.get());
+                shown.model.InsertRow(at, "", record);
+                naive.insert(naive.begin() + static_cast<long>(std::min(at, naive.size())),
+                             record.get());
             } else if (action < 19 && !naive.empty()) {
                 const std::size_t at = pick(naive.size());
-                model_.DeleteRow(static_cast<int>(at));
-                naive.erase(naive.begin() + static_cast<std::ptrdiff_t>(at));
+                shown.model.DeleteRow(static_cast<int>(at));
+                naive.erase(naive.begin() + static_cast<long>(at));
             } else if (action == 19) {
-                rules_.SortState() =
-                    NetworkSortState{static_cast<int>(pick(kTableColumnCount)), pick(2) == 0};
-                model_.SortRows(nullptr);
-                SortRecords(naive, rules_.SortState(), rules_.Context());
+                shown.rules.SortState() = {static_cast<int>(pick(kTableColumnCount)), pick(2) == 0};
+                shown.model.SortRows(nullptr);
+                SortRecords(naive, shown.rules.SortState(), shown.rules.Context());
             }
         }
-        ASSERT_EQ(model_.RowCount(), naive.size());
+        ASSERT_EQ(shown.model.RowCount(), naive.size());
+        // Shuffled, or from the last row down so the most moved rows come first.
         std::vector<std::size_t> order(naive.size());
-        for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-        // From the last row down, so the most moved rows are looked up first.
-        if (round % 2 == 0) {
-            std::shuffle(order.begin(), order.end(), random);
-        } else {
-            std::reverse(order.begin(), order.end());
-        }
+        std::iota(order.begin(), order.end(), 0);
+        if (round % 2 == 0) std::shuffle(order.begin(), order.end(), random);
+        if (round % 2 == 1) std::reverse(order.begin(), order.end());
         for (std::size_t row : order) {
-            ASSERT_EQ(model_.RecordAt(static_cast<int>(row)).get(), naive[row]);
-            ASSERT_EQ(model_.FindRow(naive[row]), static_cast<int>(row)) << "round " << round;
+            ASSERT_EQ(shown.model.RecordAt(static_cast<int>(row)).get(), naive[row]);
+            ASSERT_EQ(shown.model.FindRow(naive[row]), static_cast<int>(row)) << "round " << round;
         }
     }
 }

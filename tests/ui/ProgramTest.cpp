@@ -55,15 +55,6 @@ class ProgramTest : public QObject {
         QVERIFY(first.waitForFinished(30000));
         QCOMPARE(first.exitStatus(), QProcess::NormalExit);
         QCOMPARE(first.exitCode(), 0);
-        // The lock went with it: a new copy is a first copy again.
-        QProcess third;
-        StartProgram(third);
-        QVERIFY(third.waitForStarted());
-        QVERIFY(WaitUntilListening());
-        QCOMPARE(third.state(), QProcess::Running);
-        third.terminate();
-        QVERIFY(third.waitForFinished(30000));
-        QCOMPARE(third.exitCode(), 0);
     }
 
     void withoutADriverTheWindowStaysUntilTerminated() {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/RegistryStore.h"
 #include "tests/adapter/DaemonProcess.h"
 
 namespace tarvik::testing {
@@ -30,12 +31,15 @@ class TemporaryHome {
         ::setenv("TARVIK_MACHINE_HIVE", (folder_ / "machine.reg").c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", (folder_ / "runtime").c_str(), 1);
         ::setenv("TARVIK_INSTANCE_DIR", (folder_ / "instance").c_str(), 1);
+        // The hives follow, or one test would read what another stored.
+        RegistryStore::ResetDefaultHives();
     }
     ~TemporaryHome() {
         for (const char* name :
              {"XDG_CONFIG_HOME", "TARVIK_MACHINE_HIVE", "XDG_RUNTIME_DIR", "TARVIK_INSTANCE_DIR"}) {
             ::unsetenv(name);
         }
+        RegistryStore::ResetDefaultHives();
         std::error_code ignored;
         std::filesystem::remove_all(folder_, ignored);
     }
