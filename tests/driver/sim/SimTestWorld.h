@@ -140,10 +140,8 @@ class SimWorldTest : public testing::Test {
         return {};
     }
     static bool Lists(const ndis::BssidList& list, const MacAddress& bssid) {
-        for (const auto& entry : list.entries) {
-            if (entry.GetMacAddress() == bssid) return true;
-        }
-        return false;
+        return std::any_of(list.entries.begin(), list.entries.end(),
+                           [&](const auto& entry) { return entry.GetMacAddress() == bssid; });
     }
     std::size_t MediaEvents(bool connected) const {
         return std::count_if(sink_.events.begin(), sink_.events.end(), [&](const SinkEvent& e) {
