@@ -118,45 +118,37 @@ TEST_F(DriverServerTest, DirectDeviceAnswersGlobalStatsUnderBothNames) {
 TEST_F(DriverServerTest, ReadsCompleteOneFrameEachOnThePostingThreadAndCancelAbortsTheRest) {
     auto file = OpenTied(kAdapterA);
     std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> done;  // this thread only
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_EQ(file->ReadAsync(2400,
-                                  [&](std::uint32_t status, auto data) {
-                                      done.push_back({status, {data.begin(), data.end()}});
-                                  }),
-                  0u);
-    }
+    const auto post = [&](std::uint32_t capacity) {
+        return file->ReadAsync(capacity, [&](std::uint32_t status, auto data) {
+            done.push_back({status, {data.begin(), data.end()}});
+        });
+    };
+    const auto waitFor = [&](std::size_t count) {
+        while (done.size() < count) ASSERT_TRUE(driverio::WaitAlertable(5000));
+    };
     std::uint32_t written = 0;
+    // A frame with no read pending waits, and is cut to the read.
+    ASSERT_EQ(file->Write(std::vector<std::uint8_t>(30, 0x33), written), 0u);
+    ASSERT_EQ(post(20), 0u);
+    waitFor(1);
+    EXPECT_EQ(done[0], std::make_pair(kErrorMoreData, std::vector<std::uint8_t>(20, 0x33)));
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(post(2400), 0u);
     ASSERT_EQ(file->Write(std::vector<std::uint8_t>(60, 0x11), written), 0u);
     EXPECT_EQ(written, 60u);
     ASSERT_EQ(file->Write(std::vector<std::uint8_t>(42, 0x22), written), 0u);
-    EXPECT_TRUE(done.empty());  // nothing runs until this thread waits alertably
-    while (done.size() < 2) ASSERT_TRUE(driverio::WaitAlertable(5000));
-    EXPECT_EQ(done[0], std::make_pair(0u, std::vector<std::uint8_t>(60, 0x11)));
-    EXPECT_EQ(done[1].second, std::vector<std::uint8_t>(42, 0x22));
+    EXPECT_EQ(done.size(), 1u);  // nothing runs until this thread waits alertably
+    waitFor(3);
+    EXPECT_EQ(done[1], std::make_pair(0u, std::vector<std::uint8_t>(60, 0x11)));
+    EXPECT_EQ(done[2].second, std::vector<std::uint8_t>(42, 0x22));
     ASSERT_EQ(file->CancelIo(), 0u);
-    while (done.size() < 3) ASSERT_TRUE(driverio::WaitAlertable(5000));
-    EXPECT_EQ(done[2].first, kErrorOperationAborted);
+    waitFor(4);
+    EXPECT_EQ(done[3].first, kErrorOperationAborted);
     EXPECT_FALSE(driverio::WaitAlertable(0));
-}
-
-TEST_F(DriverServerTest, AFrameWithNoReadPendingWaitsAndIsCutToTheRead) {
-    auto file = OpenTied(kAdapterA);
-    std::uint32_t written = 0;
-    ASSERT_EQ(file->Write(std::vector<std::uint8_t>(30, 0x33), written), 0u);
-    std::pair<std::uint32_t, std::vector<std::uint8_t>> got;
-    ASSERT_EQ(file->ReadAsync(20,
-                              [&](std::uint32_t s, auto data) {
-                                  got = {s, {data.begin(), data.end()}};
-                              }),
-              0u);
-    ASSERT_TRUE(driverio::WaitAlertable(5000));
-    EXPECT_EQ(got, std::make_pair(kErrorMoreData, std::vector<std::uint8_t>(20, 0x33)));
     // Closing with a read pending aborts it; the handle is then dead.
-    std::uint32_t status = 0;
-    ASSERT_EQ(file->ReadAsync(2400, [&](std::uint32_t s, auto) { status = s; }), 0u);
+    ASSERT_EQ(post(2400), 0u);
     file->Close();
-    ASSERT_TRUE(driverio::WaitAlertable(5000));
-    EXPECT_EQ(status, kErrorOperationAborted);
+    waitFor(5);
+    EXPECT_EQ(done[4].first, kErrorOperationAborted);
     EXPECT_EQ(file->Write(std::vector<std::uint8_t>(20, 0), written), kErrorInvalidHandle);
 }
 
@@ -225,13 +217,12 @@ TEST_F(DriverServerTest, IpHelperServiceAndNetworkCardRequests) {
     EXPECT_EQ(control->ReleaseAddress(kAdapterA), 0u);
 
     bool running = false;
-    ASSERT_EQ(control->QueryService(running), 0u);
-    EXPECT_TRUE(running);
-    ASSERT_EQ(control->StopService(), 0u);
-    ASSERT_EQ(control->QueryService(running), 0u);
-    EXPECT_FALSE(running);
-    ASSERT_EQ(control->StartService(), 0u);
-    EXPECT_TRUE(backend_.serviceRunning());
+    for (const bool start : {false, true}) {
+        ASSERT_EQ(start ? control->StartService() : control->StopService(), 0u);
+        ASSERT_EQ(control->QueryService(running), 0u);
+        EXPECT_EQ(running, start);
+        EXPECT_EQ(backend_.serviceRunning(), start);
+    }
 
     std::vector<driverio::NetworkCardRecord> cards;
     ASSERT_EQ(control->GetNetworkCards(cards), 0u);

@@ -171,22 +171,19 @@ class TestBackend : public driver::IBackend {
         return cards;
     }
     bool IsServiceRunning() const override { return serviceRunning(); }
-    std::uint32_t StartService() override {
-        std::lock_guard lock(mutex_);
-        serviceRunning_ = true;
-        return 0;
-    }
-    std::uint32_t StopService() override {
-        std::lock_guard lock(mutex_);
-        serviceRunning_ = false;
-        return 0;
-    }
+    std::uint32_t StartService() override { return SetRunning(true); }
+    std::uint32_t StopService() override { return SetRunning(false); }
 
   private:
     std::string Description(const std::string& device) const {
         std::lock_guard lock(mutex_);
         auto adapter = adapters_.find(device);
         return adapter == adapters_.end() ? std::string() : adapter->second.description;
+    }
+    std::uint32_t SetRunning(bool running) {
+        std::lock_guard lock(mutex_);
+        serviceRunning_ = running;
+        return 0;
     }
 
     mutable std::mutex mutex_;

@@ -154,43 +154,29 @@ TEST(ScenarioLoader, FileErrorsNameTheFile) {
     EXPECT_EQ(error, path.string() + ": cannot open the scenario file");
 }
 
-TEST(ScenarioLoader, EmptyObjectsTakeDefaults) {
+TEST(ScenarioLoader, DefaultsShorthandsAndDerivedValues) {
     Scenario scenario;
     std::string error;
-    ASSERT_TRUE(ParseScenario(R"({"adapters":[{}],"accessPoints":[{"bssid":"00:18:39:20:00:01"}]})",
-                              scenario, error))
-        << error;
-    ASSERT_EQ(scenario.adapters.size(), 1u);
-    const Adapter& adapter = scenario.adapters[0];
-    EXPECT_TRUE(adapter.wireless);
-    EXPECT_EQ(adapter.deviceName, "\\DEVICE\\" + adapter.guid);
-    EXPECT_EQ(adapter.guid.size(), 38u);
-    EXPECT_EQ(adapter.currentMac, adapter.permanentMac);
-    EXPECT_EQ(adapter.registryServiceName, adapter.guid);
-    EXPECT_EQ(adapter.registryDescription, adapter.vendorDescription);
-    EXPECT_EQ(adapter.capabilities.bestEncryption, BestEncryption::AES);
-    EXPECT_TRUE(adapter.capabilities.wpa2);
-    EXPECT_TRUE(scenario.competingServiceRunning);
-
-    const AccessPoint& ap = scenario.accessPoints[0];
-    EXPECT_EQ(ap.channel, 6u);
-    EXPECT_EQ(ap.frequencyKhz, 2437000u);
-    EXPECT_EQ(ap.networkType, NetworkType::OFDM24);
-    EXPECT_FALSE(ap.privacy);
-    EXPECT_EQ(ap.rates.size(), 12u);
-    EXPECT_EQ(ap.dhcp.server, ap.dhcp.gateway);
-}
-
-TEST(ScenarioLoader, ShorthandsAndDerivedValues) {
-    Scenario scenario;
-    std::string error;
-    ASSERT_TRUE(ParseScenario(R"({"accessPoints":[
+    ASSERT_TRUE(ParseScenario(R"({"adapters":[{}],"accessPoints":[
+        {"bssid":"00:18:39:20:00:04"},
         {"bssid":"00:18:39:20:00:01","frequencyMHz":5180,"security":"wpa-wpa2-psk"},
         {"bssid":"00:18:39:20:00:02","channel":14,"rates":[1,2,5.5,11],"wepKeys":["0102030405"]},
         {"bssid":"00:18:39:20:00:03","rsn":"30 14 01 00 00 0f ac 02 01 00 00 0f ac 04 01 00 00 0f ac 01 00 00"}]})",
                               scenario, error))
         << error;
-    const AccessPoint& mixed = scenario.accessPoints[0];
+    // Empty objects derive names and a frequency.
+    const Adapter& adapter = scenario.adapters.at(0);
+    EXPECT_EQ(adapter.deviceName, "\\DEVICE\\" + adapter.guid);
+    EXPECT_EQ(adapter.guid.size(), 38u);
+    EXPECT_EQ(adapter.currentMac, adapter.permanentMac);
+    EXPECT_EQ(adapter.registryServiceName, adapter.guid);
+    EXPECT_EQ(adapter.registryDescription, adapter.vendorDescription);
+    const AccessPoint& plain = scenario.accessPoints[0];
+    EXPECT_EQ(plain.channel, 6u);
+    EXPECT_EQ(plain.frequencyKhz, 2437000u);
+    EXPECT_EQ(plain.dhcp.server, plain.dhcp.gateway);
+
+    const AccessPoint& mixed = scenario.accessPoints[1];
     EXPECT_EQ(mixed.channel, 36u);
     EXPECT_EQ(mixed.networkType, NetworkType::OFDM5);
     EXPECT_TRUE(mixed.privacy);
@@ -199,12 +185,12 @@ TEST(ScenarioLoader, ShorthandsAndDerivedValues) {
     EXPECT_EQ(mixed.rsn.pairwiseCiphers, kCipherCcmp | kCipherTkip);
     EXPECT_EQ(mixed.rsn.groupCipher, kCipherTkip);
 
-    const AccessPoint& wep = scenario.accessPoints[1];
+    const AccessPoint& wep = scenario.accessPoints[2];
     EXPECT_EQ(wep.frequencyKhz, 2484000u);
     EXPECT_EQ(wep.networkType, NetworkType::DS);
     EXPECT_TRUE(wep.privacy);  // implied by the key
 
-    const AccessPoint& raw = scenario.accessPoints[2];
+    const AccessPoint& raw = scenario.accessPoints[3];
     EXPECT_TRUE(raw.privacy);
     EXPECT_EQ(raw.rsn.groupCipher, kCipherTkip);
     EXPECT_EQ(raw.rsn.pairwiseCiphers, kCipherCcmp);

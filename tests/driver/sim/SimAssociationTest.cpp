@@ -1,9 +1,12 @@
 // Association, media events and addresses, run on the fake clock.
+#include <functional>
+#include <optional>
+#include <set>
+
 #include "SimTestWorld.h"
 #include "ndis/AssociationInformation.h"
 #include "ndis/ElementWalker.h"
 #include "ndis/Elements.h"
-#include "ndis/NdisTypes.h"
 
 namespace tarvik::driver::sim {
 namespace {
@@ -12,6 +15,8 @@ using namespace ndis;
 
 constexpr std::uint32_t kOpen = Ndis802_11AuthModeOpen;
 constexpr std::uint32_t kDisabled = Ndis802_11EncryptionDisabled;
+constexpr std::uint32_t kInvalid = ERROR_INVALID_PARAMETER;
+const MacAddress kBroadcast{0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
 
 class SimAssociation : public SimWorldTest {
   protected:
@@ -26,8 +31,18 @@ class SimAssociation : public SimWorldTest {
         }
         return bssid;
     }
-    bool Connected(const std::string& device) {
-        return U32(device, OID_GEN_MEDIA_CONNECT_STATUS) == NdisMediaStateConnected;
+    std::optional<AssociationInformation> AssociationInfo(const std::string& device) {
+        std::vector<std::uint8_t> out;
+        std::size_t needed = 0;
+        EXPECT_EQ(Query(device, OID_802_11_ASSOCIATION_INFORMATION, 4000, out, needed), 0u);
+        return ParseAssociationInformation(out);
+    }
+    std::uint32_t AddPairwiseKey(const std::string& device, const MacAddress& bssid) {
+        Key80211 key;
+        key.keyIndex = kKeyIndexTransmit | kKeyIndexPairwise;
+        key.bssid = bssid;
+        key.keyMaterial.assign(16, 0x42);
+        return backend_->SetOid(device, OID_802_11_ADD_KEY, BuildKey(key));
     }
 };
 
@@ -36,12 +51,10 @@ TEST_F(SimAssociation, OpenNetworkConnectsAfterTheDelayThenGetsALease) {
     Join(device, "Open-1", kOpen, kDisabled);
     RunTo(0.499);
     EXPECT_FALSE(Connected(device));
-    EXPECT_EQ(MediaEvents(true), 0u);
     RunTo(0.5);
     EXPECT_TRUE(Connected(device));
     ASSERT_EQ(MediaEvents(true), 1u);
     EXPECT_EQ(sink_.events[0].name, "Sim Full Card");  // the instance name is the vendor text
-
     EXPECT_EQ(AssociatedBssid(device), kOpen1);
     EXPECT_EQ(static_cast<std::int32_t>(U32(device, OID_802_11_RSSI)), -50);
     EXPECT_EQ(U32(device, OID_GEN_LINK_SPEED), 540000u);
@@ -54,93 +67,84 @@ TEST_F(SimAssociation, OpenNetworkConnectsAfterTheDelayThenGetsALease) {
 
     // The lease: one second after association, announced once.
     RunTo(1.4);
-    EXPECT_EQ(Ip(device).addresses[0].address, "0.0.0.0");
-    EXPECT_EQ(sink_.Count(SinkEvent::Kind::Address, device), 0u);
+    EXPECT_EQ(Address(device), "0.0.0.0");
     RunTo(1.5);
     const IpConfig ip = Ip(device);
-    EXPECT_TRUE(ip.dhcpEnabled);
-    EXPECT_EQ(ip.addresses[0].address, "192.168.1.50");
-    EXPECT_EQ(ip.addresses[0].mask, "255.255.255.0");
+    EXPECT_TRUE(ip.dhcpEnabled && !ip.autoconfigActive);
+    EXPECT_EQ(ip.addresses[0].address + "/" + ip.addresses[0].mask, "192.168.1.50/255.255.255.0");
     EXPECT_EQ(ip.dhcpServer, "192.168.1.1");
     EXPECT_EQ(ip.gateways, std::vector<std::string>{"192.168.1.1"});
     EXPECT_EQ(ip.dnsServers, std::vector<std::string>{"192.168.1.1"});
     EXPECT_EQ(ip.primaryWins, "192.168.1.9");
     EXPECT_EQ(ip.leaseObtained, kWallStart + 1);
     EXPECT_EQ(ip.leaseExpires, kWallStart + 1 + 3600);
-    EXPECT_FALSE(ip.autoconfigActive);
     ASSERT_EQ(sink_.Count(SinkEvent::Kind::Address, device), 1u);
 
     // A renewal keeps the address and is not a change.
     RunTo(3700);
-    EXPECT_EQ(Ip(device).addresses[0].address, "192.168.1.50");
+    EXPECT_EQ(Address(device), "192.168.1.50");
     EXPECT_EQ(Ip(device).leaseExpires, kWallStart + 3601 + 3600);
     EXPECT_EQ(sink_.Count(SinkEvent::Kind::Address, device), 1u);
 }
 
-TEST_F(SimAssociation, RandomSsidDisconnectsAndDropsTheAddress) {
-    const std::string device = Device(kFull);
-    Join(device, "Open-1", kOpen, kDisabled);
-    RunTo(2);
-    ASSERT_TRUE(Connected(device));
+// Each way of leaving a network disconnects at once, drops the address and
+// stays disconnected.
+TEST_F(SimAssociation, LeavingDisconnectsAndDropsTheAddress) {
     std::string random(32, '\0');
     for (std::size_t i = 0; i < random.size(); ++i) random[i] = static_cast<char>(i * 37 + 11);
-    ASSERT_EQ(SetU32(device, OID_802_11_INFRASTRUCTURE_MODE, 1), 0u);
-    ASSERT_EQ(SetSsid(device, random), 0u);
-    EXPECT_FALSE(Connected(device));
-    EXPECT_EQ(MediaEvents(false), 1u);
-    EXPECT_EQ(Ip(device).addresses[0].address, "0.0.0.0");
-    EXPECT_EQ(sink_.Count(SinkEvent::Kind::Address, device), 2u);
-    std::uint32_t value = 0;
-    EXPECT_EQ(QueryU32(device, OID_802_11_RSSI, value), kErrorNotReady);
-    RunTo(30);
-    EXPECT_FALSE(Connected(device));  // nothing answers to that SSID
-    EXPECT_EQ(MediaEvents(true), 1u);
+    const struct Row {
+        const char* name;
+        std::function<std::uint32_t(const std::string&)> leave;
+    } rows[] = {
+        {"an SSID nothing answers to",
+         [&](const std::string& device) {
+             const std::uint32_t mode = SetU32(device, OID_802_11_INFRASTRUCTURE_MODE, 1);
+             return mode != 0 ? mode : SetSsid(device, random);
+         }},
+        {"disassociate",
+         [&](const std::string& device) { return SetNoValue(device, OID_802_11_DISASSOCIATE); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        LoadWorld();
+        const std::string device = Device(kFull);
+        Join(device, "Open-1", kOpen, kDisabled);
+        RunTo(2);
+        ASSERT_TRUE(Connected(device));
+        ASSERT_EQ(row.leave(device), 0u);
+        EXPECT_FALSE(Connected(device));
+        EXPECT_EQ(Address(device), "0.0.0.0");
+        EXPECT_EQ(sink_.Count(SinkEvent::Kind::Address, device), 2u);
+        std::vector<std::uint8_t> out;
+        std::size_t needed = 0;
+        EXPECT_EQ(Query(device, OID_802_11_RSSI, 4, out, needed), kErrorNotReady);
+        RunTo(60);
+        EXPECT_FALSE(Connected(device));
+        // Leaving again changes nothing and says nothing.
+        ASSERT_EQ(row.leave(device), 0u);
+        EXPECT_EQ(MediaEvents(true), 1u);
+        EXPECT_EQ(MediaEvents(false), 1u);
+    }
 }
 
-TEST_F(SimAssociation, DisassociateStaysDisconnected) {
-    const std::string device = Device(kFull);
-    Join(device, "Open-1", kOpen, kDisabled);
-    RunTo(1);
-    ASSERT_TRUE(Connected(device));
-    ASSERT_EQ(SetNoValue(device, OID_802_11_DISASSOCIATE), 0u);
-    EXPECT_FALSE(Connected(device));
-    EXPECT_EQ(MediaEvents(false), 1u);
-    RunTo(60);
-    EXPECT_FALSE(Connected(device));
-    EXPECT_EQ(MediaEvents(true), 1u);
-    // Disassociating again changes nothing and says nothing.
-    ASSERT_EQ(SetNoValue(device, OID_802_11_DISASSOCIATE), 0u);
-    EXPECT_EQ(MediaEvents(false), 1u);
-}
-
-TEST_F(SimAssociation, LeavingRangeDisconnectsAndReturningReconnects) {
-    const std::string device = Device(kFull);
-    RunTo(31);
-    Join(device, "Late", kOpen, kDisabled);
-    RunTo(32);
-    ASSERT_TRUE(Connected(device));
-    RunTo(89.5);
-    EXPECT_TRUE(Connected(device));
-    RunTo(91);
-    EXPECT_FALSE(Connected(device));
-    EXPECT_EQ(MediaEvents(false), 1u);
-
-    // Fading below the card's sensitivity counts as leaving too.
-    Join(device, "Fader", kOpen, kDisabled);
-    RunTo(95);
-    EXPECT_FALSE(Connected(device));  // -96 dBm by now: never joins
-}
-
-TEST_F(SimAssociation, FadingAccessPointIsLostAtTheSensitivity) {
+TEST_F(SimAssociation, LeavingRangeOrFadingBelowTheSensitivityDisconnects) {
     const std::string device = Device(kFull);
     Join(device, "Fader", kOpen, kDisabled);
-    RunTo(1);
-    ASSERT_TRUE(Connected(device));
     RunTo(74);  // -89.6 dBm, rounds to -90
     EXPECT_TRUE(Connected(device));
     RunTo(78);
     EXPECT_FALSE(Connected(device));
     EXPECT_EQ(MediaEvents(false), 1u);
+    Join(device, "Fader", kOpen, kDisabled);
+    RunTo(79);
+    EXPECT_FALSE(Connected(device));  // below the sensitivity: never joins
+
+    Join(device, "Late", kOpen, kDisabled);
+    RunTo(89.5);
+    EXPECT_TRUE(Connected(device));
+    RunTo(91);
+    EXPECT_FALSE(Connected(device));
+    EXPECT_EQ(MediaEvents(false), 2u);
 }
 
 // Whether and where a card joins, for each kind of network and settings.
@@ -180,18 +184,11 @@ TEST_F(SimAssociation, SettingsDecideWhetherAndWhereTheCardJoins) {
             continue;
         }
         EXPECT_EQ(AssociatedBssid(device), row.bssid);
-        if (row.linkSpeed != 0) {
-            EXPECT_EQ(U32(device, OID_GEN_LINK_SPEED), row.linkSpeed);
-        }
-        if (row.mode == kAdHoc) {
-            EXPECT_TRUE(Ip(device).autoconfigActive);  // no DHCP server
-        }
+        EXPECT_EQ(row.linkSpeed == 0 ? 0 : U32(device, OID_GEN_LINK_SPEED), row.linkSpeed);
+        EXPECT_TRUE(row.mode != kAdHoc || Ip(device).autoconfigActive);  // no DHCP server
         if (row.adapter != kTkip) continue;
         // The WPA card offers the WPA element, not RSN.
-        std::vector<std::uint8_t> out;
-        std::size_t needed = 0;
-        ASSERT_EQ(Query(device, OID_802_11_ASSOCIATION_INFORMATION, 4000, out, needed), 0u);
-        const auto info = ParseAssociationInformation(out);
+        const auto info = AssociationInfo(device);
         ASSERT_TRUE(info);
         EXPECT_TRUE(FindVendorElement(info->requestIes, kWpaOui, kWpaVendorType));
         EXPECT_FALSE(FindElement(info->requestIes, kElementRsn));
@@ -200,62 +197,52 @@ TEST_F(SimAssociation, SettingsDecideWhetherAndWhereTheCardJoins) {
 
 TEST_F(SimAssociation, WepNeedsAKeyAndAWrongKeyGetsNoLease) {
     const std::string device = Device(kWep);
+    const auto joinWithKey = [&](std::uint32_t auth, std::vector<std::uint8_t> key) {
+        ASSERT_EQ(SetU32(device, OID_802_11_INFRASTRUCTURE_MODE, 1), 0u);
+        ASSERT_EQ(SetU32(device, OID_802_11_AUTHENTICATION_MODE, auth), 0u);
+        ASSERT_EQ(AddWepKey(device, std::move(key)), 0u);
+        ASSERT_EQ(SetU32(device, OID_802_11_ENCRYPTION_STATUS, Ndis802_11Encryption1Enabled), 0u);
+        ASSERT_EQ(SetSsid(device, "Wep-1"), 0u);
+    };
     Join(device, "Wep-1", kOpen, Ndis802_11Encryption1Enabled);
     RunTo(5);
     EXPECT_FALSE(Connected(device));  // no key added
 
     // Open authentication with a wrong key associates; nothing decrypts.
-    ASSERT_EQ(SetU32(device, OID_802_11_INFRASTRUCTURE_MODE, 1), 0u);
-    ASSERT_EQ(AddWepKey(device, {9, 9, 9, 9, 9}), 0u);
-    ASSERT_EQ(SetU32(device, OID_802_11_ENCRYPTION_STATUS, Ndis802_11Encryption1Enabled), 0u);
-    ASSERT_EQ(SetSsid(device, "Wep-1"), 0u);
-    RunTo(6);
-    ASSERT_TRUE(Connected(device));
+    joinWithKey(kOpen, {9, 9, 9, 9, 9});
     RunTo(12);
-    IpConfig ip = Ip(device);
-    EXPECT_TRUE(ip.autoconfigActive);
-    EXPECT_EQ(ip.addresses[0].address.rfind("169.254.", 0), 0u);
+    ASSERT_TRUE(Connected(device));
+    EXPECT_TRUE(Ip(device).autoconfigActive);
+    EXPECT_EQ(Address(device).rfind("169.254.", 0), 0u);
     EXPECT_EQ(sink_.Count(SinkEvent::Kind::Frame), 0u);
     EXPECT_GT(U32(device, OID_GEN_RCV_ERROR), 20u);  // 5 frames/s, none readable
 
     // Shared-key authentication proves the key: a wrong one never associates.
-    ASSERT_EQ(SetU32(device, OID_802_11_AUTHENTICATION_MODE, Ndis802_11AuthModeShared), 0u);
-    ASSERT_EQ(SetSsid(device, "Wep-1"), 0u);
+    joinWithKey(Ndis802_11AuthModeShared, {9, 9, 9, 9, 9});
     RunTo(20);
     EXPECT_FALSE(Connected(device));
 
-    // The right key: associated, the lease arrives.
-    ASSERT_EQ(SetU32(device, OID_802_11_INFRASTRUCTURE_MODE, 1), 0u);
-    ASSERT_EQ(AddWepKey(device, {1, 2, 3, 4, 5}), 0u);
-    ASSERT_EQ(SetU32(device, OID_802_11_ENCRYPTION_STATUS, Ndis802_11Encryption1Enabled), 0u);
-    ASSERT_EQ(SetSsid(device, "Wep-1"), 0u);
+    joinWithKey(Ndis802_11AuthModeShared, {1, 2, 3, 4, 5});
     RunTo(22);
     ASSERT_TRUE(Connected(device));
-    ip = Ip(device);
-    EXPECT_EQ(ip.addresses[0].address, "192.168.0.60");
-    EXPECT_FALSE(ip.autoconfigActive);
+    EXPECT_EQ(Address(device), "192.168.0.60");
     EXPECT_GT(sink_.Count(SinkEvent::Kind::Frame), 0u);
     EXPECT_EQ(U32(device, OID_GEN_LINK_SPEED), 110000u);  // an 802.11b network
 }
 
-TEST_F(SimAssociation, WpaAssociatesWithThePortClosed) {
+TEST_F(SimAssociation, WpaAssociatesWithThePortClosedAndTakesKeysForItsAccessPoint) {
     const std::string device = Device(kFull);
+    EXPECT_EQ(AddPairwiseKey(device, kWpa2), kInvalid);  // not associated
     Join(device, "Wpa2-1", Ndis802_11AuthModeWPA2PSK, Ndis802_11Encryption3Enabled);
     RunTo(1);
-    ASSERT_TRUE(Connected(device));
     EXPECT_EQ(AssociatedBssid(device), kWpa2);
-    // No keys yet; no address however long it waits; no traffic.
-    EXPECT_EQ(U32(device, OID_802_11_ENCRYPTION_STATUS),
-              static_cast<std::uint32_t>(Ndis802_11Encryption3KeyAbsent));
+    // No keys yet; no address however long it waits.
+    EXPECT_EQ(U32(device, OID_802_11_ENCRYPTION_STATUS), Ndis802_11Encryption3KeyAbsent + 0u);
     RunTo(60);
-    EXPECT_EQ(Ip(device).addresses[0].address, "0.0.0.0");
-    EXPECT_EQ(sink_.Count(SinkEvent::Kind::Address, device), 0u);
+    EXPECT_EQ(Address(device), "0.0.0.0");
 
     // The association information carries the station's RSN element.
-    std::vector<std::uint8_t> out;
-    std::size_t needed = 0;
-    ASSERT_EQ(Query(device, OID_802_11_ASSOCIATION_INFORMATION, 4000, out, needed), 0u);
-    const auto info = ParseAssociationInformation(out);
+    const auto info = AssociationInfo(device);
     ASSERT_TRUE(info);
     const auto own = FindElement(info->requestIes, kElementRsn);
     ASSERT_TRUE(own);
@@ -269,38 +256,16 @@ TEST_F(SimAssociation, WpaAssociatesWithThePortClosed) {
     EXPECT_EQ(info->statusCode, 0);
     EXPECT_TRUE(FindElement(info->requestIes, kElementSsid));
 
-    // A pairwise key for the access point, then the authenticator's go.
-    Key80211 key;
-    key.keyIndex = kKeyIndexTransmit | kKeyIndexPairwise;
-    key.bssid = kWpa2;
-    key.keyMaterial.assign(16, 0x42);
-    ASSERT_EQ(backend_->SetOid(device, OID_802_11_ADD_KEY, BuildKey(key)), 0u);
-    EXPECT_EQ(U32(device, OID_802_11_ENCRYPTION_STATUS),
-              static_cast<std::uint32_t>(Ndis802_11Encryption3Enabled));
+    // A pairwise key names the access point; then the authenticator's go.
+    EXPECT_EQ(AddPairwiseKey(device, kBroadcast), kInvalid);
+    ASSERT_EQ(AddPairwiseKey(device, kWpa2), 0u);
+    EXPECT_EQ(U32(device, OID_802_11_ENCRYPTION_STATUS), Ndis802_11Encryption3Enabled + 0u);
     backend_->FindAdapter(device)->AuthorizePort();
     RunTo(60.5);
-    EXPECT_EQ(Ip(device).addresses[0].address, "192.168.4.4");
-}
-
-TEST_F(SimAssociation, PairwiseKeyMustNameTheAccessPoint) {
-    const std::string device = Device(kFull);
-    Key80211 key;
-    key.keyIndex = kKeyIndexTransmit | kKeyIndexPairwise;
-    key.bssid = kWpa2;
-    key.keyMaterial.assign(16, 1);
-    EXPECT_EQ(backend_->SetOid(device, OID_802_11_ADD_KEY, BuildKey(key)),
-              static_cast<std::uint32_t>(ERROR_INVALID_PARAMETER));  // not associated
-    Join(device, "Wpa2-1", Ndis802_11AuthModeWPA2PSK, Ndis802_11Encryption3Enabled);
-    RunTo(1);
-    key.bssid = {0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
-    EXPECT_EQ(backend_->SetOid(device, OID_802_11_ADD_KEY, BuildKey(key)),
-              static_cast<std::uint32_t>(ERROR_INVALID_PARAMETER));
-    key.bssid = kWpa2;
-    EXPECT_EQ(backend_->SetOid(device, OID_802_11_ADD_KEY, BuildKey(key)), 0u);
+    EXPECT_EQ(Address(device), "192.168.4.4");
     // Pairwise keys go with the association.
     ASSERT_EQ(SetNoValue(device, OID_802_11_DISASSOCIATE), 0u);
-    EXPECT_EQ(U32(device, OID_802_11_ENCRYPTION_STATUS),
-              static_cast<std::uint32_t>(Ndis802_11Encryption3KeyAbsent));
+    EXPECT_EQ(U32(device, OID_802_11_ENCRYPTION_STATUS), Ndis802_11Encryption3KeyAbsent + 0u);
 }
 
 TEST_F(SimAssociation, SetBssidPicksAmongAccessPointsOfOneSsid) {
@@ -308,52 +273,42 @@ TEST_F(SimAssociation, SetBssidPicksAmongAccessPointsOfOneSsid) {
     Join(device, "Twin", kOpen, kDisabled);
     RunTo(1);
     EXPECT_EQ(AssociatedBssid(device), kTwinNear);  // the stronger one
-
-    ASSERT_EQ(backend_->SetOid(device, OID_802_11_BSSID, kTwinFar), 0u);
-    ASSERT_EQ(SetSsid(device, "Twin"), 0u);
-    RunTo(2);
-    EXPECT_EQ(AssociatedBssid(device), kTwinFar);
-    EXPECT_EQ(static_cast<std::int32_t>(U32(device, OID_802_11_RSSI)), -70);
-
-    // A BSSID of another SSID never matches; broadcast clears the choice.
-    ASSERT_EQ(backend_->SetOid(device, OID_802_11_BSSID, kOpen1), 0u);
-    ASSERT_EQ(SetSsid(device, "Twin"), 0u);
-    RunTo(4);
-    EXPECT_FALSE(Connected(device));
-    const MacAddress broadcast{0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
-    ASSERT_EQ(backend_->SetOid(device, OID_802_11_BSSID, broadcast), 0u);
-    RunTo(6);
-    EXPECT_EQ(AssociatedBssid(device), kTwinNear);
+    const struct {
+        MacAddress bssid, joined;  // all zero: none
+    } steps[] = {{kTwinFar, kTwinFar}, {kOpen1, {}}, {kBroadcast, kTwinNear}};
+    double t = 1;
+    for (const auto& step : steps) {
+        ASSERT_EQ(backend_->SetOid(device, OID_802_11_BSSID, step.bssid), 0u);
+        ASSERT_EQ(SetSsid(device, "Twin"), 0u);
+        RunTo(t += 2);
+        EXPECT_EQ(AssociatedBssid(device), step.joined);
+    }
 }
 
-TEST_F(SimAssociation, DhcpFailureGivesAnAutomaticAddress) {
+TEST_F(SimAssociation, DhcpFailureGivesAnAutomaticAddressAndReleaseGivesTheLeaseBack) {
     const std::string device = Device(kFull);
     Join(device, "Fails", kOpen, kDisabled);
     RunTo(2.4);
     EXPECT_EQ(sink_.Count(SinkEvent::Kind::Address, device), 0u);
     RunTo(2.5);
-    const IpConfig ip = Ip(device);
-    EXPECT_TRUE(ip.dhcpEnabled);
-    EXPECT_TRUE(ip.autoconfigEnabled);
-    EXPECT_TRUE(ip.autoconfigActive);
-    EXPECT_EQ(ip.addresses[0].address, "169.254.1.1");  // from the MAC address 00:13:e8:00:00:01
-    EXPECT_EQ(ip.addresses[0].mask, "255.255.0.0");
+    IpConfig ip = Ip(device);
+    EXPECT_TRUE(ip.dhcpEnabled && ip.autoconfigEnabled && ip.autoconfigActive);
+    // From the MAC address 00:13:e8:00:00:01.
+    EXPECT_EQ(ip.addresses[0].address + "/" + ip.addresses[0].mask, "169.254.1.1/255.255.0.0");
     EXPECT_EQ(ip.dhcpServer, "255.255.255.255");
     EXPECT_EQ(ip.leaseObtained, 0);
     EXPECT_EQ(sink_.Count(SinkEvent::Kind::Address, device), 1u);
-}
 
-TEST_F(SimAssociation, ReleaseAddressGivesTheLeaseBack) {
-    const std::string device = Device(kFull);
     Join(device, "Open-1", kOpen, kDisabled);
-    RunTo(2);
-    ASSERT_EQ(Ip(device).addresses[0].address, "192.168.1.50");
+    RunTo(5);
+    ASSERT_EQ(Address(device), "192.168.1.50");
+    const std::size_t changes = sink_.Count(SinkEvent::Kind::Address, device);
     EXPECT_EQ(backend_->ReleaseAddress(device), 0u);
-    EXPECT_EQ(Ip(device).addresses[0].address, "0.0.0.0");
-    EXPECT_EQ(Ip(device).dhcpServer, "");
-    EXPECT_EQ(sink_.Count(SinkEvent::Kind::Address, device), 2u);
+    ip = Ip(device);
+    EXPECT_EQ(ip.addresses[0].address + ip.dhcpServer, "0.0.0.0");
+    EXPECT_EQ(sink_.Count(SinkEvent::Kind::Address, device), changes + 1);
     RunTo(30);
-    EXPECT_EQ(Ip(device).addresses[0].address, "0.0.0.0");  // until the next association
+    EXPECT_EQ(Address(device), "0.0.0.0");  // until the next association
     EXPECT_TRUE(Connected(device));
 }
 
@@ -364,18 +319,16 @@ TEST_F(SimAssociation, StaticAndWiredConfigurations) {
     EXPECT_EQ(fixed.addresses[0].address, "10.9.8.7");
     EXPECT_EQ(fixed.gateways, std::vector<std::string>{"10.9.8.1"});
     EXPECT_EQ(fixed.dnsServers, std::vector<std::string>{"10.9.8.2"});
-    EXPECT_EQ(backend_->ReleaseAddress(Device(kWiredStatic)),
-              static_cast<std::uint32_t>(ERROR_NOT_SUPPORTED));
+    EXPECT_EQ(backend_->ReleaseAddress(Device(kWiredStatic)), ERROR_NOT_SUPPORTED + 0u);
 
     const std::string wired = Device(kWiredDhcp);
-    EXPECT_EQ(Ip(wired).addresses[0].address, "0.0.0.0");
+    EXPECT_EQ(Address(wired), "0.0.0.0");
     RunTo(2);
-    EXPECT_EQ(Ip(wired).addresses[0].address, "10.0.0.99");
-    EXPECT_EQ(sink_.Count(SinkEvent::Kind::Address, wired), 1u);
+    EXPECT_EQ(Address(wired), "10.0.0.99");
     EXPECT_EQ(sink_.Count(SinkEvent::Kind::Address), 1u);
 }
 
-TEST_F(SimAssociation, ClockJumpsKeepTheOrderOfEvents) {
+TEST_F(SimAssociation, ClockJumpsKeepTheOrderOfEventsAndRequestsSeeThePresent) {
     const std::string device = Device(kFull);
     Join(device, "Late", kOpen, kDisabled);
     // One tick far ahead: the card joined when Late came on the air (30 s),
@@ -387,32 +340,21 @@ TEST_F(SimAssociation, ClockJumpsKeepTheOrderOfEvents) {
     }
     using Kind = SinkEvent::Kind;
     EXPECT_EQ(kinds, (std::vector<Kind>{Kind::Media, Kind::Address, Kind::Media, Kind::Address}));
-    EXPECT_EQ(MediaEvents(true), 1u);
     EXPECT_EQ(MediaEvents(false), 1u);
     EXPECT_LE(backend_->NextDeadline(), At(501));
-}
 
-TEST_F(SimAssociation, RequestsHappenAtTheirOwnTimeBetweenTicks) {
     // The server ticks only when the world asked for it; a request in
     // between still sees the present.
-    const std::string device = Device(kFull);
-    SetClock(40);
-    ASSERT_EQ(SetNoValue(device, OID_802_11_BSSID_LIST_SCAN), 0u);
-    EXPECT_TRUE(Lists(FetchList(device), kLate));
-
-    SetClock(100);
     Join(device, "Open-1", kOpen, kDisabled);
-    EXPECT_EQ(backend_->NextDeadline(), At(100.5));
-    SetClock(100.4);
+    EXPECT_EQ(backend_->NextDeadline(), At(500.5));
+    SetClock(500.4);
     EXPECT_FALSE(Connected(device));
-    SetClock(100.5);
-    EXPECT_TRUE(Connected(device));  // the query itself brought the world up to date
-    EXPECT_EQ(MediaEvents(true), 1u);
+    SetClock(500.5);
+    EXPECT_TRUE(Connected(device));
+    EXPECT_EQ(MediaEvents(true), 2u);
 }
 
-class SimDocumentedExample : public SimWorldTest {};
-
-TEST_F(SimDocumentedExample, BehavesAsTheScenarioGuideSays) {
+TEST_F(SimWorldTest, TheScenarioGuidesExampleBehavesAsDescribed) {
     LoadWorld("home.json");
     const std::string device = Device(0);
     EXPECT_EQ(FetchList(device).entries.size(), 2u);
@@ -433,78 +375,46 @@ TEST_F(SimDocumentedExample, BehavesAsTheScenarioGuideSays) {
     RunTo(41.4);
     ASSERT_EQ(MediaEvents(true), 2u);
     RunTo(42.899);
-    EXPECT_EQ(Ip(device).addresses[0].address, "0.0.0.0");
+    EXPECT_EQ(Address(device), "0.0.0.0");
     RunTo(42.9);
-    EXPECT_EQ(Ip(device).addresses[0].address, "192.168.1.100");
+    EXPECT_EQ(Address(device), "192.168.1.100");
 }
 
-class SimDefaultScenario : public SimWorldTest {};
-
-TEST_F(SimDefaultScenario, TheBundledNeighbourhoodWorks) {
+TEST_F(SimWorldTest, TheBundledNeighbourhoodWorks) {
     LoadWorld(TARVIK_SOURCE_DIR "/share/scenarios/default.json");
     const std::string wireless = Device(0);
-    const std::string wired = Device(1);
     const ndis::BssidList list = FetchList(wireless);
     EXPECT_TRUE(list.Clean());
     EXPECT_GE(list.entries.size(), 15u);
-    bool open = false, wep = false, wpa = false, rsn = false, hidden = false, adHoc = false,
-         fiveGhz = false;
-    for (const auto& entry : list.entries) {
-        const bool hasWpa =
-            FindVendorElement(entry.TaggedElements(), kWpaOui, kWpaVendorType).has_value();
-        const bool hasRsn = FindElement(entry.TaggedElements(), kElementRsn).has_value();
-        open |= entry.Privacy() == 0;
-        wep |= entry.Privacy() != 0 && !hasWpa && !hasRsn;
-        wpa |= hasWpa;
-        rsn |= hasRsn;
-        hidden |= entry.SsidLength() == 0;
-        adHoc |= entry.InfrastructureMode() == Ndis802_11IBSS;
-        fiveGhz |= entry.NetworkTypeInUse() == Ndis802_11OFDM5;
-    }
-    EXPECT_TRUE(open && wep && wpa && rsn && hidden && adHoc && fiveGhz);
     EXPECT_TRUE(backend_->IsServiceRunning());
-    EXPECT_EQ(Ip(wired).addresses[0].address, "192.168.10.34");  // leased at start
+    EXPECT_EQ(Address(Device(1)), "192.168.10.34");  // the wired card, leased at start
 
     Join(wireless, "linksys", kOpen, kDisabled);
     RunTo(3);
-    EXPECT_EQ(U32(wireless, OID_GEN_MEDIA_CONNECT_STATUS),
-              static_cast<std::uint32_t>(NdisMediaStateConnected));
-    EXPECT_EQ(Ip(wireless).addresses[0].address, "192.168.1.101");
+    EXPECT_EQ(Address(wireless), "192.168.1.101");
     EXPECT_GT(sink_.Count(SinkEvent::Kind::Frame), 0u);
-
     // Over an hour the phone hotspot comes and goes; the list follows scans.
-    std::size_t smallest = 1000, largest = 0;
+    std::set<std::size_t> counts;
     for (int minute = 1; minute <= 60; ++minute) {
         RunTo(minute * 60.0);
         ASSERT_EQ(SetNoValue(wireless, OID_802_11_BSSID_LIST_SCAN), 0u);
-        const std::size_t count = FetchList(wireless).entries.size();
-        smallest = std::min(smallest, count);
-        largest = std::max(largest, count);
+        counts.insert(FetchList(wireless).entries.size());
     }
-    EXPECT_LT(smallest, largest);
-    EXPECT_EQ(U32(wireless, OID_GEN_MEDIA_CONNECT_STATUS),
-              static_cast<std::uint32_t>(NdisMediaStateConnected));
+    EXPECT_GT(counts.size(), 1u);
+    EXPECT_TRUE(Connected(wireless));
 }
 
-class SimInitialAssociation : public SimWorldTest {};
-
-TEST_F(SimInitialAssociation, AlreadyConnectedAtStart) {
+TEST_F(SimWorldTest, AnAdapterMayStartAssociatedUnlessItCannotJoin) {
     LoadWorld("associated.json");
     const std::string device = Device(0);
-    EXPECT_EQ(U32(device, OID_GEN_MEDIA_CONNECT_STATUS),
-              static_cast<std::uint32_t>(NdisMediaStateConnected));
-    EXPECT_EQ(U32(device, OID_802_11_AUTHENTICATION_MODE),
-              static_cast<std::uint32_t>(Ndis802_11AuthModeWPA2PSK));
-    EXPECT_EQ(U32(device, OID_802_11_ENCRYPTION_STATUS),
-              static_cast<std::uint32_t>(Ndis802_11Encryption3Enabled));
-    const IpConfig ip = Ip(device);
-    EXPECT_EQ(ip.addresses[0].address, "192.168.77.5");
-    EXPECT_EQ(ip.leaseObtained, kWallStart);
+    EXPECT_TRUE(Connected(device));
+    EXPECT_EQ(U32(device, OID_802_11_AUTHENTICATION_MODE), Ndis802_11AuthModeWPA2PSK + 0u);
+    EXPECT_EQ(U32(device, OID_802_11_ENCRYPTION_STATUS), Ndis802_11Encryption3Enabled + 0u);
+    EXPECT_EQ(Address(device), "192.168.77.5");
+    EXPECT_EQ(Ip(device).leaseObtained, kWallStart);
     RunTo(10);
     EXPECT_TRUE(sink_.events.empty());  // nothing changed, nothing announced
-}
 
-TEST_F(SimInitialAssociation, RefusedWhenTheCardCannotJoin) {
     Scenario scenario;
     std::string error;
     ASSERT_TRUE(ParseScenario(R"({"adapters":[{"capabilities":{"wpa":false,"bestEncryption":"WEP"},

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "ndis/BssidList.h"
 #include "ndis/ByteOrder.h"
 #include "ndis/Keys.h"
+#include "ndis/NdisTypes.h"
 #include "ndis/Oids.h"
 #include "ndis/Ssid.h"
 
@@ -85,18 +87,16 @@ class SimWorldTest : public testing::Test {
                         std::vector<std::uint8_t>& out, std::size_t& needed) {
         return backend_->QueryOid(device, oid, capacity, out, needed);
     }
-    std::uint32_t QueryU32(const std::string& device, std::uint32_t oid, std::uint32_t& value) {
+    std::uint32_t U32(const std::string& device, std::uint32_t oid) {
         std::vector<std::uint8_t> out;
         std::size_t needed = 0;
-        const std::uint32_t error = Query(device, oid, 4, out, needed);
-        if (error == 0 && out.size() == 4) value = ndis::LoadLe32(out.data());
-        return error;
+        EXPECT_EQ(Query(device, oid, 4, out, needed), 0u) << std::hex << oid;
+        return out.size() == 4 ? ndis::LoadLe32(out.data()) : 0xDEADBEEF;
     }
-    std::uint32_t U32(const std::string& device, std::uint32_t oid) {
-        std::uint32_t value = 0xDEADBEEF;
-        EXPECT_EQ(QueryU32(device, oid, value), 0u) << std::hex << oid;
-        return value;
+    bool Connected(const std::string& device) {
+        return U32(device, ndis::OID_GEN_MEDIA_CONNECT_STATUS) == ndis::NdisMediaStateConnected;
     }
+    std::string Address(const std::string& device) { return Ip(device).addresses.at(0).address; }
     std::uint32_t SetU32(const std::string& device, std::uint32_t oid, std::uint32_t value) {
         std::vector<std::uint8_t> data;
         ndis::AppendLe32(data, value);
@@ -141,17 +141,13 @@ class SimWorldTest : public testing::Test {
         return {};
     }
     static bool Lists(const ndis::BssidList& list, const MacAddress& bssid) {
-        for (const auto& entry : list.entries) {
-            if (entry.GetMacAddress() == bssid) return true;
-        }
-        return false;
+        return std::any_of(list.entries.begin(), list.entries.end(),
+                           [&](const auto& entry) { return entry.GetMacAddress() == bssid; });
     }
     std::size_t MediaEvents(bool connected) const {
-        std::size_t n = 0;
-        for (const SinkEvent& event : sink_.events) {
-            n += event.kind == SinkEvent::Kind::Media && event.connected == connected;
-        }
-        return n;
+        return std::count_if(sink_.events.begin(), sink_.events.end(), [&](const SinkEvent& e) {
+            return e.kind == SinkEvent::Kind::Media && e.connected == connected;
+        });
     }
     IpConfig Ip(const std::string& device) {
         IpConfig config;
@@ -171,13 +167,10 @@ inline constexpr int kFull = 0, kTkip = 1, kWep = 2, kPlain = 3, kWiredStatic = 
 
 // Access points of world.json.
 inline constexpr MacAddress kOpen1{0x00, 0x18, 0x39, 0, 0, 0x01};
-inline constexpr MacAddress kWep1{0x00, 0x14, 0x6c, 0, 0, 0x02};
-inline constexpr MacAddress kWpa1{0x00, 0x1b, 0x2f, 0, 0, 0x03};
 inline constexpr MacAddress kWpa2{0x00, 0x1e, 0x2a, 0, 0, 0x04};
 inline constexpr MacAddress kMixed{0x00, 0x16, 0xcb, 0, 0, 0x05};
 inline constexpr MacAddress kSecret{0x00, 0x17, 0x9a, 0, 0, 0x06};
 inline constexpr MacAddress kPeer{0x00, 0x13, 0x46, 0, 0, 0x07};
-inline constexpr MacAddress kFails{0x00, 0x11, 0x95, 0, 0, 0x08};
 inline constexpr MacAddress kTwinNear{0x00, 0x40, 0x96, 0, 0, 0x09};
 inline constexpr MacAddress kTwinFar{0x00, 0x40, 0x96, 0, 0, 0x0a};
 inline constexpr MacAddress kLate{0x00, 0x1c, 0xf0, 0, 0, 0x0b};
