@@ -1,15 +1,10 @@
-// Test scaffolding: both registry hives in a temporary folder (through
-// XDG_CONFIG_HOME and TARVIK_MACHINE_HIVE), and the event log switched on and
-// pointed at that folder, so a test can read back exactly what was logged.
+// Both registry hives in a temporary folder (XDG_CONFIG_HOME, TARVIK_MACHINE_HIVE)
+// and the event log switched on into it, so a test reads back what was logged.
 #pragma once
 
-#include <stdlib.h>
-
-#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
-#include <string>
 #include <vector>
 
 #include "TempFolder.h"
@@ -21,9 +16,8 @@
 namespace tarvik {
 
 inline std::string ReadFileText(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
     std::ostringstream out;
-    out << in.rdbuf();
+    out << std::ifstream(file, std::ios::binary).rdbuf();
     return out.str();
 }
 
@@ -41,7 +35,6 @@ class ScopedHives {
         RegistryStore::ResetDefaultHives();
     }
     ScopedHives(const ScopedHives&) = delete;
-
     const std::filesystem::path& ConfigHome() const { return configHome_; }
     const std::filesystem::path& MachineHive() const { return machineHive_; }
 
@@ -66,13 +59,11 @@ class LogCapture {
     }
     ~LogCapture() { SetLogSettings(nullptr); }
     LogCapture(const LogCapture&) = delete;
-
     CApplicationOptions& Settings() { return settings_; }
     const ScopedHives& Hives() const { return hives_; }
     std::filesystem::path LogFile() const { return installFolder_ / kLogFileName; }
 
-    // The lines so far, each checked for its "[HH:MM:SS] " stamp and returned
-    // without it.
+    // The lines so far without their "[HH:MM:SS] " stamp (checked).
     std::vector<std::string> Messages() const {
         static const std::regex stamp(R"(\[([01]\d|2[0-3]):[0-5]\d:[0-5]\d\] )");
         std::vector<std::string> messages;

@@ -7,48 +7,29 @@
 #include <cstdlib>
 #include <new>
 #include <random>
+#include <tuple>
 
 #include "LogCapture.h"
 
-// Counts what this program asks of operator new, so that a test can bound
-// what one call allocates.
+// Counts what this program asks of operator new, to bound what one call allocates.
 static std::atomic<std::size_t> g_newBytes{0};
 static void* Allocate(std::size_t size) noexcept {
     g_newBytes += size;
     return std::malloc(size == 0 ? 1 : size);
 }
-void* operator new(std::size_t size) {
-    if (void* block = Allocate(size)) return block;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    return operator new(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return Allocate(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return Allocate(size);
-}
-void operator delete(void* block) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-    std::free(block);
-}
+// clang-format off
+void* operator new(std::size_t n) { if (void* p = Allocate(n)) return p; throw std::bad_alloc(); }
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+// clang-format on
 
 namespace tarvik {
 namespace {
-
-void WriteFile(const std::filesystem::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary) << bytes;
-}
 
 class CappedLogFileTest : public ::testing::Test {
   protected:
@@ -57,14 +38,10 @@ class CappedLogFileTest : public ::testing::Test {
     CappedLogFile log_;
 };
 
-// Lines end at "\n" or "\r\n"; a last line without an end counts; the newest
-// old lines beyond the cap go. The file ends as the rule's model says.
+// Lines end at "\n" or "\r\n", a last line without an end counts, the newest old
+// lines beyond the cap go: the file ends as the rule's model says.
 TEST_F(CappedLogFileTest, AppendsAsTheRuleSays) {
-    const struct {
-        const char* before;
-        std::uint32_t maxLines;
-        const char* after;
-    } rows[] = {
+    const std::tuple<const char*, std::uint32_t, const char*> rows[] = {
         {"", 3, "x\n"},
         {"a\nb", 3, "a\nb\nx\n"},
         {"a\nb\nc\n", 3, "a\nb\nc\nx\n"},
@@ -74,26 +51,25 @@ TEST_F(CappedLogFileTest, AppendsAsTheRuleSays) {
         {"\n\na\n", 5, "\n\na\nx\n"},
         {"a\rb\n\r", 5, "a\rb\n\r\nx\n"},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(::testing::PrintToString(row.before));
-        EXPECT_EQ(ApplyLiteralAppend(row.before, "x", row.maxLines), row.after);
-        WriteFile(file_, row.before);
+    for (const auto& [before, maxLines, after] : rows) {
+        SCOPED_TRACE(::testing::PrintToString(before));
+        EXPECT_EQ(ApplyLiteralAppend(before, "x", maxLines), after);
+        std::ofstream(file_, std::ios::binary) << before;
         log_.Reset();
-        ASSERT_TRUE(log_.AppendLine(file_, "x", row.maxLines));
-        EXPECT_EQ(ReadFileText(file_), row.after);
+        ASSERT_TRUE(log_.AppendLine(file_, "x", maxLines));
+        EXPECT_EQ(ReadFileText(file_), after);
     }
 }
 
-// A huge old file is read in pieces: a line costs little memory, and line ends
-// split across pieces are still read right, when replacing the file and when
-// rewriting it in place (a hard-linked file).
+// A huge old file is read in pieces: little memory, and line ends split across
+// pieces read right, when replacing the file and in place (a hard-linked file).
 TEST_F(CappedLogFileTest, RewritesAHugeFileInBoundedMemory) {
     std::string before = std::string(65535, 'a') + "\r\n" + std::string(65534, 'b') + "\rc\n";
     before += std::string(4 << 20, 'd') + "\r";
     const std::string after = ApplyLiteralAppend(before, "new", 10);
     for (const bool linked : {false, true}) {
         SCOPED_TRACE(linked ? "in place" : "replaced");
-        WriteFile(file_, before);
+        std::ofstream(file_, std::ios::binary) << before;
         if (linked) std::filesystem::create_hard_link(file_, folder_.Path() / "link");
         log_.Reset();
         const std::size_t allocatedBefore = g_newBytes;
@@ -103,8 +79,7 @@ TEST_F(CappedLogFileTest, RewritesAHugeFileInBoundedMemory) {
     }
 }
 
-// A line costs the same whatever the file's length: only the first line and
-// the first after someone else's change read and rewrite the whole file.
+// Only the first line and the first after others' changes rewrite the whole file.
 TEST_F(CappedLogFileTest, RewritesTheWholeFileOnlyAfterOutsideChanges) {
     for (int i = 0; i < 50; ++i) ASSERT_TRUE(log_.AppendLine(file_, "line", 20));
     EXPECT_EQ(log_.WholeRewrites(), 1u);
@@ -118,30 +93,27 @@ TEST_F(CappedLogFileTest, RewritesTheWholeFileOnlyAfterOutsideChanges) {
 }
 
 TEST_F(CappedLogFileTest, DropsTheLineWhereItCannotWriteTheFileItself) {
-    EXPECT_FALSE(log_.AppendLine(folder_.Path() / "missing" / "program.log", "x", 10));
-    // A file in the folder's place: fails even for a privileged user.
-    WriteFile(folder_.Path() / "plain", "");
-    EXPECT_FALSE(log_.AppendLine(folder_.Path() / "plain" / "program.log", "x", 10));
+    std::ofstream(folder_.Path() / "plain", std::ios::binary) << "";  // fails even for root
+    for (const char* folder : {"missing", "plain"}) {  // no folder, or a file in its place
+        EXPECT_FALSE(log_.AppendLine(folder_.Path() / folder / "program.log", "x", 10));
+    }
     // A link in the log's place is not followed: its target stays as it was.
     const auto target = folder_.Path() / "target";
-    WriteFile(target, "keep\r\n");
+    std::ofstream(target, std::ios::binary) << "keep\r\n";
     std::filesystem::create_symlink(target, file_);
     EXPECT_FALSE(log_.AppendLine(file_, "x", 10));
     EXPECT_EQ(ReadFileText(target), "keep\r\n");
     EXPECT_TRUE(std::filesystem::is_symlink(file_));
-
     std::filesystem::remove(file_);
     EXPECT_TRUE(log_.AppendLine(file_, "x", 10));
     EXPECT_EQ(ReadFileText(file_), "x\n");
 }
 
-// The file must always end as the read-all-and-rewrite rule leaves it, whatever
-// other writers did in between and however the cap changes.
+// The file always ends as the rule leaves it, whatever others did in between.
 TEST_F(CappedLogFileTest, MatchesTheRuleWhileOthersEditTheFile) {
     std::mt19937 random(20261206);
     const auto pick = [&random](int n) { return static_cast<int>(random() % n); };
     const std::string pieces[] = {"x", "", "\r", "\n", "\r\n", "long text %s", "\n\n"};
-
     for (int round = 0; round < 25; ++round) {
         std::filesystem::remove(file_);
         log_.Reset();
@@ -161,12 +133,10 @@ TEST_F(CappedLogFileTest, MatchesTheRuleWhileOthersEditTheFile) {
                 ASSERT_EQ(::truncate(file_.c_str(), static_cast<off_t>(model.size())), 0);
             } else if (action == 3) {
                 model = "replaced\r\nby an editor\r\n";  // a new file in its place
-                WriteFile(folder_.Path() / "edited", model);
+                std::ofstream(folder_.Path() / "edited", std::ios::binary) << model;
                 std::filesystem::rename(folder_.Path() / "edited", file_);
             } else if (action == 4 && !model.empty()) {
-                // One byte changed in place: same size, and within the time
-                // stamps' granularity the same times; in the middle, only the
-                // change notification tells.
+                // One byte changed in place: same size and maybe the same times.
                 const std::size_t at = pick(static_cast<int>(model.size()));
                 model[at] = model[at] == '\n' ? 'Z' : '\n';
                 std::fstream out(file_, std::ios::binary | std::ios::in | std::ios::out);

@@ -1,5 +1,4 @@
-// A fresh folder under the system's temporary folder, removed with its
-// contents when the test ends.
+// A fresh temporary folder, removed with its contents when the test ends.
 #pragma once
 
 #include <stdlib.h>
@@ -25,7 +24,6 @@ class TempFolder {
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
-
     const std::filesystem::path& Path() const { return path_; }
 
   private:
