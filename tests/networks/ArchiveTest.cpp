@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace tarvik {
@@ -23,7 +24,6 @@ TEST(ArchiveTest, IntegersAreLittleEndian) {
     out.WriteU32(0x07060504);
     out.WriteI32(-2);
     EXPECT_EQ(out.Data(), (Bytes{1, 2, 3, 4, 5, 6, 7, 0xFE, 0xFF, 0xFF, 0xFF}));
-
     Archive in = Archive::ForLoading(out.Data());
     EXPECT_EQ(in.ReadU8(), 0x01);
     EXPECT_EQ(in.ReadU16(), 0x0302);
@@ -36,47 +36,37 @@ TEST(ArchiveTest, IntegersAreLittleEndian) {
 TEST(ArchiveTest, CountedStringPrefixGrowsWithTheLength) {
     EXPECT_EQ(Stored("BSSID"), (Bytes{0x05, 'B', 'S', 'S', 'I', 'D'}));
     EXPECT_EQ(Stored(""), Bytes{0x00});
-
-    struct Case {
-        std::size_t length;
-        Bytes prefix;
-    };
-    const Case cases[] = {{254, {0xFE}},
-                          {255, {0xFF, 0xFF, 0x00}},
-                          {0xFFFD, {0xFF, 0xFD, 0xFF}},
-                          {0xFFFE, {0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x00}},
-                          {0x10000, {0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x01, 0x00}}};
-    for (const Case& c : cases) {
-        const std::string text(c.length, 'x');
+    const std::pair<std::size_t, Bytes> cases[] = {
+        {254, {0xFE}},
+        {255, {0xFF, 0xFF, 0x00}},
+        {0xFFFD, {0xFF, 0xFD, 0xFF}},
+        {0xFFFE, {0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x00}},
+        {0x10000, {0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x01, 0x00}}};
+    for (const auto& [length, prefix] : cases) {
+        const std::string text(length, 'x');
         const Bytes bytes = Stored(text);
-        ASSERT_EQ(bytes.size(), c.prefix.size() + c.length) << c.length;
-        EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + c.prefix.size()), c.prefix) << c.length;
-
+        ASSERT_EQ(bytes.size(), prefix.size() + length) << length;
+        EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + prefix.size()), prefix) << length;
         Archive in = Archive::ForLoading(bytes);
-        EXPECT_EQ(in.ReadString(), text) << c.length;
+        EXPECT_EQ(in.ReadString(), text) << length;
         EXPECT_TRUE(in.AtEnd());
         EXPECT_FALSE(in.Failed());
     }
 }
 
 TEST(ArchiveTest, ReadsSixteenBitCharacters) {
-    struct Case {
-        const char* name;
-        Bytes bytes;
-        std::string text;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, Bytes, std::string> cases[] = {
         {"short prefix", {0xFF, 0xFE, 0xFF, 0x03, 'a', 0, 'b', 0, 'c', 0}, "abc"},
         {"long prefix", {0xFF, 0xFE, 0xFF, 0xFF, 0x02, 0x00, '1', 0, '2', 0}, "12"},
         {"huge prefix", {0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0, 0, 0, 'z', 0}, "z"},
         {"latin letter", {0xFF, 0xFE, 0xFF, 0x01, 0xE9, 0x00}, "\xC3\xA9"},
         {"surrogate pair", {0xFF, 0xFE, 0xFF, 0x02, 0x3D, 0xD8, 0x00, 0xDE}, "\xF0\x9F\x98\x80"},
         {"lone surrogate", {0xFF, 0xFE, 0xFF, 0x02, 0x3D, 0xD8, 'a', 0}, "?a"}};
-    for (const Case& c : cases) {
-        Archive in = Archive::ForLoading(c.bytes);
-        EXPECT_EQ(in.ReadString(), c.text) << c.name;
-        EXPECT_FALSE(in.Failed()) << c.name;
-        EXPECT_TRUE(in.AtEnd()) << c.name;
+    for (const auto& [name, bytes, text] : cases) {
+        Archive in = Archive::ForLoading(bytes);
+        EXPECT_EQ(in.ReadString(), text) << name;
+        EXPECT_FALSE(in.Failed()) << name;
+        EXPECT_TRUE(in.AtEnd()) << name;
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -14,50 +13,39 @@ namespace {
 
 // An adapter whose list needs `needed` bytes: smaller buffers get
 // `tooSmall` (with the size needed when `tellsSize`), a fitting one gets the
-// list (bytes 0, 1, 2, ...).
-struct FakeListQuery {
+// list (bytes 0, 1, 2, ...). Every query, set and merged list is kept.
+struct FetchRun {
     std::uint32_t needed = 0;
     Result tooSmall = ERROR_INSUFFICIENT_BUFFER;
     bool tellsSize = false;
-    std::vector<std::size_t> bufferSizes;
-    std::vector<std::uint32_t> oids;
-
-    Result operator()(std::uint32_t oid, std::span<std::uint8_t> buffer,
-                      std::uint32_t& bytesReturned) {
-        oids.push_back(oid);
-        bufferSizes.push_back(buffer.size());
-        if (buffer.size() < needed) {
-            if (tellsSize) bytesReturned = needed;
-            return tooSmall;
-        }
-        for (std::uint32_t i = 0; i < needed; ++i) buffer[i] = static_cast<std::uint8_t>(i);
-        bytesReturned = needed;
-        return 0;
-    }
-};
-
-struct FetchRun {
-    FakeListQuery query;
-    Result setResult = 0;
-    std::vector<std::uint32_t> sets;
-    std::vector<std::vector<std::uint8_t>> merged;
     std::uint32_t largest = 0xFFFFFFFF;
+    Result setResult = 0;
+    std::vector<std::size_t> bufferSizes{};
+    std::vector<std::uint32_t> oids{}, sets{};
+    std::vector<std::vector<std::uint8_t>> merged{};
 
     Result Fetch(bool scanFirst) {
-        return FetchBssidList(
-            scanFirst,
-            [this](std::uint32_t oid, std::span<std::uint8_t> buffer, std::uint32_t& bytes) {
-                return query(oid, buffer, bytes);
-            },
-            [this](std::uint32_t oid, std::span<const std::uint8_t> data) {
-                EXPECT_TRUE(data.empty());
-                sets.push_back(oid);
-                return setResult;
-            },
-            [this](std::span<const std::uint8_t> bytes) {
-                merged.emplace_back(bytes.begin(), bytes.end());
-            },
-            largest);
+        const auto query = [this](std::uint32_t oid, std::span<std::uint8_t> buffer,
+                                  std::uint32_t& bytesReturned) {
+            oids.push_back(oid);
+            bufferSizes.push_back(buffer.size());
+            if (buffer.size() < needed) {
+                if (tellsSize) bytesReturned = needed;
+                return tooSmall;
+            }
+            for (std::uint32_t i = 0; i < needed; ++i) buffer[i] = static_cast<std::uint8_t>(i);
+            bytesReturned = needed;
+            return Result{0};
+        };
+        const auto set = [this](std::uint32_t oid, std::span<const std::uint8_t> data) {
+            EXPECT_TRUE(data.empty());
+            sets.push_back(oid);
+            return setResult;
+        };
+        const auto merge = [this](std::span<const std::uint8_t> bytes) {
+            merged.emplace_back(bytes.begin(), bytes.end());
+        };
+        return FetchBssidList(scanFirst, query, set, merge, largest);
     }
 };
 
@@ -93,22 +81,18 @@ TEST(BssidListFetchTest, QueriesUntilTheListFits) {
         SCOPED_TRACE(row.name);
         TempFolder folder;
         LogCapture log(folder.Path());
-        FetchRun run;
-        run.query.needed = row.needed;
-        run.query.tooSmall = row.tooSmall;
-        run.query.tellsSize = row.tellsSize;
-        run.largest = row.largest;
+        FetchRun run{.needed = row.needed,
+                     .tooSmall = row.tooSmall,
+                     .tellsSize = row.tellsSize,
+                     .largest = row.largest};
         EXPECT_EQ(run.Fetch(false), row.result);
-        ASSERT_EQ(run.query.bufferSizes.size(), row.queries);
-        EXPECT_EQ(run.query.bufferSizes.back(), row.lastSize);
-        EXPECT_TRUE(
-            std::all_of(run.query.oids.begin(), run.query.oids.end(),
-                        [](std::uint32_t oid) { return oid == ndis::OID_802_11_BSSID_LIST; }));
+        ASSERT_EQ(run.bufferSizes.size(), row.queries);
+        EXPECT_EQ(run.bufferSizes.back(), row.lastSize);
+        EXPECT_EQ(run.oids, std::vector<std::uint32_t>(row.queries, ndis::OID_802_11_BSSID_LIST));
         EXPECT_TRUE(run.sets.empty());
         if (row.result == RES_BSSID_LIST_OBTAINED) {
             ASSERT_EQ(run.merged.size(), 1u);
-            ASSERT_EQ(run.merged[0].size(),
-                      row.needed);  // the bytes returned, not the buffer
+            ASSERT_EQ(run.merged[0].size(), row.needed);  // the bytes returned, not the buffer
             EXPECT_EQ(run.merged[0].back(), static_cast<std::uint8_t>(row.needed - 1));
         } else {
             EXPECT_TRUE(run.merged.empty());
@@ -118,15 +102,12 @@ TEST(BssidListFetchTest, QueriesUntilTheListFits) {
 }
 
 TEST(BssidListFetchTest, HardRefreshAsksForAScanFirst) {
-    FetchRun run;
-    run.query.needed = 100;
+    FetchRun run{.needed = 100};
     EXPECT_EQ(run.Fetch(true), RES_BSSID_LIST_OBTAINED);
     EXPECT_EQ(run.sets, (std::vector<std::uint32_t>{ndis::OID_802_11_BSSID_LIST_SCAN}));
-
-    FetchRun refused;
-    refused.setResult = ERROR_NOT_SUPPORTED;
+    FetchRun refused{.setResult = ERROR_NOT_SUPPORTED};
     EXPECT_EQ(refused.Fetch(true), RES_SCAN_REQUEST_FAILED);
-    EXPECT_TRUE(refused.query.bufferSizes.empty());
+    EXPECT_TRUE(refused.bufferSizes.empty());
     EXPECT_TRUE(refused.merged.empty());
 }
 

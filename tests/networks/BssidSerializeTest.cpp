@@ -13,11 +13,7 @@ namespace tarvik {
 namespace {
 
 using ::testing::ElementsAre;
-using testing_support::Bytes;
-using testing_support::Entry;
-using testing_support::Fields;
-using testing_support::kRsnPskCcmp;
-using testing_support::SecuredEntry;
+using namespace testing_support;
 
 constexpr std::int32_t kNow = 1700000000;
 // Offsets in a stored record: signature (6 bytes), version (5), then u32s.
@@ -77,12 +73,10 @@ TEST(BssidSerializeTest, RoundTripKeepsEveryStoredField) {
     CBssid written;
     Fill(written);
     const Bytes bytes = Store(written);
-
     const std::size_t entryLength = written.Entry()->Length();
     EXPECT_EQ(bytes.size(), kEntryLengthOffset + 4 + entryLength + 2 * (4 + kGpsFixBlockSize));
     EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 11),
               (Bytes{0x05, 'B', 'S', 'S', 'I', 'D', 0x04, '1', '.', '2', '1'}));
-
     Archive archive = Archive::ForLoading(bytes);
     CBssid read;
     ASSERT_EQ(read.Serialize(archive), 0);
@@ -104,28 +98,12 @@ TEST(BssidSerializeTest, SecurityBlockIsSixFieldsAZeroAndTheFlag) {
     for (std::uint32_t value : expected) EXPECT_EQ(block.ReadU32(), value);
 }
 
-TEST(BssidSerializeTest, RecordWithoutPositionsStoresTwoZeroFlags) {
-    CBssid record(Entry(Fields()), 3, kNow);
-    const Bytes bytes = Store(record);
-    const std::size_t entryLength = record.Entry()->Length();
-    ASSERT_EQ(bytes.size(), kEntryLengthOffset + 4 + entryLength + 8);
-    EXPECT_EQ(Bytes(bytes.end() - 8, bytes.end()), Bytes(8, 0));
-
-    Archive archive = Archive::ForLoading(bytes);
-    CBssid read;
-    read.SetPositionAtMaxRssi(Position(9));  // replaced by what is stored
-    ASSERT_EQ(read.Serialize(archive), 0);
-    EXPECT_FALSE(read.PositionAtMinRssi());
-    EXPECT_FALSE(read.PositionAtMaxRssi());
-}
-
 // The older layout: version "1.2" and no max-RSSI position.
 TEST(BssidSerializeTest, ReadsTheOlderVersionWithoutMaxPosition) {
     Bytes bytes = StoredRecord();
     bytes.erase(bytes.end() - (4 + kGpsFixBlockSize), bytes.end());
     bytes.erase(bytes.begin() + kVersionOffset + 4);  // "1.21" -> "1.2"
     bytes[kVersionOffset] = 3;
-
     TempFolder folder;
     LogCapture log(folder.Path());
     Archive archive = Archive::ForLoading(bytes);
@@ -207,23 +185,24 @@ TEST(BssidSerializeTest, EveryTruncationIsAnArchiveFailure) {
     }
 }
 
-// Consecutive records stay in step; a stored length of 0 reads a record
-// without an entry.
+// Consecutive records stay in step. A record without positions stores two
+// zero flags and reads none back; a stored length of 0 reads no entry.
 TEST(BssidSerializeTest, ConsecutiveRecordsStayInStep) {
-    Archive out = Archive::ForStoring();
     CBssid first(Entry(Fields(0x02, -40)), 1, kNow);
     CBssid second(SecuredEntry({kRsnPskCcmp}), 2, kNow);
     CBssid empty;
-    ASSERT_EQ(first.Serialize(out), 0);
-    ASSERT_EQ(second.Serialize(out), 0);
-    ASSERT_EQ(empty.Serialize(out), 0);
-
+    const Bytes firstBytes = Store(first);
+    ASSERT_EQ(firstBytes.size(), kEntryLengthOffset + 4 + first.Entry()->Length() + 8);
+    EXPECT_EQ(Bytes(firstBytes.end() - 8, firstBytes.end()), Bytes(8, 0));
+    Archive out = Archive::ForStoring();
+    for (CBssid* record : {&first, &second, &empty}) ASSERT_EQ(record->Serialize(out), 0);
     Archive in = Archive::ForLoading(out.Data());
     CBssid a, b, c;
-    ASSERT_EQ(a.Serialize(in), 0);
-    ASSERT_EQ(b.Serialize(in), 0);
-    ASSERT_EQ(c.Serialize(in), 0);
+    a.SetPositionAtMaxRssi(Position(9));  // replaced by what is stored
+    for (CBssid* record : {&a, &b, &c}) ASSERT_EQ(record->Serialize(in), 0);
     EXPECT_TRUE(in.AtEnd());
+    EXPECT_FALSE(a.PositionAtMinRssi());
+    EXPECT_FALSE(a.PositionAtMaxRssi());
     EXPECT_TRUE(a.IsOpen());
     EXPECT_TRUE(b.IsWpa2());
     EXPECT_TRUE(a.MatchesEntry(*first.Entry(), 3));

@@ -28,17 +28,21 @@ inline ndis::BssidEntryFields Fields(std::uint8_t lastMacByte = 0x01, std::int32
     return fields;
 }
 
+// `fields` with the concatenation of `elements` appended to its tagged elements.
+inline ndis::BssidEntryFields WithElements(ndis::BssidEntryFields fields,
+                                           const std::vector<Bytes>& elements) {
+    for (const Bytes& e : elements)
+        fields.elements.insert(fields.elements.end(), e.begin(), e.end());
+    return fields;
+}
+
 inline ndis::BssidEntry Entry(const ndis::BssidEntryFields& fields) {
     return ndis::BssidEntry::FromFields(fields);
 }
 
 // A private network whose tagged elements are the concatenation of `elements`.
 inline ndis::BssidEntry SecuredEntry(const std::vector<Bytes>& elements) {
-    ndis::BssidEntryFields fields = Fields(0x01, -50, 1);
-    for (const Bytes& element : elements) {
-        fields.elements.insert(fields.elements.end(), element.begin(), element.end());
-    }
-    return Entry(fields);
+    return Entry(WithElements(Fields(0x01, -50, 1), elements));
 }
 
 }  // namespace tarvik::testing_support

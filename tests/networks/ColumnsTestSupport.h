@@ -22,21 +22,17 @@ class ScopedTimeZone {
   public:
     explicit ScopedTimeZone(const char* zone) {
         if (const char* old = ::getenv("TZ")) previous_ = old;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
+        Set(zone);
     }
-    ~ScopedTimeZone() {
-        if (previous_) {
-            ::setenv("TZ", previous_->c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
-    }
+    ~ScopedTimeZone() { Set(previous_ ? previous_->c_str() : nullptr); }
     ScopedTimeZone(const ScopedTimeZone&) = delete;
     ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
 
   private:
+    static void Set(const char* zone) {
+        zone ? ::setenv("TZ", zone, 1) : ::unsetenv("TZ");
+        ::tzset();
+    }
     std::optional<std::string> previous_;
 };
 
@@ -56,6 +52,12 @@ struct ColumnEnvironment {
 inline std::unique_ptr<CBssid> Record(const ndis::BssidEntryFields& fields,
                                       std::uint32_t scanCounter = 1) {
     return std::make_unique<CBssid>(Entry(fields), scanCounter, kRecordTime);
+}
+
+// Updates `record` from a sighting of `fields` at `time`.
+inline void Update(CBssid& record, const ndis::BssidEntryFields& fields,
+                   std::int32_t time = kRecordTime) {
+    record.UpdateFromEntry(Entry(fields), time);
 }
 
 }  // namespace tarvik::testing_support

@@ -12,33 +12,7 @@
 namespace tarvik {
 namespace {
 
-using testing_support::ColumnEnvironment;
-using testing_support::Entry;
-using testing_support::Fields;
-using testing_support::kRecordTime;
-using testing_support::Record;
-using testing_support::ScopedTimeZone;
-
-TEST(HeaderClickTest, SameColumnFlipsOtherColumnStartsAscending) {
-    NetworkSortState state;
-    EXPECT_EQ(state.column, COLUMN_STATUS);
-    EXPECT_TRUE(state.ascending);
-    using enum HeaderMouseButton;
-    // Click, then whether it sorts and the sort state after it.
-    const std::tuple<int, HeaderMouseButton, bool, int, bool> steps[] = {
-        {COLUMN_SIGNAL, Left, true, COLUMN_SIGNAL, true},
-        {COLUMN_SIGNAL, Left, true, COLUMN_SIGNAL, false},
-        {COLUMN_SSID, Right, false, COLUMN_SIGNAL, false},
-        {COLUMN_SIGNAL, Middle, false, COLUMN_SIGNAL, false},
-        {COLUMN_SSID, Left, true, COLUMN_SSID, true},
-        {COLUMN_SSID, Left, true, COLUMN_SSID, false},
-        {COLUMN_SIGNAL, Left, true, COLUMN_SIGNAL, true}};
-    for (const auto& [column, button, sorts, sortColumn, ascending] : steps) {
-        EXPECT_EQ(ApplyHeaderClick(state, column, button), sorts);
-        EXPECT_EQ(state.column, sortColumn);
-        EXPECT_EQ(state.ascending, ascending);
-    }
-}
+using namespace testing_support;
 
 TEST(ByteWiseTest, ComparesLeastSignificantByteFirst) {
     const std::tuple<std::int32_t, std::int32_t, int> cases[] = {
@@ -58,7 +32,6 @@ class RecordOrderTest : public ::testing::Test {
     int Compare(CBssid& a, CBssid& b, int column, bool ascending = true) {
         return CompareRecords(a, b, NetworkSortState{column, ascending}, env.Context());
     }
-
     // The records sorted by `column`, as their SSIDs.
     std::vector<std::string> SortedSsids(std::vector<std::unique_ptr<CBssid>>& records, int column,
                                          bool ascending = true) {
@@ -69,18 +42,18 @@ class RecordOrderTest : public ::testing::Test {
         for (const auto& record : records) ssids.push_back(SsidText(*record));
         return ssids;
     }
-
     static std::unique_ptr<CBssid> Named(const char* ssid, std::int32_t rssi = -50) {
         ndis::BssidEntryFields fields = Fields(0x01, rssi);
         fields.SetSsid(ssid);
         return Record(fields);
     }
-
     ScopedTimeZone utc{"UTC"};
     ColumnEnvironment env;
 };
 
-TEST_F(RecordOrderTest, SignalStrongestFirstAndHeaderClicksReverse) {
+// Signal sorts strongest first. A left click on the sort column flips it,
+// on another column sorts that one ascending; other buttons do nothing.
+TEST_F(RecordOrderTest, HeaderClicksChooseAndFlipTheSort) {
     std::vector<std::unique_ptr<CBssid>> records;
     for (const auto& [ssid, rssi] : {std::pair{"weak", -80},
                                      {"strong", -40},
@@ -90,13 +63,23 @@ TEST_F(RecordOrderTest, SignalStrongestFirstAndHeaderClicksReverse) {
         records.push_back(Named(ssid, rssi));
     }
     NetworkSortState state;
+    EXPECT_EQ(state.column, COLUMN_STATUS);
+    EXPECT_TRUE(state.ascending);
+    using enum HeaderMouseButton;
     using Ssids = std::vector<std::string>;
-    const std::pair<int, Ssids> clicks[] = {
-        {COLUMN_SIGNAL, {"extreme", "strong", "middle", "weak", "floor"}},
-        {COLUMN_SIGNAL, {"floor", "weak", "middle", "strong", "extreme"}},
-        {COLUMN_SSID, {"extreme", "floor", "middle", "strong", "weak"}}};
-    for (const auto& [column, expected] : clicks) {
-        ApplyHeaderClick(state, column, HeaderMouseButton::Left);
+    const Ssids bySignal = {"extreme", "strong", "middle", "weak", "floor"};
+    const Ssids bySsid = {"extreme", "floor", "middle", "strong", "weak"};
+    const Ssids signalReversed(bySignal.rbegin(), bySignal.rend());
+    const std::tuple<int, HeaderMouseButton, bool, Ssids> clicks[] = {
+        {COLUMN_SIGNAL, Left, true, bySignal},
+        {COLUMN_SIGNAL, Left, true, signalReversed},
+        {COLUMN_SSID, Right, false, signalReversed},
+        {COLUMN_SIGNAL, Middle, false, signalReversed},
+        {COLUMN_SSID, Left, true, bySsid},
+        {COLUMN_SSID, Left, true, Ssids(bySsid.rbegin(), bySsid.rend())},
+        {COLUMN_SIGNAL, Left, true, bySignal}};
+    for (const auto& [column, button, sorts, expected] : clicks) {
+        EXPECT_EQ(ApplyHeaderClick(state, column, button), sorts);
         EXPECT_EQ(SortedSsids(records, state.column, state.ascending), expected);
     }
 }
@@ -112,7 +95,6 @@ TEST_F(RecordOrderTest, TextColumnsCompareWithOrWithoutCase) {
     EXPECT_EQ(Compare(*under, *lower, COLUMN_SSID), -1);
     EXPECT_EQ(Compare(*lower, *beta, COLUMN_SSID, false), 1);
     EXPECT_EQ(Compare(*lower, *Named("alphabet"), COLUMN_SSID), -1);
-
     // Case-sensitive columns: "WEP" (privacy, no element) after "None" (open).
     auto open = Record(Fields(0x01, -50, 0));
     auto wep = Record(Fields(0x02, -50, 1));
@@ -143,7 +125,7 @@ TEST_F(RecordOrderTest, SpeedFrequencyAndBeaconSortAsText) {
 TEST_F(RecordOrderTest, NumericColumns) {
     auto a = Record(Fields(0x01, -40), 3);
     auto b = Record(Fields(0x02, -40), 9);
-    a->UpdateFromEntry(Entry(Fields(0x01, -40)), kRecordTime - 5);
+    Update(*a, Fields(0x01, -40), kRecordTime - 5);
     b->SetNotSuitableForHopping(true);  // scores 0; a, 6 scans old, scores 85
     env.scanCounter = 9;
     const std::pair<int, int> cases[] = {
@@ -175,24 +157,22 @@ TEST_F(RecordOrderTest, ByteWiseColumnsKeepTheirQuirks) {
     auto a = Record(low);
     auto b = Record(high);
     CBssid empty;  // rssiMin 0, rssiMax -200, average 0
-
-    EXPECT_EQ(Compare(*a, *b, COLUMN_ATIM_WINDOW), -1);  // 256 before 1
-    EXPECT_EQ(Compare(*a, *b, COLUMN_HOP_PATTERN), -1);
-    EXPECT_EQ(Compare(*a, *b, COLUMN_HOP_SET), 0);
-    EXPECT_EQ(Compare(*a, *b, COLUMN_DWELL_TIME), 1);
-    EXPECT_EQ(Compare(*a, *b, COLUMN_OUI), -1);
-    EXPECT_EQ(Compare(*b, *a, COLUMN_BEST_RSSI), -1);      // -60 before -50
-    EXPECT_EQ(Compare(empty, *a, COLUMN_BEST_RSSI), -1);   // 0 before -50
-    EXPECT_EQ(Compare(*a, empty, COLUMN_LOWEST_RSSI), 1);  // -50 (CE ..) after -200 (38 ..)
-    EXPECT_EQ(Compare(empty, *a, COLUMN_OUI), -1);         // no entry reads as 00:00:00
-
-    // The channel sort takes the channel from the entry: no cell has to be
-    // painted first, and the sort stores nothing.
     ndis::BssidEntryFields channel11 = Fields(0x03);
     channel11.configuration.dsConfig = 2462000;
     auto c = Record(channel11);
-    EXPECT_EQ(Compare(*a, *c, COLUMN_CHANNEL), -1);  // 6 before 11
-    EXPECT_EQ(c->TextCache().channel, 0u);
+    const std::tuple<CBssid*, CBssid*, int, int> cases[] = {
+        {a.get(), b.get(), COLUMN_ATIM_WINDOW, -1},  // 256 before 1
+        {a.get(), b.get(), COLUMN_HOP_PATTERN, -1}, {a.get(), b.get(), COLUMN_HOP_SET, 0},
+        {a.get(), b.get(), COLUMN_DWELL_TIME, 1},   {a.get(), b.get(), COLUMN_OUI, -1},
+        {b.get(), a.get(), COLUMN_BEST_RSSI, -1},  // -60 before -50
+        {&empty, a.get(), COLUMN_BEST_RSSI, -1},   // 0 before -50
+        {a.get(), &empty, COLUMN_LOWEST_RSSI, 1},  // -50 (CE ..) after -200 (38 ..)
+        {&empty, a.get(), COLUMN_OUI, -1},         // no entry reads as 00:00:00
+        {a.get(), c.get(), COLUMN_CHANNEL, -1}};   // 6 before 11, from the entry
+    for (const auto& [x, y, column, expected] : cases) {
+        EXPECT_EQ(Compare(*x, *y, column), expected) << kNetworkColumns[column].title;
+    }
+    EXPECT_EQ(c->TextCache().channel, 0u);  // the sort needs no painted text and stores none
 }
 
 TEST_F(RecordOrderTest, SortRecordsRefreshesTheSortColumn) {
