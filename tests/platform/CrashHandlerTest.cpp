@@ -1,5 +1,6 @@
 #include "platform/CrashHandler.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -9,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <regex>
 
 #include "ChildProcess.h"
 #include "TempFolder.h"
@@ -21,22 +21,13 @@ using test::ReadFile;
 using test::StartChild;
 using test::TempFolder;
 using test::WaitForChild;
+using ::testing::ElementsAre;
+using ::testing::MatchesRegex;
 
 std::string NameAt(const std::filesystem::path& folder, std::time_t when) {
     std::tm local{};
     ::localtime_r(&when, &local);
     return CrashDumpFileName(folder.string(), local);
-}
-
-std::vector<std::filesystem::path> CrashFiles(const std::filesystem::path& folder) {
-    std::vector<std::filesystem::path> files;
-    static const std::regex pattern(R"(crash-1\.2-063014-\d{8}-\d{6}\.dmp)");
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        if (std::regex_match(entry.path().filename().string(), pattern)) {
-            files.push_back(entry.path());
-        }
-    }
-    return files;
 }
 
 struct Crash {
@@ -99,12 +90,14 @@ TEST(CrashHandlerTest, FatalSignalWritesTheFileRunsTheMessageAndEndsTheProcess) 
             EXPECT_FALSE(std::filesystem::exists(folder));
             continue;
         }
-        const auto files = CrashFiles(temp.Path());
-        ASSERT_EQ(files.size(), 1u);
+        const std::vector<std::string> names = test::ListFolder(temp.Path());
+        ASSERT_THAT(names, ElementsAre(MatchesRegex("crash-1\\.2-063014-[0-9]{8}-[0-9]{6}\\.dmp"),
+                                       "shown"));
+        const std::string file = (temp.Path() / names[0]).string();
         // Same format throughout, so the names order as the times do.
-        EXPECT_GE(files[0].string(), NameAt(temp.Path(), before));
-        EXPECT_LE(files[0].string(), NameAt(temp.Path(), after));
-        const std::string dump = ReadFile(files[0]);
+        EXPECT_GE(file, NameAt(temp.Path(), before));
+        EXPECT_LE(file, NameAt(temp.Path(), after));
+        const std::string dump = ReadFile(file);
         EXPECT_NE(dump.find("Signal: " + std::to_string(crash.signal) + " ("), std::string::npos);
         void* page = nullptr;
         if (crash.reportsAddress) {

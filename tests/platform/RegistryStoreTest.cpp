@@ -149,10 +149,13 @@ TEST_P(DamagedHiveTest, KeepsEveryGoodValueAndTheOriginalAndReportsOnce) {
     EXPECT_EQ(Messages().size(), 1u);
 }
 
+std::string KeyX(const std::string& lines) {
+    return std::string(kHeader) + "[HKEY_CURRENT_USER\\X]\n" + lines;
+}
+
 const DamagedHive kDamagedHives[] = {
     {"OneBadDword",
-     std::string(kHeader) +
-         "[HKEY_CURRENT_USER\\X]\n\"a\"=dword:1\n\"Bogus\"=dword:zz\n\"b\"=\"2\"\n",
+     KeyX("\"a\"=dword:1\n\"Bogus\"=dword:zz\n\"b\"=\"2\"\n"),
      {5},
      {RegValue::MakeDword("a", 1), RegValue::MakeString("b", "2")}},
     {"OnlyBadLines", "junk\nmore junk\n", {1, 2}, {}},
@@ -173,8 +176,7 @@ INSTANTIATE_TEST_SUITE_P(Store, DamagedHiveTest, ::testing::ValuesIn(kDamagedHiv
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RegistryStoreTest, DamagedHiveThatCannotBeRepairedIsReadButNeverWritten) {
-    const std::string damaged =
-        std::string(kHeader) + "[HKEY_CURRENT_USER\\X]\n\"a\"=dword:1\nnot a line\n";
+    const std::string damaged = KeyX("\"a\"=dword:1\nnot a line\n");
     WriteFile(UserFile(), damaged);
     // A folder in place of the lock file: the hive can be neither locked nor repaired.
     std::filesystem::create_directories(UserFile().string() + ".lock");
@@ -267,7 +269,7 @@ TEST_F(RegistryStoreTest, WritesBeyondTheLimitsAreRefused) {
 
 TEST_F(RegistryStoreTest, ASymlinkedHiveIsWrittenThroughToItsTarget) {
     const std::filesystem::path target = temp_.Path() / "dotfiles/tarvik.reg";
-    WriteFile(target, std::string(kHeader) + "[HKEY_CURRENT_USER\\X]\n\"a\"=dword:1\n");
+    WriteFile(target, KeyX("\"a\"=dword:1\n"));
     std::filesystem::create_directories(UserFile().parent_path());
     std::filesystem::create_symlink("../../dotfiles/tarvik.reg", UserFile());
 
