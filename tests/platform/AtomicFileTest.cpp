@@ -23,12 +23,7 @@ TEST(AtomicFileTest, FailedReplacementLeavesNoTemporaryFile) {
     EXPECT_THAT(error, HasSubstr(target.string()));
     EXPECT_FALSE(WriteFileAtomically(temp.Path() / "loop", "data", 0600, error));
     EXPECT_THAT(error, HasSubstr("loop of symbolic links"));
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(temp.Path())) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    EXPECT_THAT(names, ElementsAre("loop", "target"));
+    EXPECT_THAT(test::ListFolder(temp.Path()), ElementsAre("loop", "target"));
 }
 
 TEST(AtomicFileTest, RefusesToReadOversizedFiles) {

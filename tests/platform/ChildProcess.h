@@ -17,10 +17,7 @@ class Pipe {
     Pipe() {
         if (::pipe(fds_) != 0) throw std::runtime_error("pipe failed");
     }
-    ~Pipe() {
-        CloseRead();
-        CloseWrite();
-    }
+    ~Pipe() { CloseRead(), CloseWrite(); }
     Pipe(const Pipe&) = delete;
     Pipe& operator=(const Pipe&) = delete;
 

@@ -5,10 +5,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <numeric>
 
-#include "platform/RegistryStore.h"
 #include "platform/TextEncoding.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/platform/HiveFolder.h"
 
 namespace tarvik {
 namespace {
@@ -49,41 +49,27 @@ std::string Utf16LeCrlf(std::string_view text) {
     return "\xFF\xFE" + std::string(units.begin(), units.end());
 }
 
-class RegeditToolTest : public ::testing::Test {
+class RegeditToolTest : public test::HiveFolderTest {
   protected:
-    void SetUp() override {
-        ::setenv("XDG_CONFIG_HOME", (temp_.Path() / "config").c_str(), 1);
-        ::setenv("TARVIK_MACHINE_HIVE", MachineFile().c_str(), 1);
-        RegistryStore::ResetDefaultHives();
-    }
-
-    std::filesystem::path UserFile() const { return temp_.Path() / "config/tarvik/user.reg"; }
-    std::filesystem::path MachineFile() const { return temp_.Path() / "etc/machine.reg"; }
     std::string InputFile(const std::string& name, const std::string& data) const {
-        std::filesystem::path file = temp_.Path() / name;
-        WriteFile(file, data);
-        return file.string();
+        WriteFile(temp_.Path() / name, data);
+        return (temp_.Path() / name).string();
     }
-
-    test::TempFolder temp_;
 };
 
-TEST_F(RegeditToolTest, ImportsWindowsExportsInUtf16AndRegedit4Files) {
-    std::string file = InputFile(
+// A Windows export is imported; one key exported again imports back to the same hive.
+TEST_F(RegeditToolTest, ImportsWindowsExportsAndExportsAKeyThatImportsBackTheSame) {
+    const std::string file = InputFile(
         "windows.reg",
         Utf16LeCrlf(
-            "Windows Registry Editor Version 5.00\n"
-            "\n"
+            "Windows Registry Editor Version 5.00\n\n"
             "[HKEY_CURRENT_USER\\Software\\Tarvik\\tarvik\\Settings]\n"
-            "\"SoftRefreshInterval\"=dword:00000002\n"
-            "\"Name\"=\"Caf\xC3\xA9 \\\"x\\\"\"\n"
+            "\"SoftRefreshInterval\"=dword:00000002\n\"Name\"=\"Caf\xC3\xA9 \\\"x\\\"\"\n"
             "\"Blob\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,\\\n"
             "  15,16\n"
-            "\"Expand\"=hex(2):25,00,41,00,25,00,00,00\n"
-            "\n"
-            "[HKEY_LOCAL_MACHINE\\Software\\Tarvik]\n"
-            "\"INSTInfo\"=\"/opt/tarvik\"\n"
-            "\n"));
+            "\"Expand\"=hex(2):25,00,41,00,25,00,00,00\n\n"
+            "[HKEY_CURRENT_USER\\Software\\Elsewhere]\n\"x\"=dword:1\n\n"
+            "[HKEY_LOCAL_MACHINE\\Software\\Tarvik]\n\"INSTInfo\"=\"/opt/tarvik\"\n\n"));
     RunResult run = RunRegedit({"/s", file});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output, "");
@@ -93,19 +79,30 @@ TEST_F(RegeditToolTest, ImportsWindowsExportsInUtf16AndRegedit4Files) {
     EXPECT_EQ(user.ReadDword(key, "SoftRefreshInterval", 0), 2u);
     EXPECT_EQ(user.ReadString(key, "Name", ""), "Caf\xC3\xA9 \"x\"");
     std::vector<std::uint8_t> blob(0x17);
-    for (std::size_t i = 0; i < blob.size(); ++i) blob[i] = static_cast<std::uint8_t>(i);
+    std::iota(blob.begin(), blob.end(), 0);
     EXPECT_EQ(user.ReadBinary(key, "Blob"), blob);
     EXPECT_EQ(user.ReadValue(key, "Expand")->type, RegType::ExpandString);
     RegistryStore machine(MachineFile(), "HKEY_LOCAL_MACHINE");
     EXPECT_EQ(machine.ReadString("Software\\Tarvik", "INSTInfo", ""), "/opt/tarvik");
 
-    file = InputFile("old.reg",
-                     "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Old]\r\n"
-                     "\"Text\"=\"na\xEFve\"\r\n\"Count\"=dword:0000ffff\r\n");
-    run = RunRegedit({"/s", file});
+    ASSERT_TRUE(user.WriteString("Software\\Tarvik\\tarvik\\NetworkKeys\\home", "Key",
+                                 "pass \"word\" \\ \n2"));
+    const RegHive original = user.Snapshot();
+    const std::string exported = (temp_.Path() / "out/export.reg").string();
+    run = RunRegedit({"/e", exported, "HKEY_CURRENT_USER\\Software\\Tarvik\\tarvik"});
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_EQ(user.ReadString("Software\\Old", "Text", ""), "na\xC3\xAFve");
-    EXPECT_EQ(user.ReadDword("Software\\Old", "Count", 0), 0xFFFFu);
+    const std::string text = ReadFile(exported);
+    EXPECT_THAT(text, StartsWith("Windows Registry Editor Version 5.00\n\n"
+                                 "[HKEY_CURRENT_USER\\Software\\Tarvik\\tarvik]\n"));
+    EXPECT_THAT(text, ::testing::Not(HasSubstr("Elsewhere")));
+    ASSERT_TRUE(user.DeleteKey("Software\\Tarvik\\tarvik"));
+    run = RunRegedit({"/s", exported});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(user.Snapshot(), original);
+
+    run = RunRegedit({"/e", exported, "HKEY_CURRENT_USER\\Software\\Missing"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_THAT(run.output, HasSubstr("does not exist"));
 }
 
 // A bad file, or one naming a hive that cannot be written, changes no hive.
@@ -154,34 +151,6 @@ TEST_F(RegeditToolTest, ARefusedImportChangesNothingAndSaysWhy) {
     RunResult run = RunRegedit({"/s", (temp_.Path() / "missing.reg").string()});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_THAT(run.output, HasSubstr("cannot read"));
-}
-
-TEST_F(RegeditToolTest, ExportThenImportRestoresTheKey) {
-    RegistryStore user(UserFile(), "HKEY_CURRENT_USER");
-    const std::string key = "Software\\Tarvik\\tarvik";
-    ASSERT_TRUE(user.WriteDword(key + "\\Settings", "ColoringEnabled", 1));
-    ASSERT_TRUE(user.WriteString(key + "\\NetworkKeys\\home", "Key", "pass \"word\" \\ \n2"));
-    ASSERT_TRUE(
-        user.WriteBinary(key + "\\ColumnData", "Column Width", std::vector<std::uint8_t>(60, 7)));
-    ASSERT_TRUE(user.WriteDword("Software\\Elsewhere", "x", 1));
-    RegHive original = user.Snapshot();
-
-    std::string exported = (temp_.Path() / "out/export.reg").string();
-    RunResult run = RunRegedit({"/e", exported, "HKEY_CURRENT_USER\\" + key});
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    std::string text = ReadFile(exported);
-    EXPECT_THAT(text, StartsWith("Windows Registry Editor Version 5.00\n\n"
-                                 "[HKEY_CURRENT_USER\\Software\\Tarvik\\tarvik]\n"));
-    EXPECT_THAT(text, ::testing::Not(HasSubstr("Elsewhere")));
-
-    ASSERT_TRUE(user.DeleteKey(key));
-    run = RunRegedit({"/s", exported});
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_EQ(user.Snapshot(), original);
-
-    run = RunRegedit({"/e", exported, "HKEY_CURRENT_USER\\Software\\Missing"});
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_THAT(run.output, HasSubstr("does not exist"));
 }
 
 TEST_F(RegeditToolTest, BadArgumentsPrintUsage) {

@@ -8,15 +8,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <mutex>
 #include <thread>
 
-#include "tests/platform/TempFolder.h"
+#include "tests/platform/HiveFolder.h"
 
 namespace tarvik {
 namespace {
 
+using test::ListFolder;
 using test::ReadFile;
 using test::WriteFile;
 using ::testing::ElementsAre;
@@ -25,12 +25,10 @@ using ::testing::HasSubstr;
 constexpr const char* kKey = "Software\\Tarvik\\tarvik\\Settings";
 constexpr const char* kHeader = "Windows Registry Editor Version 5.00\n\n";
 
-class RegistryStoreTest : public ::testing::Test {
+class RegistryStoreTest : public test::HiveFolderTest {
   protected:
     void SetUp() override {
-        ::setenv("XDG_CONFIG_HOME", (temp_.Path() / "config").c_str(), 1);
-        ::setenv("TARVIK_MACHINE_HIVE", MachineFile().c_str(), 1);
-        RegistryStore::ResetDefaultHives();
+        HiveFolderTest::SetUp();
         RegistryStore::SetErrorSink([this](const std::string& message) {
             std::lock_guard<std::mutex> lock(mutex_);
             messages_.push_back(message);
@@ -38,25 +36,11 @@ class RegistryStoreTest : public ::testing::Test {
     }
     void TearDown() override { RegistryStore::SetErrorSink(nullptr); }
 
-    std::filesystem::path UserFile() const { return temp_.Path() / "config/tarvik/user.reg"; }
-    std::filesystem::path MachineFile() const { return temp_.Path() / "machine/machine.reg"; }
-    RegistryStore& User() { return RegistryStore::CurrentUser(); }
-
     std::vector<std::string> Messages() {
         std::lock_guard<std::mutex> lock(mutex_);
         return messages_;
     }
 
-    std::vector<std::string> Entries(const std::filesystem::path& dir) {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-    test::TempFolder temp_;
     std::mutex mutex_;
     std::vector<std::string> messages_;
 };
@@ -73,7 +57,6 @@ TEST_F(RegistryStoreTest, HivesFollowTheEnvironmentWithTheirOwnModesWhateverTheU
     EXPECT_EQ(RegistryStore::DefaultUserHivePath(), temp_.Path() / ".config/tarvik/user.reg");
     ::setenv("XDG_CONFIG_HOME", (temp_.Path() / "config").c_str(), 1);
     EXPECT_EQ(User().FilePath(), UserFile());
-    EXPECT_EQ(RegistryStore::LocalMachine().RootName(), "HKEY_LOCAL_MACHINE");
 
     for (mode_t mask : {000, 077}) {
         SCOPED_TRACE(mask);
@@ -89,10 +72,8 @@ TEST_F(RegistryStoreTest, HivesFollowTheEnvironmentWithTheirOwnModesWhateverTheU
         EXPECT_EQ(ModeOf(MachineFile()), 0644u) << "every user reads the machine hive";
         EXPECT_EQ(ModeOf(MachineFile().parent_path()), 0755u);
     }
-    EXPECT_EQ(ReadFile(MachineFile()), std::string(kHeader) +
-                                           "[HKEY_LOCAL_MACHINE\\Software]\n\n"
-                                           "[HKEY_LOCAL_MACHINE\\Software\\Tarvik]\n"
-                                           "\"INSTInfo\"=\"/o\"\n\n");
+    EXPECT_THAT(ReadFile(MachineFile()),
+                HasSubstr("[HKEY_LOCAL_MACHINE\\Software\\Tarvik]\n\"INSTInfo\"=\"/o\"\n"));
 }
 
 TEST_F(RegistryStoreTest, WritesReplaceTheFileOnlyWhenSomethingChanged) {
@@ -109,7 +90,7 @@ TEST_F(RegistryStoreTest, WritesReplaceTheFileOnlyWhenSomethingChanged) {
         hive.SetValue("New", RegValue::MakeString("b", "two"));
     }));
     EXPECT_NE(StatIdentity(UserFile()).inode, before) << "replaced by rename";
-    EXPECT_THAT(Entries(UserFile().parent_path()), ElementsAre("user.reg", "user.reg.lock"));
+    EXPECT_THAT(ListFolder(UserFile().parent_path()), ElementsAre("user.reg", "user.reg.lock"));
     RegistryStore fresh(UserFile(), "HKEY_CURRENT_USER");
     EXPECT_EQ(fresh.ReadDword(kKey, "V", 0), 2u);
     EXPECT_EQ(fresh.ReadString("new", "B", ""), "two");
@@ -151,10 +132,11 @@ TEST_P(DamagedHiveTest, KeepsEveryGoodValueAndTheOriginalAndReportsOnce) {
     EXPECT_EQ(damage->copy.parent_path(), UserFile().parent_path());
     EXPECT_THAT(damage->copy.filename().string(),
                 ::testing::MatchesRegex("user\\.reg\\.bad-[0-9]{8}-[0-9]{6}"));
-    std::string sentence = damage->Describe();
-    EXPECT_THAT(sentence, HasSubstr(UserFile().string() + " was damaged: line"));
-    EXPECT_THAT(sentence, HasSubstr(std::to_string(c.skippedLines.back())));
-    EXPECT_THAT(sentence, HasSubstr(damage->copy.string()));
+    const std::string sentence = damage->Describe();
+    for (const std::string& part : {UserFile().string() + " was damaged: line",
+                                    std::to_string(c.skippedLines.back()), damage->copy.string()}) {
+        EXPECT_THAT(sentence, HasSubstr(part));
+    }
     EXPECT_THAT(Messages(), ElementsAre(sentence));
 
     // The hive was rewritten with what could be read: no second report, here or
@@ -167,10 +149,13 @@ TEST_P(DamagedHiveTest, KeepsEveryGoodValueAndTheOriginalAndReportsOnce) {
     EXPECT_EQ(Messages().size(), 1u);
 }
 
+std::string KeyX(const std::string& lines) {
+    return std::string(kHeader) + "[HKEY_CURRENT_USER\\X]\n" + lines;
+}
+
 const DamagedHive kDamagedHives[] = {
     {"OneBadDword",
-     std::string(kHeader) +
-         "[HKEY_CURRENT_USER\\X]\n\"a\"=dword:1\n\"Bogus\"=dword:zz\n\"b\"=\"2\"\n",
+     KeyX("\"a\"=dword:1\n\"Bogus\"=dword:zz\n\"b\"=\"2\"\n"),
      {5},
      {RegValue::MakeDword("a", 1), RegValue::MakeString("b", "2")}},
     {"OnlyBadLines", "junk\nmore junk\n", {1, 2}, {}},
@@ -191,8 +176,7 @@ INSTANTIATE_TEST_SUITE_P(Store, DamagedHiveTest, ::testing::ValuesIn(kDamagedHiv
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RegistryStoreTest, DamagedHiveThatCannotBeRepairedIsReadButNeverWritten) {
-    const std::string damaged =
-        std::string(kHeader) + "[HKEY_CURRENT_USER\\X]\n\"a\"=dword:1\nnot a line\n";
+    const std::string damaged = KeyX("\"a\"=dword:1\nnot a line\n");
     WriteFile(UserFile(), damaged);
     // A folder in place of the lock file: the hive can be neither locked nor repaired.
     std::filesystem::create_directories(UserFile().string() + ".lock");
@@ -285,7 +269,7 @@ TEST_F(RegistryStoreTest, WritesBeyondTheLimitsAreRefused) {
 
 TEST_F(RegistryStoreTest, ASymlinkedHiveIsWrittenThroughToItsTarget) {
     const std::filesystem::path target = temp_.Path() / "dotfiles/tarvik.reg";
-    WriteFile(target, std::string(kHeader) + "[HKEY_CURRENT_USER\\X]\n\"a\"=dword:1\n");
+    WriteFile(target, KeyX("\"a\"=dword:1\n"));
     std::filesystem::create_directories(UserFile().parent_path());
     std::filesystem::create_symlink("../../dotfiles/tarvik.reg", UserFile());
 
@@ -293,8 +277,8 @@ TEST_F(RegistryStoreTest, ASymlinkedHiveIsWrittenThroughToItsTarget) {
     EXPECT_TRUE(std::filesystem::is_symlink(UserFile())) << "the link is kept";
     EXPECT_THAT(ReadFile(target), HasSubstr("\"a\"=dword:00000001\n\"b\"=dword:00000002\n"));
     EXPECT_EQ(ModeOf(target), 0600u);
-    EXPECT_THAT(Entries(target.parent_path()), ElementsAre("tarvik.reg"));
-    EXPECT_THAT(Entries(UserFile().parent_path()), ElementsAre("user.reg", "user.reg.lock"));
+    EXPECT_THAT(ListFolder(target.parent_path()), ElementsAre("tarvik.reg"));
+    EXPECT_THAT(ListFolder(UserFile().parent_path()), ElementsAre("user.reg", "user.reg.lock"));
 }
 
 TEST_F(RegistryStoreTest, ALinkedLockFileIsRefused) {
@@ -307,26 +291,19 @@ TEST_F(RegistryStoreTest, ALinkedLockFileIsRefused) {
     EXPECT_THAT(Messages()[0], HasSubstr("it is a symbolic link"));
 }
 
-TEST_F(RegistryStoreTest, ReadsSeeChangesFromOtherWriters) {
-    RegistryStore reader(UserFile(), "HKEY_CURRENT_USER");
-    RegistryStore writer(UserFile(), "HKEY_CURRENT_USER");
-    EXPECT_EQ(reader.ReadDword(kKey, "v", 0), 0u);
+TEST_F(RegistryStoreTest, StoresOnOneFileSeeOtherWritersAndLoseNothingAcrossThreads) {
+    RegistryStore first(UserFile(), "HKEY_CURRENT_USER");
+    RegistryStore second(UserFile(), "HKEY_CURRENT_USER");
+    EXPECT_EQ(first.ReadDword(kKey, "v", 0), 0u);
     for (std::uint32_t value = 1; value <= 3; ++value) {
-        ASSERT_TRUE(writer.WriteDword(kKey, "v", value));
-        EXPECT_EQ(reader.ReadDword(kKey, "v", 0), value);
+        ASSERT_TRUE(second.WriteDword(kKey, "v", value));
+        EXPECT_EQ(first.ReadDword(kKey, "v", 0), value);
         // Once the cached file is old, the cache is used until the file changes.
         struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
         ASSERT_EQ(::utimensat(AT_FDCWD, UserFile().c_str(), times, 0), 0);
-        EXPECT_EQ(reader.ReadDword(kKey, "v", 0), value);
+        EXPECT_EQ(first.ReadDword(kKey, "v", 0), value);
     }
-    ASSERT_TRUE(writer.DeleteKey(kKey));
-    EXPECT_FALSE(reader.KeyExists(kKey));
-}
-
-TEST_F(RegistryStoreTest, TwoStoresOnOneFileFromTwoThreadsLoseNothing) {
     constexpr int kWrites = 60;
-    RegistryStore first(UserFile(), "HKEY_CURRENT_USER");
-    RegistryStore second(UserFile(), "HKEY_CURRENT_USER");
     auto writeMany = [](RegistryStore& store, const std::string& prefix) {
         for (int i = 0; i < kWrites; ++i) {
             EXPECT_TRUE(store.WriteDword(kKey, prefix + std::to_string(i), i));
@@ -337,8 +314,10 @@ TEST_F(RegistryStoreTest, TwoStoresOnOneFileFromTwoThreadsLoseNothing) {
     std::thread b(writeMany, std::ref(second), "b");
     a.join();
     b.join();
-    RegistryStore check(UserFile(), "HKEY_CURRENT_USER");
-    EXPECT_EQ(check.EnumerateValues(kKey).size(), 2u * kWrites);
+    EXPECT_EQ(RegistryStore(UserFile(), "HKEY_CURRENT_USER").EnumerateValues(kKey).size(),
+              2u * kWrites + 1);
+    ASSERT_TRUE(second.DeleteKey(kKey));
+    EXPECT_FALSE(first.KeyExists(kKey));
 }
 
 // A writer killed at any moment leaves a readable hive; the temporary file it may
@@ -363,7 +342,7 @@ TEST_F(RegistryStoreTest, AKilledWriterLeavesAReadableHiveAndNoLastingTemporaryF
     EXPECT_GE(after.ReadDword(kKey, "counter", 0), 5u);
     EXPECT_FALSE(after.TakeDamageReport().has_value());
     ASSERT_TRUE(after.WriteDword(kKey, "counter", 0));
-    EXPECT_THAT(Entries(UserFile().parent_path()),
+    EXPECT_THAT(ListFolder(UserFile().parent_path()),
                 ElementsAre("user.reg", "user.reg.lock", "user.reg.tmp-notes.txt"));
 }
 

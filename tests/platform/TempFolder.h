@@ -3,11 +3,13 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace tarvik::test {
 
@@ -40,6 +42,16 @@ inline std::string ReadFile(const std::filesystem::path& file) {
 inline void WriteFile(const std::filesystem::path& file, const std::string& data) {
     std::filesystem::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary | std::ios::trunc) << data;
+}
+
+// The names in `dir`, sorted.
+inline std::vector<std::string> ListFolder(const std::filesystem::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 }  // namespace tarvik::test
