@@ -13,17 +13,8 @@ std::vector<std::uint8_t> BodyOf(const Message& m) {
 }
 
 Message Sample(MessageKind kind) {
-    Message m;
-    m.kind = kind;
-    m.id = 0x01020304;
-    m.code = 0x0012C804;
-    m.capacity = 2400;
-    m.status = 995;
-    m.count = 17;
-    m.flag = 1;
-    m.text = "\\DEVICE\\{GUID}";
-    m.data = {1, 2, 3, 4, 5};
-    return m;
+    return {kind, 0x01020304, 0x0012C804,         2400, 995,
+            17,   1,          "\\DEVICE\\{GUID}", "",   {1, 2, 3, 4, 5}};
 }
 
 TEST(DriverProtocol, EveryKindSurvivesEncodeAndDecodeAndEveryTruncationIsRefused) {
@@ -97,10 +88,7 @@ TEST(DriverProtocol, FrameBufferSplitsAStreamAndRefusesImpossibleLengths) {
 
     FrameBuffer huge;
     const auto over = static_cast<std::uint32_t>(kMaxMessageSize + 1);
-    const std::uint8_t tooLong[] = {
-        static_cast<std::uint8_t>(over), static_cast<std::uint8_t>(over >> 8),
-        static_cast<std::uint8_t>(over >> 16), static_cast<std::uint8_t>(over >> 24)};
-    huge.Append(tooLong);
+    huge.Append({reinterpret_cast<const std::uint8_t*>(&over), 4});  // little-endian host
     EXPECT_EQ(huge.Take(body), FrameBuffer::Next::Bad);
 }
 
@@ -162,9 +150,7 @@ TEST(DriverSocketPath, WindowsNamesMapToTargetsAndPaths) {
         ASSERT_EQ(ResolveDeviceName(row.name, a), row.direct != nullptr) << row.name;
         if (row.direct == nullptr) continue;
         EXPECT_EQ(a.target, row.target) << row.name;
-        if (row.target == DeviceTarget::Direct) {
-            EXPECT_EQ(a.name, row.direct);
-        }
+        EXPECT_EQ(row.target == DeviceTarget::Direct ? a.name : "", row.direct) << row.name;
         EXPECT_EQ(a.socketPath, row.path) << row.name;
     }
     setenv(kDriverSocketEnv, "/tmp/x.sock", 1);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <functional>
 #include <thread>
 
 #include "driver/DeviceCodes.h"
@@ -31,8 +32,14 @@ mode_t ModeOf(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
-bool DropToNobody() {
-    return ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+// Runs `body` in a child that has dropped to "nobody", and `meanwhile` here;
+// true when the child exits 0.
+bool RunAsNobody(const std::function<int()>& body, const std::function<void()>& meanwhile = {}) {
+    const pid_t child = test::StartChild(
+        [&] { return ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 ? body() : 2; });
+    if (meanwhile) meanwhile();
+    const int status = test::WaitForChild(child);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 #define REQUIRE_ROOT()                                            \
@@ -103,26 +110,26 @@ TEST(DriverSocketFolder, TheClientRefusesADriverOfAnotherUser) {
     ASSERT_EQ(::chown(folder.c_str(), kNobody, kNobody), 0);
     const std::string path = folder + "/driver.sock";
     test::Pipe ready;
-    // A fake driver that says yes to everything, as another user could run.
-    const pid_t child = test::StartChild([&] {
-        if (!DropToNobody()) return 2;
-        const int listener = BindSocketAt(path);
-        if (listener < 0 || ::listen(listener, 1) != 0) return 3;
-        ready.Send('r');
-        RawClient victim(::accept(listener, nullptr, nullptr));
-        Message open, yes;
-        if (victim.Receive(open)) {
-            yes.id = open.id;
-            victim.Send(yes);
-        }
-        return 0;
-    });
-    ASSERT_EQ(ready.Receive(), 'r');
     std::uint32_t error = 0;
-    EXPECT_FALSE(CDeviceFile::OpenAt(path, driverio::DeviceTarget::Driver, "", error));
+    // A fake driver that says yes to everything, as another user could run.
+    EXPECT_TRUE(RunAsNobody(
+        [&] {
+            const int listener = BindSocketAt(path);
+            if (listener < 0 || ::listen(listener, 1) != 0) return 3;
+            ready.Send('r');
+            RawClient victim(::accept(listener, nullptr, nullptr));
+            Message open, yes;
+            if (victim.Receive(open)) {
+                yes.id = open.id;
+                victim.Send(yes);
+            }
+            return 0;
+        },
+        [&] {
+            ASSERT_EQ(ready.Receive(), 'r');
+            EXPECT_FALSE(CDeviceFile::OpenAt(path, driverio::DeviceTarget::Driver, "", error));
+        }));
     EXPECT_EQ(error, 5u);  // ERROR_ACCESS_DENIED
-    const int status = test::WaitForChild(child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     std::filesystem::remove_all(folder);
 }
 
@@ -133,15 +140,11 @@ TEST_F(ServerSafety, ThePeerOfAnotherUserIsHungUpOn) {
     // As if the socket had been made under umask 000.
     ASSERT_EQ(::chmod(folder_.c_str(), 0711), 0);
     ASSERT_EQ(::chmod(socketPath_.c_str(), 0666), 0);
-    const pid_t child = test::StartChild([&] {
-        if (!DropToNobody()) return 2;
+    EXPECT_TRUE(RunAsNobody([&] {
         RawClient intruder(socketPath_);
-        if (!intruder.connected()) return 3;
         Message reply;
-        return intruder.SendOpen(1) && intruder.Receive(reply) ? 1 : 0;
-    });
-    const int status = test::WaitForChild(child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        return !intruder.connected() ? 3 : intruder.SendOpen(1) && intruder.Receive(reply);
+    }));
     auto file = OpenDriver();
     EXPECT_TRUE(file && Works(*file));  // its own user still gets in
 }
@@ -156,12 +159,17 @@ TEST_F(ServerSafety, StoppingLeavesASocketThatReplacedItsOwn) {
     ::close(other);
 }
 
-class IdleServer : public ServerSafety {
+class LimitedServer : public ServerSafety {
   protected:
-    IdleServer() { limits_.idleTimeout = std::chrono::milliseconds(500); }
+    LimitedServer() {
+        limits_.maxClients = 3;
+        limits_.maxClientBacklog = 3u << 20;
+        limits_.maxTotalQueued = 4u << 20;
+        limits_.idleTimeout = std::chrono::milliseconds(500);
+    }
 };
 
-TEST_F(IdleServer, ConnectionsTheDaemonWaitsOnAreClosedButOpenHandlesStay) {
+TEST_F(LimitedServer, ConnectionsTheDaemonWaitsOnAreClosedButOpenHandlesStay) {
     auto open = OpenDriver();
     RawClient silent(socketPath_);  // never opens a handle
     EXPECT_TRUE(silent.HungUpByDaemon());
@@ -174,17 +182,7 @@ TEST_F(IdleServer, ConnectionsTheDaemonWaitsOnAreClosedButOpenHandlesStay) {
     EXPECT_TRUE(open && Works(*open));
 }
 
-class BusyServer : public ServerSafety {
-  protected:
-    BusyServer() {
-        limits_.maxClients = 3;
-        limits_.maxClientBacklog = 3u << 20;
-        limits_.maxTotalQueued = 4u << 20;
-        limits_.idleTimeout = std::chrono::milliseconds(500);
-    }
-};
-
-TEST_F(BusyServer, ClientsThatSendLargeRequestsButNeverReadAreBoundedAndDropped) {
+TEST_F(LimitedServer, ClientsThatSendLargeRequestsButNeverReadAreBoundedAndDropped) {
     constexpr int kClients = 3;
     const auto block = OidBlock(0x0D010117, driverio::kMaxCapacity - 128, 0x5A);
     std::atomic<int> dropped{0};
@@ -208,7 +206,7 @@ TEST_F(BusyServer, ClientsThatSendLargeRequestsButNeverReadAreBoundedAndDropped)
     EXPECT_TRUE(file && Works(*file));
 }
 
-TEST_F(BusyServer, APeerThatHungUpMakesRoomAtOnce) {
+TEST_F(LimitedServer, APeerThatHungUpMakesRoomAtOnce) {
     auto holder = OpenDriver();
     auto leaving = OpenDriver();
     ASSERT_EQ(Ioctl(*holder, kIoctlOpenDevice, Utf16(kAdapterA)), 0u);

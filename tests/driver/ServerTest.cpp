@@ -168,14 +168,13 @@ TEST_F(DriverServerTest, SeveralClientsAtOnceEachKeepTheirOwnAdapter) {
     // Two threads share handle a, as the main and receive threads share one.
     std::thread t1([&] { hammer(*a, "Simulated 802.11g Adapter"); });
     std::thread t2([&] { hammer(*a, "Simulated 802.11g Adapter"); });
-    std::thread t3([&] { hammer(*b, "Simulated Ethernet Adapter"); });
+    hammer(*b, "Simulated Ethernet Adapter");
     t1.join();
     t2.join();
-    t3.join();
     EXPECT_EQ(failures.load(), 0);
 }
 
-TEST_F(DriverServerTest, EventsReachSubscribers) {
+TEST_F(DriverServerTest, ControlHandleGetsEventsIpHelperServiceAndNetworkCards) {
     std::uint32_t error = 0;
     auto control = CDeviceFile::OpenControl(error);
     auto quiet = CDeviceFile::OpenControl(error);
@@ -202,12 +201,8 @@ TEST_F(DriverServerTest, EventsReachSubscribers) {
     EXPECT_EQ(events[1].kind, DriverEvent::Kind::MediaDisconnect);
     EXPECT_EQ(events[2].kind, DriverEvent::Kind::AddressChange);
     EXPECT_EQ(events[2].name, kAdapterA);
-}
+    lock.unlock();
 
-TEST_F(DriverServerTest, IpHelperServiceAndNetworkCardRequests) {
-    std::uint32_t error = 0;
-    auto control = CDeviceFile::OpenControl(error);
-    ASSERT_TRUE(control);
     driverio::IpConfigRecord config;
     ASSERT_EQ(control->GetIpConfig(kAdapterA, config), 0u);
     EXPECT_TRUE(config.dhcpEnabled);

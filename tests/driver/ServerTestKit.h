@@ -37,36 +37,38 @@ inline std::vector<std::uint8_t> OidBlock(std::uint32_t oid, std::size_t dataLen
     return block;
 }
 
-// A socket bound (not listening) at `path`, or -1.
-inline int BindSocketAt(const std::string& path) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+inline sockaddr_un AddressOf(const std::string& path) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0) return fd;
+    return address;
+}
+
+// A socket bound (not listening) at `path`, or -1.
+inline int BindSocketAt(const std::string& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_un address = AddressOf(path);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) return fd;
     ::close(fd);
     return -1;
 }
 
 inline driverio::Message ControlRequest(std::uint32_t id, std::uint32_t code,
                                         std::vector<std::uint8_t> input, std::uint32_t capacity) {
-    driverio::Message request;
-    request.kind = driverio::MessageKind::Control;
-    request.id = id;
-    request.code = code;
-    request.capacity = capacity;
-    request.data = std::move(input);
-    return request;
+    return {.kind = driverio::MessageKind::Control,
+            .id = id,
+            .code = code,
+            .capacity = capacity,
+            .data = std::move(input)};
 }
 
 class RawClient {
   public:
     explicit RawClient(const std::string& path) {
         fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
-        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+        const sockaddr_un address = AddressOf(path);
+        connected_ =
+            ::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
         timeval timeout{10, 0};
         setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
     }
@@ -79,7 +81,6 @@ class RawClient {
     RawClient& operator=(const RawClient&) = delete;
 
     bool connected() const { return connected_; }
-    int fd() const { return fd_; }
     void SendRaw(const std::vector<std::uint8_t>& bytes) {
         ASSERT_EQ(::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL),
                   static_cast<ssize_t>(bytes.size()));
@@ -98,10 +99,7 @@ class RawClient {
                static_cast<ssize_t>(bytes.size());
     }
     bool SendOpen(std::uint32_t id) {
-        driverio::Message open;
-        open.kind = driverio::MessageKind::Open;
-        open.id = id;
-        return Send(open);
+        return Send({.kind = driverio::MessageKind::Open, .id = id});
     }
     // The next message, or false when the daemon closed the connection.
     bool Receive(driverio::Message& message) {

@@ -49,9 +49,8 @@ class TestBackend : public driver::IBackend {
         order_.push_back(device);
         Adapter& adapter = adapters_[device];
         adapter.description = description;
-        adapter.oids[kOidVendorDescription] =
-            std::vector<std::uint8_t>(description.begin(), description.end());
-        adapter.oids[kOidVendorDescription].push_back(0);
+        auto& text = adapter.oids[kOidVendorDescription];
+        text.assign(description.c_str(), description.c_str() + description.size() + 1);
     }
     void SetOidValue(const std::string& device, std::uint32_t oid,
                      std::vector<std::uint8_t> value) {
@@ -125,6 +124,7 @@ class TestBackend : public driver::IBackend {
     }
     std::uint32_t SetOid(const std::string& device, std::uint32_t oid,
                          std::span<const std::uint8_t> data) override {
+        std::string description;
         {
             std::unique_lock lock(mutex_);
             if (oid == kOidTestHold) {
@@ -138,9 +138,10 @@ class TestBackend : public driver::IBackend {
             if (oid != kOidTestMediaEvent && oid != kOidTestAddressChange) {
                 adapters_[device].oids[oid].assign(data.begin(), data.end());
             }
+            if (adapters_.count(device) != 0) description = adapters_.at(device).description;
         }
         if (oid == kOidTestMediaEvent && sink_ != nullptr) {
-            sink_->OnMediaEvent(device, Description(device), !data.empty() && data[0] != 0);
+            sink_->OnMediaEvent(device, description, !data.empty() && data[0] != 0);
         }
         if (oid == kOidTestAddressChange && sink_ != nullptr) sink_->OnAddressChanged(device);
         return 0;
@@ -175,11 +176,6 @@ class TestBackend : public driver::IBackend {
     std::uint32_t StopService() override { return SetRunning(false); }
 
   private:
-    std::string Description(const std::string& device) const {
-        std::lock_guard lock(mutex_);
-        auto adapter = adapters_.find(device);
-        return adapter == adapters_.end() ? std::string() : adapter->second.description;
-    }
     std::uint32_t SetRunning(bool running) {
         std::lock_guard lock(mutex_);
         serviceRunning_ = running;

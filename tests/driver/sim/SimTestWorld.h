@@ -83,15 +83,14 @@ class SimWorldTest : public testing::Test {
 
     std::string Device(int index) const { return backend_->Bindings().at(index).deviceName; }
 
-    std::uint32_t Query(const std::string& device, std::uint32_t oid, std::size_t capacity,
-                        std::vector<std::uint8_t>& out, std::size_t& needed) {
-        return backend_->QueryOid(device, oid, capacity, out, needed);
+    // The reply lands in out_ and the size wanted in needed_.
+    std::uint32_t Query(const std::string& device, std::uint32_t oid, std::size_t capacity = 4000) {
+        out_.clear();
+        return backend_->QueryOid(device, oid, capacity, out_, needed_);
     }
     std::uint32_t U32(const std::string& device, std::uint32_t oid) {
-        std::vector<std::uint8_t> out;
-        std::size_t needed = 0;
-        EXPECT_EQ(Query(device, oid, 4, out, needed), 0u) << std::hex << oid;
-        return out.size() == 4 ? ndis::LoadLe32(out.data()) : 0xDEADBEEF;
+        EXPECT_EQ(Query(device, oid, 4), 0u) << std::hex << oid;
+        return out_.size() == 4 ? ndis::LoadLe32(out_.data()) : 0xDEADBEEF;
     }
     bool Connected(const std::string& device) {
         return U32(device, ndis::OID_GEN_MEDIA_CONNECT_STATUS) == ndis::NdisMediaStateConnected;
@@ -130,11 +129,8 @@ class SimWorldTest : public testing::Test {
     ndis::BssidList FetchList(const std::string& device) {
         std::size_t capacity = 2000;
         for (int retry = 0; retry < 1000; ++retry, capacity += 100) {
-            std::vector<std::uint8_t> out;
-            std::size_t needed = 0;
-            const std::uint32_t error =
-                Query(device, ndis::OID_802_11_BSSID_LIST, capacity, out, needed);
-            if (error == 0) return ndis::ParseBssidList(out);
+            const std::uint32_t error = Query(device, ndis::OID_802_11_BSSID_LIST, capacity);
+            if (error == 0) return ndis::ParseBssidList(out_);
             EXPECT_EQ(error, static_cast<std::uint32_t>(ERROR_INSUFFICIENT_BUFFER));
         }
         ADD_FAILURE() << "the list never fit";
@@ -159,6 +155,8 @@ class SimWorldTest : public testing::Test {
     Clock::time_point now_ = start_;
     std::unique_ptr<SimBackend> backend_;
     RecordingSink sink_;
+    std::vector<std::uint8_t> out_;
+    std::size_t needed_ = 0;
 };
 
 // Adapters of world.json.
