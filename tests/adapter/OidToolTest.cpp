@@ -34,16 +34,15 @@ std::vector<std::uint8_t> SampleList() {
     return ndis::BuildBssidList(entries);
 }
 
-TEST(OidDecode, HexBothWays) {
+// Hex both ways, then replies in words.
+TEST(OidDecode, HexAndRepliesInWords) {
     EXPECT_EQ(oidtool::HexLine(std::vector<std::uint8_t>{0x0a, 0xff, 0x00}), "0aff00");
     const std::vector<std::uint8_t> bytes{0x0a, 0xff, 0x00};
     for (const char* text : {"0aFF00", "0a:ff 00"}) EXPECT_EQ(oidtool::ParseHex(text), bytes);
     for (const char* text : {"-", ""})
         EXPECT_EQ(oidtool::ParseHex(text), std::vector<std::uint8_t>{});
     for (const char* text : {"0a0", "0g", "0:a"}) EXPECT_FALSE(oidtool::ParseHex(text)) << text;
-}
 
-TEST(OidDecode, RepliesInWords) {
     struct Row {
         std::uint32_t oid;
         std::vector<std::uint8_t> reply;
