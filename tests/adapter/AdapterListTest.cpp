@@ -20,11 +20,22 @@ class AdapterListTest : public ::testing::Test {
     CMediaEventSource source_{dispatcher_};
     std::int64_t now_ = 1000000;
     CAdapterList list_{log_.Settings(), combo_, [this] { return now_; }, &source_};
+    std::unique_ptr<DaemonProcess> daemon_;
+
+    // A daemon serving `scenario` in place of the one before; whether it answers.
+    bool Serve(const std::string& scenario) {
+        daemon_.reset();
+        daemon_ = std::make_unique<DaemonProcess>(ScenarioPath(scenario));
+        return daemon_->ready();
+    }
 };
 
-TEST_F(AdapterListTest, TwoWirelessCardsChooseTheLaterAndShowTheirNames) {
-    DaemonProcess daemon(ScenarioPath("two_wireless.json"));
-    ASSERT_TRUE(daemon.ready());
+// Two wireless cards: the later is chosen; switching away and back keeps its
+// media events; a restarted driver is picked up through the device-change
+// handler; a confirmed selection fetches from the named adapter only.
+TEST_F(AdapterListTest, TwoWirelessCardsChooseSwitchComeBackAndFetch) {
+    ASSERT_TRUE(Serve("two_wireless.json"));
+    ASSERT_EQ(source_.StartWmi(), 0);
     std::vector<std::string> started;
     list_.SetSelectedHook([&](CAdapter& adapter) { started.push_back(adapter.DeviceName()); });
 
@@ -46,41 +57,7 @@ TEST_F(AdapterListTest, TwoWirelessCardsChooseTheLaterAndShowTheirNames) {
     EXPECT_EQ(combo_.items[2].text, " Second Test Card (Mini PCI) - Wireless LAN");
     EXPECT_TRUE(Contains(log_.Messages(),
                          "App: Info: Wireless device found and no previous wireless device"));
-}
 
-// Re-enumeration against a changed world: the previous card where it moved
-// to, else the last wireless one.
-TEST_F(AdapterListTest, ReEnumerationFindsThePreviousCardElseTakesTheLastWireless) {
-    struct Row {
-        const char* scenario;
-        std::size_t chosen;
-        const char* line;
-    };
-    for (const Row& row :
-         {Row{"reordered.json", 0, "Previous device found in re-enumeration"},
-          Row{"associated.json", 3, "Previous device not found in re-enumeration"}}) {
-        SCOPED_TRACE(row.scenario);
-        {
-            DaemonProcess daemon(ScenarioPath("two_wireless.json"));
-            ASSERT_TRUE(daemon.ready());
-            ASSERT_EQ(list_.EnumerateDevices(), 1);
-            ASSERT_EQ(list_.Chosen(), list_.At(2));
-        }
-        DaemonProcess daemon(ScenarioPath(row.scenario));
-        ASSERT_TRUE(daemon.ready());
-        ASSERT_EQ(list_.EnumerateDevices(), 1);
-        EXPECT_EQ(list_.Chosen(), list_.At(row.chosen));
-        EXPECT_EQ(combo_.selection, static_cast<int>(row.chosen));
-        EXPECT_TRUE(Contains(log_.Messages(), std::string("App: Info: ") + row.line));
-    }
-    EXPECT_TRUE(Contains(log_.Messages(), "App: Info: Found chosen adapter: 2"));
-}
-
-TEST_F(AdapterListTest, SwitchingAwayAndBackKeepsTheCardsMediaEvents) {
-    DaemonProcess daemon(ScenarioPath("two_wireless.json"));
-    ASSERT_TRUE(daemon.ready());
-    ASSERT_EQ(source_.StartWmi(), 0);
-    ASSERT_EQ(list_.EnumerateDevices(), 1);
     CAdapter* second = list_.Chosen();
     list_.OnSelectionChange();  // the same card: nothing happens
     EXPECT_FALSE(
@@ -98,6 +75,56 @@ TEST_F(AdapterListTest, SwitchingAwayAndBackKeepsTheCardsMediaEvents) {
     list_.OnSelectionChange();
     EXPECT_EQ(list_.Chosen(), second);
     EXPECT_TRUE(second->HasMediaEventSink());
+
+    // The daemon's return is a device change: the list is enumerated again
+    // and the chosen card answers, with no menu command.
+    source_.SetDeviceChangeHandler([this] { list_.OnDeviceChange(kDbtDevNodesChanged); });
+    list_.MarkReEnumerated();
+    now_ += 10;
+    daemon_->Restart();
+    ASSERT_TRUE(daemon_->ready());
+    EXPECT_TRUE(dispatcher_.PumpUntil(
+        [this] { return list_.Chosen() != nullptr && list_.Chosen()->QueryMediaStatus() == 0; }));
+    EXPECT_EQ(list_.Chosen()->PermanentAddress(), kSecondCard);
+    EXPECT_TRUE(Contains(log_.Messages(), "App: Info: Previous device found in re-enumeration"));
+
+    // A confirmed selection fetches from the named adapter, and only from one.
+    CAdapter* fetched = nullptr;
+    list_.OnSelectionConfirmed([&](CAdapter& adapter) { fetched = &adapter; });
+    EXPECT_EQ(fetched, list_.At(2));
+    combo_.selection = -1;
+    fetched = nullptr;
+    list_.OnSelectionConfirmed([&](CAdapter& adapter) { fetched = &adapter; });
+    EXPECT_EQ(fetched, nullptr);
+    list_.OnSelectionChange();
+    const auto lines = log_.Messages();
+    EXPECT_TRUE(Contains(lines, "App: Info: Error while retrieving adapter information!"));
+    EXPECT_TRUE(
+        Contains(lines, "App: Error: Selected wireless adapter could not be found in the list!"));
+}
+
+// Re-enumeration against a changed world: the previous card where it moved
+// to, else the last wireless one.
+TEST_F(AdapterListTest, ReEnumerationFindsThePreviousCardElseTakesTheLastWireless) {
+    struct Row {
+        const char* scenario;
+        std::size_t chosen;
+        const char* line;
+    };
+    for (const Row& row :
+         {Row{"reordered.json", 0, "Previous device found in re-enumeration"},
+          Row{"associated.json", 3, "Previous device not found in re-enumeration"}}) {
+        SCOPED_TRACE(row.scenario);
+        ASSERT_TRUE(Serve("two_wireless.json"));
+        ASSERT_EQ(list_.EnumerateDevices(), 1);
+        ASSERT_EQ(list_.Chosen(), list_.At(2));
+        ASSERT_TRUE(Serve(row.scenario));
+        ASSERT_EQ(list_.EnumerateDevices(), 1);
+        EXPECT_EQ(list_.Chosen(), list_.At(row.chosen));
+        EXPECT_EQ(combo_.selection, static_cast<int>(row.chosen));
+        EXPECT_TRUE(Contains(log_.Messages(), std::string("App: Info: ") + row.line));
+    }
+    EXPECT_TRUE(Contains(log_.Messages(), "App: Info: Found chosen adapter: 2"));
 }
 
 TEST_F(AdapterListTest, WiredOnlyNoBindingsAndNoDriver) {
@@ -117,10 +144,12 @@ TEST_F(AdapterListTest, WiredOnlyNoBindingsAndNoDriver) {
         SCOPED_TRACE(row.scenario);
         bool started = false;
         list_.SetSelectedHook([&](CAdapter&) { started = true; });
-        std::unique_ptr<DaemonProcess> daemon;
-        if (*row.scenario != 0)
-            daemon = std::make_unique<DaemonProcess>(ScenarioPath(row.scenario));
-        if (!daemon) ::setenv("TARVIK_DRIVER_SOCKET", (folder_.Path() / "absent.sock").c_str(), 1);
+        if (*row.scenario != 0) {
+            ASSERT_TRUE(Serve(row.scenario));
+        } else {
+            daemon_.reset();
+            ::setenv("TARVIK_DRIVER_SOCKET", (folder_.Path() / "absent.sock").c_str(), 1);
+        }
         EXPECT_EQ(list_.EnumerateDevices(), row.result);
         ::unsetenv("TARVIK_DRIVER_SOCKET");
         EXPECT_EQ(list_.Chosen(), row.chosen < 0 ? nullptr : list_.At(row.chosen));
@@ -134,8 +163,7 @@ TEST_F(AdapterListTest, WiredOnlyNoBindingsAndNoDriver) {
 // re-enumerates: 5 seconds is still too soon. Other events, busy flags and
 // the switched-off setting never re-enumerate.
 TEST_F(AdapterListTest, DeviceChangesWithinFiveSecondsAreIgnored) {
-    DaemonProcess daemon(ScenarioPath("wired_only.json"));
-    ASSERT_TRUE(daemon.ready());
+    ASSERT_TRUE(Serve("wired_only.json"));
     ASSERT_EQ(list_.EnumerateDevices(), 1);
     list_.MarkReEnumerated();
     const std::string again =
@@ -170,48 +198,11 @@ TEST_F(AdapterListTest, DeviceChangesWithinFiveSecondsAreIgnored) {
     EXPECT_EQ(CountOf(log_.Messages(), "App: Info: Device change event"), 6u);
 }
 
-// The daemon's return is a device change: the list is enumerated again and
-// the chosen card answers, with no menu command.
-TEST_F(AdapterListTest, ARestartedDriverIsPickedUpThroughTheDeviceChangeHandler) {
-    DaemonProcess daemon(ScenarioPath("two_wireless.json"));
-    ASSERT_TRUE(daemon.ready());
-    ASSERT_EQ(source_.StartWmi(), 0);
-    source_.SetDeviceChangeHandler([this] { list_.OnDeviceChange(kDbtDevNodesChanged); });
-    ASSERT_EQ(list_.EnumerateDevices(), 1);
-    list_.MarkReEnumerated();
-    now_ += 10;
-    daemon.Restart();
-    ASSERT_TRUE(daemon.ready());
-    EXPECT_TRUE(dispatcher_.PumpUntil(
-        [this] { return list_.Chosen() != nullptr && list_.Chosen()->QueryMediaStatus() == 0; }));
-    EXPECT_EQ(list_.Chosen()->PermanentAddress(), kSecondCard);
-    EXPECT_TRUE(Contains(log_.Messages(), "App: Info: Previous device found in re-enumeration"));
-}
-
-TEST_F(AdapterListTest, SelectionConfirmedFetchesFromTheNamedAdapter) {
-    DaemonProcess daemon(ScenarioPath("two_wireless.json"));
-    ASSERT_TRUE(daemon.ready());
-    ASSERT_EQ(list_.EnumerateDevices(), 1);
-    CAdapter* fetched = nullptr;
-    list_.OnSelectionConfirmed([&](CAdapter& adapter) { fetched = &adapter; });
-    EXPECT_EQ(fetched, list_.At(2));
-    combo_.selection = -1;
-    fetched = nullptr;
-    list_.OnSelectionConfirmed([&](CAdapter& adapter) { fetched = &adapter; });
-    EXPECT_EQ(fetched, nullptr);
-    list_.OnSelectionChange();
-    const auto lines = log_.Messages();
-    EXPECT_TRUE(Contains(lines, "App: Info: Error while retrieving adapter information!"));
-    EXPECT_TRUE(
-        Contains(lines, "App: Error: Selected wireless adapter could not be found in the list!"));
-}
-
 // Start-up leaves a connected card connected when asked to, whatever the
 // cached state said; otherwise the card is probed and left unassociated.
 TEST_F(AdapterListTest, PrepareCardOnLoadSparesAConnectedCardOnlyWhenAsked) {
     EXPECT_EQ(list_.PrepareCardOnLoad(true), RES_FAILURE);  // nothing chosen
-    DaemonProcess daemon(ScenarioPath("associated.json"));
-    ASSERT_TRUE(daemon.ready());
+    ASSERT_TRUE(Serve("associated.json"));
     ASSERT_EQ(list_.EnumerateDevices(), 1);
     combo_.selection = 0;  // the associated card with the static address
     list_.OnSelectionChange();

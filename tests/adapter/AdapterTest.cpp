@@ -1,11 +1,16 @@
+// One card at a time against tarvik-driverd's associated world: what it
+// learns, what it sets, and how it waits for the link and the lease.
 #include <gtest/gtest.h>
 
 #include "AdapterTestSupport.h"
 #include "DaemonProcess.h"
 #include "adapter/Adapter.h"
+#include "adapter/DriverAnswerBound.h"
 #include "ndis/AssociationInformation.h"
 #include "ndis/ByteOrder.h"
+#include "ndis/Oids.h"
 #include "networks/NetworkList.h"
+#include "tests/driver/TestBackend.h"
 
 namespace tarvik::testing {
 namespace {
@@ -14,6 +19,8 @@ const std::string kStaticCard = "\\DEVICE\\{AD000021-0000-4000-8000-000000000021
 const std::string kDhcpCard = "\\DEVICE\\{AD000022-0000-4000-8000-000000000022}";
 const std::string kAutoconfigCard = "\\DEVICE\\{AD000023-0000-4000-8000-000000000023}";
 const std::string kOldCard = "\\DEVICE\\{AD000024-0000-4000-8000-000000000024}";
+const std::string kTwinA = "\\DEVICE\\{AD000041-0000-4000-8000-000000000041}";
+const std::string kTwinB = "\\DEVICE\\{AD000042-0000-4000-8000-000000000042}";
 
 class AdapterTest : public ::testing::Test {
   protected:
@@ -22,9 +29,20 @@ class AdapterTest : public ::testing::Test {
     TempFolder folder_;
     LogCapture log_{folder_.Path()};
     DaemonProcess daemon_{ScenarioPath("associated.json")};
+    QueueDispatcher dispatcher_;
 };
+using LinkWaitTest = AdapterTest;
 
-TEST_F(AdapterTest, InitializeLearnsTheCardAndClosesItsChannel) {
+// Open, shared key off, WEP on, then the SSID: the card joins `ssid`.
+void Join(CAdapter& adapter, const std::string& ssid) {
+    ASSERT_EQ(adapter.OpenChannel(), 0);
+    ASSERT_EQ(adapter.SetInfrastructureMode(1), 0);
+    ASSERT_EQ(adapter.SetAuthenticationMode(0), 0);
+    ASSERT_EQ(adapter.SetEncryptionStatus(1), 0);
+    ASSERT_EQ(adapter.SetSsid(ssid), 0);
+}
+
+TEST_F(AdapterTest, InitializeLearnsTheCardAndItsHiveNameAndClosesItsChannel) {
     CAdapter adapter(kStaticCard, log_.Settings());
     EXPECT_TRUE(adapter.IsWireless());
     EXPECT_EQ(adapter.AdapterTypeText(), "Wireless LAN");
@@ -45,9 +63,8 @@ TEST_F(AdapterTest, InitializeLearnsTheCardAndClosesItsChannel) {
     EXPECT_EQ(unbound.GetDisplayName(), " Generic Wireless Card - Non-Wireless");
     EXPECT_FALSE(unbound.HasIpConfig());
     EXPECT_TRUE(Contains(log_.Messages(), "App: Error: Could not find adapter in IP helper data!"));
-}
 
-TEST_F(AdapterTest, RegistryDescriptionComesFromTheMachineHive) {
+    // The registry description comes from the machine hive, first match.
     const std::string key = std::string(kNetworkCardsKey);
     auto& machine = RegistryStore::LocalMachine();
     ASSERT_TRUE(machine.WriteString(key + "\\3", "ServiceName", "{NOT-THIS-ONE}"));
@@ -57,24 +74,24 @@ TEST_F(AdapterTest, RegistryDescriptionComesFromTheMachineHive) {
     ASSERT_TRUE(machine.WriteString(key + "\\9", "ServiceName", "AD000022"));
     ASSERT_TRUE(machine.WriteString(key + "\\9", "Description", "Later Match"));
 
-    CAdapter adapter(kDhcpCard, log_.Settings());
-    EXPECT_EQ(adapter.GetDisplayName(), " Dhcp Card (Hive Card Name) - Wireless LAN");
+    CAdapter dhcp(kDhcpCard, log_.Settings());
+    EXPECT_EQ(dhcp.GetDisplayName(), " Dhcp Card (Hive Card Name) - Wireless LAN");
     CAdapter other(kStaticCard, log_.Settings());
     EXPECT_EQ(other.RegistryDescription(), "");
 }
 
-TEST_F(AdapterTest, ProbeOfACardWithoutWpaEndsAtOpenAndWep) {
-    CAdapter adapter(kOldCard, log_.Settings());
-    ASSERT_EQ(adapter.OpenChannel(), 0);
-    EXPECT_EQ(adapter.ProbeSecurityCapabilities(), 0);
-    EXPECT_EQ(adapter.WpaCapability(), 0u);
-    EXPECT_EQ(adapter.BestEncryption(), 0u);
-    ASSERT_EQ(adapter.QueryAuthenticationMode(), 0);
-    EXPECT_EQ(adapter.AuthenticationMode(), 0u);
-    EXPECT_EQ(adapter.ProbeSecurityCapabilities(), -1);  // once only
-}
+// The probe of a card without WPA ends at open and WEP. Then the joined
+// network's association information, and sets that reach the card.
+TEST_F(AdapterTest, ProbeAssociationInformationAndSetsReachTheCard) {
+    CAdapter old(kOldCard, log_.Settings());
+    ASSERT_EQ(old.OpenChannel(), 0);
+    EXPECT_EQ(old.ProbeSecurityCapabilities(), 0);
+    EXPECT_EQ(old.WpaCapability(), 0u);
+    EXPECT_EQ(old.BestEncryption(), 0u);
+    ASSERT_EQ(old.QueryAuthenticationMode(), 0);
+    EXPECT_EQ(old.AuthenticationMode(), 0u);
+    EXPECT_EQ(old.ProbeSecurityCapabilities(), -1);  // once only
 
-TEST_F(AdapterTest, AssociationInformationOfTheJoinedNetwork) {
     CAdapter adapter(kDhcpCard, log_.Settings());
     ASSERT_EQ(adapter.OpenChannel(), 0);
     ASSERT_EQ(adapter.QueryAssociationInformation(), 0);
@@ -87,14 +104,6 @@ TEST_F(AdapterTest, AssociationInformationOfTheJoinedNetwork) {
     EXPECT_EQ(info->requestIes[1], ssid.size());
     EXPECT_EQ(std::string(info->requestIes.begin() + 2, info->requestIes.begin() + 2 + 8), ssid);
 
-    adapter.CloseChannel();
-    EXPECT_NE(adapter.QueryAssociationInformation(), 0);
-    EXPECT_TRUE(adapter.AssociationInformation().empty());
-}
-
-TEST_F(AdapterTest, SetsReachTheCard) {
-    CAdapter adapter(kDhcpCard, log_.Settings());
-    ASSERT_EQ(adapter.OpenChannel(), 0);
     EXPECT_EQ(adapter.QueryCurrentSsidText(), "LeaseNet");
     EXPECT_EQ(adapter.SetSsid("StaticNet"), 0);
     EXPECT_TRUE(Eventually([&] { return adapter.QueryCurrentSsidText() == "StaticNet"; }));
@@ -109,6 +118,8 @@ TEST_F(AdapterTest, SetsReachTheCard) {
     EXPECT_EQ(adapter.Disassociate(), RES_DISASSOCIATE_DONE);
     adapter.CloseChannel();
     EXPECT_EQ(adapter.Disassociate(), RES_DISASSOCIATE_FAILED);
+    EXPECT_NE(adapter.QueryAssociationInformation(), 0);
+    EXPECT_TRUE(adapter.AssociationInformation().empty());
 }
 
 // Fetches the card's list into `list` and refreshes the statuses.
@@ -176,17 +187,142 @@ TEST(AdapterFetchTest, CrowdedListIsFetchedAfterTheBufferGrew) {
     ASSERT_EQ(adapter.OpenChannel(), 0);
     std::size_t size = 0;
     CNetworkList list;
-    EXPECT_EQ(adapter.ScanAndFetchBssidList(true,
-                                            [&](std::span<const std::uint8_t> bytes) {
-                                                size = bytes.size();
-                                                list.MergeBssidList(bytes);
-                                            }),
-              RES_BSSID_LIST_OBTAINED);
+    const auto keep = [&](std::span<const std::uint8_t> bytes) {
+        size = bytes.size();
+        list.MergeBssidList(bytes);
+    };
+    EXPECT_EQ(adapter.ScanAndFetchBssidList(true, keep), RES_BSSID_LIST_OBTAINED);
     EXPECT_EQ(size, 2404u);
     EXPECT_EQ(list.Size(), 15u);
     adapter.CloseChannel();
     EXPECT_EQ(adapter.ScanAndFetchBssidList(true, [](std::span<const std::uint8_t>) {}),
               RES_SCAN_REQUEST_FAILED);
+}
+
+// Counted queries need the in-test driver world.
+class MediaWaitTest : public ServedBackend {
+  protected:
+    TempFolder folder_;
+    LogCapture log_{folder_.Path()};
+};
+
+TEST_F(MediaWaitTest, AlreadyConnectedCardNeedsOneQueryAndNoLogLine) {
+    backend_.SetOidValue(kAdapterA, ndis::OID_GEN_PHYSICAL_MEDIUM, {1, 0, 0, 0});
+    backend_.SetOidValue(kAdapterA, ndis::OID_GEN_MEDIA_CONNECT_STATUS, {0, 0, 0, 0});
+    CAdapter adapter(kAdapterA, log_.Settings());
+    ASSERT_EQ(adapter.OpenChannel(), 0);
+    const std::size_t lines = log_.Messages().size();
+    const std::size_t queries = backend_.Queries();
+    EXPECT_EQ(adapter.WaitForMediaConnect(10), RES_MEDIA_CONNECTED);
+    EXPECT_EQ(backend_.Queries() - queries, 1u);
+    EXPECT_EQ(log_.Messages().size(), lines);
+}
+
+// A timeout of 0 makes no passes: the second query decides. Each pass of
+// a longer wait but the last warns with the passes left.
+TEST_F(LinkWaitTest, WaitsCountDownTheirPasses) {
+    CAdapter adapter(kOldCard, log_.Settings());
+    ASSERT_EQ(adapter.OpenChannel(), 0);
+    EXPECT_EQ(adapter.WaitForMediaConnect(0), RES_MEDIA_WAIT_TIMEOUT);
+    EXPECT_EQ(adapter.WaitForAddress(0), RES_ADDRESS_WAIT_TIMEOUT);
+    CAdapter staticCard(kStaticCard, log_.Settings());
+    EXPECT_EQ(staticCard.WaitForAddress(0), RES_ADDRESS_OBTAINED);
+    auto lines = log_.Messages();
+    EXPECT_EQ(CountOf(lines, "App: Info: Timed out wait for media status change"), 1u);
+    EXPECT_TRUE(Contains(lines, "App: Info: Already have an IP! 10.9.8.7"));
+    EXPECT_EQ(CountStarting(lines, "App: Warn: Timed out waiting"), 0u);
+    EXPECT_EQ(CountStarting(lines, "App: Error: Timed out waiting"), 0u);
+
+    EXPECT_EQ(adapter.WaitForMediaConnect(2), RES_MEDIA_WAIT_TIMEOUT);
+    CAdapter autoCard(kAutoconfigCard, log_.Settings());
+    EXPECT_EQ(autoCard.WaitForAddress(1), RES_ADDRESS_WAIT_TIMEOUT);
+    lines = log_.Messages();
+    const std::string media = "Timed out waiting for media state change";
+    const std::string address = "Timed out waiting for ip address change";
+    for (const std::string& line :
+         {"Warn: " + media + ", but trying 3 more times",
+          "Warn: " + media + ", but trying 2 more times",
+          "Warn: " + media + ", but trying 1 more times", "Error: " + media,
+          "Warn: " + address + ", but trying 1 more times", "Error: " + address}) {
+        EXPECT_EQ(CountOf(lines, "App: " + line), 1u) << line;
+    }
+    EXPECT_EQ(CountStarting(lines, "App: Warn: " + media), 3u);
+}
+
+// Without the driver no sink is installed. With it, a sink event ends the
+// wait, then the lease arrives.
+TEST_F(LinkWaitTest, SinkEventEndsTheWaitThenTheLeaseArrives) {
+    ::setenv("TARVIK_DRIVER_SOCKET", (folder_.Path() / "absent.sock").c_str(), 1);
+    CMediaEventSource absent(dispatcher_);
+    EXPECT_EQ(absent.StartWmi(), RES_FAILURE);
+    ::setenv("TARVIK_DRIVER_SOCKET", daemon_.socketPath().c_str(), 1);
+    EXPECT_FALSE(CAdapter(kOldCard, log_.Settings(), &absent).HasMediaEventSink());
+    EXPECT_TRUE(
+        Contains(log_.Messages(), "App: Error: Could not connect to the root\\WMI, error 2"));
+    EXPECT_TRUE(Contains(log_.Messages(),
+                         "App: Warn: WMI service is NULL, skipping installation of media state "
+                         "notification handlers"));
+
+    CMediaEventSource source(dispatcher_);
+    ASSERT_EQ(source.StartWmi(), 0);
+    CAdapter adapter(kOldCard, log_.Settings(), &source);
+    ASSERT_TRUE(adapter.HasMediaEventSink());
+    Join(adapter, "LeaseNet");
+
+    EXPECT_EQ(RunWhilePumping(dispatcher_, [&] { return adapter.WaitForMediaConnect(5); }),
+              RES_MEDIA_CONNECTED);
+    const auto lines = log_.Messages();
+    EXPECT_TRUE(Contains(lines, "App: Info: Got a connect on: Old Card"));
+    EXPECT_TRUE(Contains(lines, "App: Info: Received an media status change event from the sink"));
+    EXPECT_TRUE(Contains(lines, "App: Info: Media is connected, we are ready to proceed"));
+    EXPECT_EQ(RunWhilePumping(dispatcher_, [&] { return adapter.WaitForAddress(5); }),
+              RES_ADDRESS_OBTAINED);
+    EXPECT_EQ(adapter.IpAddressText(), "192.168.21.50");
+    adapter.Close();
+    EXPECT_FALSE(adapter.HasMediaEventSink());
+}
+
+// A driver that stops answering costs a GUI-thread stretch its bound: the
+// request fails as not answered and the status line says so.
+TEST_F(LinkWaitTest, AFrozenDriverFailsTheBoundedRequestAndSaysSo) {
+    CAdapter adapter(kStaticCard, log_.Settings());
+    ASSERT_EQ(adapter.OpenChannel(), 0);
+    daemon_.Freeze();
+    {
+        const CDriverAnswerBound bound;
+        EXPECT_EQ(adapter.QueryMediaStatus(), ERROR_TIMEOUT);
+        EXPECT_EQ(adapter.QueryAssociatedBssid(), ERROR_TIMEOUT);
+        EXPECT_TRUE(bound.ReportIfNotAnswering());
+    }
+    EXPECT_TRUE(Contains(log_.Messages(), std::string("App: Info: ") + kDriverNotAnsweringText));
+    daemon_.Thaw();
+    // Once the driver answers again, so do bounded requests.
+    ASSERT_EQ(adapter.QueryMediaStatus(), 0);
+    const CDriverAnswerBound bound;
+    EXPECT_EQ(adapter.QueryMediaStatus(), 0);
+    EXPECT_FALSE(bound.ReportIfNotAnswering());
+}
+
+TEST(MediaEventsOfOneModel, ACardsConnectNeverMarksItsTwinConnected) {
+    TempFolder folder;
+    LogCapture log(folder.Path());
+    DaemonProcess daemon(ScenarioPath("same_model.json"));
+    ASSERT_TRUE(daemon.ready());
+    QueueDispatcher dispatcher;
+    CMediaEventSource source(dispatcher);
+    ASSERT_EQ(source.StartWmi(), 0);
+    CAdapter a(kTwinA, log.Settings(), &source);
+    CAdapter b(kTwinB, log.Settings(), &source);
+    ASSERT_EQ(a.VendorDescription(), b.VendorDescription());
+    Join(a, "TwinNet");
+    EXPECT_EQ(RunWhilePumping(dispatcher, [&] { return a.WaitForMediaConnect(5); }),
+              RES_MEDIA_CONNECTED);
+    // The connect event has reached every sink.
+    EXPECT_TRUE(dispatcher.PumpUntil(
+        [&] { return Contains(log.Messages(), "App: Info: Got a connect on: Twin Card"); }));
+    EXPECT_EQ(a.MediaStatus(), kMediaConnected);
+    EXPECT_EQ(b.MediaStatus(), kMediaDisconnected);
+    EXPECT_EQ(CountOf(log.Messages(), "App: Info: Got a connect on: Twin Card"), 1u);
 }
 
 }  // namespace

@@ -50,15 +50,12 @@ class QueueDispatcher : public IEventDispatcher {
         queue_.push_back(std::move(work));
     }
     void Pump() {
-        for (;;) {
-            std::function<void()> work;
-            {
-                std::lock_guard lock(mutex_);
-                if (queue_.empty()) return;
-                work = std::move(queue_.front());
-                queue_.pop_front();
-            }
-            work();
+        for (std::deque<std::function<void()>> batch;; batch.clear()) {
+            std::unique_lock lock(mutex_);
+            batch.swap(queue_);
+            lock.unlock();
+            if (batch.empty()) return;
+            for (auto& work : batch) work();
         }
     }
     // Pumps until `done` holds, giving up after ten seconds; whether it held.

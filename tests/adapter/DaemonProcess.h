@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace tarvik::testing {
 
@@ -67,18 +68,13 @@ class DaemonProcess {
 
   private:
     void Start() {
-        const std::string& scenario = scenario_;
+        // An empty scenario leaves the daemon to its bundled world.
+        std::vector<const char*> argv{"tarvik-driverd", "--socket", socketPath_.c_str()};
+        if (!scenario_.empty()) argv.insert(argv.end(), {"--scenario", scenario_.c_str()});
+        argv.push_back(nullptr);
         pid_ = fork();
         if (pid_ == 0) {
-            // An empty scenario leaves the daemon to its bundled world.
-            if (scenario.empty()) {
-                execl(DaemonPath().c_str(), "tarvik-driverd", "--socket", socketPath_.c_str(),
-                      static_cast<char*>(nullptr));
-            } else {
-                execl(DaemonPath().c_str(), "tarvik-driverd", "--backend", "sim", "--scenario",
-                      scenario.c_str(), "--socket", socketPath_.c_str(),
-                      static_cast<char*>(nullptr));
-            }
+            execv(DaemonPath().c_str(), const_cast<char* const*>(argv.data()));
             _exit(127);
         }
         setenv("TARVIK_DRIVER_SOCKET", socketPath_.c_str(), 1);

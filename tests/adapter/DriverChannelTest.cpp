@@ -2,33 +2,30 @@
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
-#include <sys/un.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <thread>
 
 #include "adapter/AdapterChannel.h"
 #include "core/ApplicationOptions.h"
-
 #include "ndis/Oids.h"
 #include "platform/driverio/ApcQueue.h"
 #include "platform/driverio/DriverProtocol.h"
-#include "tests/core/LogCapture.h"
+#include "tests/adapter/AdapterTestSupport.h"
+#include "tests/adapter/DaemonProcess.h"
+#include "tests/adapter/OidToolRun.h"
 #include "tests/core/TempFolder.h"
-#include "tests/driver/TestBackend.h"
+#include "tests/driver/ServerTestKit.h"
 
 namespace tarvik::testing {
 namespace {
 
 using Lines = std::vector<std::string>;
+constexpr std::uint32_t kVendor = ndis::OID_GEN_VENDOR_DESCRIPTION;
 const std::string kGaveUp = "App: Warn: Giving up on waiting for driver to be free inside QueryOid";
-
-bool Contains(const Lines& lines, const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
 
 class DriverChannelTest : public ServedBackend {
   protected:
@@ -43,11 +40,13 @@ class DriverChannelTest : public ServedBackend {
     LogCapture log_{logFolder_.Path()};
 };
 
-TEST_F(DriverChannelTest, QueryCopiesTheDataAndReportsTheWholeBlock) {
+// Through a tied handle the whole block is counted; the direct path needs
+// no handle and counts the data only.
+TEST_F(DriverChannelTest, QueriesCopyTheDataAndCountWhatCameBack) {
     // Without a channel: 3, and neither buffer nor count is touched.
     std::uint8_t buffer[8] = {7, 7, 7, 7, 7, 7, 7, 7};
     std::uint32_t returned = 99;
-    EXPECT_EQ(QueryOid(nullptr, &gate_, ndis::OID_GEN_VENDOR_DESCRIPTION, buffer, 8, &returned), 3);
+    EXPECT_EQ(QueryOid(nullptr, &gate_, kVendor, buffer, 8, &returned), 3);
     EXPECT_EQ(returned, 99u);
     EXPECT_EQ(buffer[0], 7);
     EXPECT_TRUE(gate_.Take(std::chrono::milliseconds(0)));  // the gate was freed
@@ -56,21 +55,29 @@ TEST_F(DriverChannelTest, QueryCopiesTheDataAndReportsTheWholeBlock) {
     DriverHandle handle = OpenTied(kAdapterA);
     char text[64];
     std::memset(text, 'x', sizeof(text));
-    ASSERT_EQ(
-        QueryOid(handle, &gate_, ndis::OID_GEN_VENDOR_DESCRIPTION, text, sizeof(text), &returned),
-        0);
+    ASSERT_EQ(QueryOid(handle, &gate_, kVendor, text, sizeof(text), &returned), 0);
     EXPECT_STREQ(text, "Simulated 802.11g Adapter");
     EXPECT_EQ(text[sizeof(text) - 1], 0);  // unfilled data reads as zeros
     EXPECT_EQ(returned, 4 + std::strlen(text) + 1);
-    EXPECT_EQ(QueryOid(handle, &gate_, ndis::OID_GEN_VENDOR_DESCRIPTION, text, 4, &returned),
-              ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(QueryOid(handle, &gate_, kVendor, text, 4, &returned), ERROR_INSUFFICIENT_BUFFER);
     EXPECT_TRUE(log_.Messages().empty());
     // No gate at all: the failed wait is reported, the query goes ahead.
-    EXPECT_EQ(QueryOid(handle, nullptr, ndis::OID_GEN_VENDOR_DESCRIPTION, text, 64, nullptr), 0);
+    EXPECT_EQ(QueryOid(handle, nullptr, kVendor, text, 64, nullptr), 0);
     EXPECT_EQ(log_.Messages(), Lines{kGaveUp});
+
+    const std::u16string device(kAdapterA.begin(), kAdapterA.end());
+    std::memset(text, 'x', sizeof(text));
+    ASSERT_EQ(QueryOidDirect(device, kVendor, text, 64, &returned), 0);
+    EXPECT_STREQ(text, "Simulated 802.11g Adapter");
+    EXPECT_EQ(returned, std::strlen(text) + 1);
+    EXPECT_EQ(QueryOidDirect(device, kVendor, text, 3, &returned), ERROR_INSUFFICIENT_BUFFER);
+    for (const char16_t* unbound :
+         {u"\\DEVICE\\{00000000-0000-0000-0000-000000000000}", u"\\DEV"}) {
+        EXPECT_EQ(QueryOidDirect(unbound, kVendor, text, 8, &returned), 3);
+    }
 }
 
-TEST_F(DriverChannelTest, SetBlocksAreNeverShorterThanEightBytes) {
+TEST_F(DriverChannelTest, SetBlocksAreNeverShorterThanEightBytesAndFailuresAreLogged) {
     DriverHandle handle = OpenTied(kAdapterA);
     const std::uint8_t value[36] = {1, 2};
     // Data length, block length; the adapter gets the block less its OID field.
@@ -85,10 +92,7 @@ TEST_F(DriverChannelTest, SetBlocksAreNeverShorterThanEightBytes) {
     }
     EXPECT_EQ(backend_.Sets().back().data[1], 2);
     EXPECT_TRUE(log_.Messages().empty());
-}
-
-TEST_F(DriverChannelTest, FailedSetsAreLoggedWithTheirError) {
-    DriverHandle handle = OpenTied(kAdapterA);
+    // Failed sets are logged with their error.
     EXPECT_EQ(SetOid(handle, &gate_, ndis::OID_802_11_SSID, nullptr, 6, nullptr), -1);
     EXPECT_EQ(SetOid(nullptr, &gate_, ndis::OID_802_11_SSID, "abcd", 4, nullptr), -1);
     EXPECT_EQ(SetOid(handle, &gate_, kOidRejected, "abcd", 4, nullptr), ERROR_INVALID_PARAMETER);
@@ -97,10 +101,10 @@ TEST_F(DriverChannelTest, FailedSetsAreLoggedWithTheirError) {
                      "App: Error: Set Oid failed with error 4294967295",
                      "App: Error: Set Oid failed with error 4294967295",
                      "App: Error: Set Oid failed with error 87"}));
-    EXPECT_EQ(backend_.Sets().size(), 1u);  // only the rejected one reached the adapter
+    EXPECT_EQ(backend_.Sets().size(), 5u);  // only the rejected one reached the adapter
 }
 
-TEST_F(DriverChannelTest, DeviceNamesAreSignExtendedAndCutAt255Characters) {
+TEST_F(DriverChannelTest, DeviceNamesGoOutCutAt255CharactersAndComeBackAsAList) {
     EXPECT_EQ(EncodeOpenDeviceName(std::string(300, 'a')).size(), 510u);
     EXPECT_EQ(EncodeOpenDeviceName("\xE9Z"), (std::vector<std::uint8_t>{0xE9, 0xFF, 'Z', 0}));
     // A bound name of 255 characters is reached by its 300-character extension.
@@ -109,30 +113,13 @@ TEST_F(DriverChannelTest, DeviceNamesAreSignExtendedAndCutAt255Characters) {
     EXPECT_TRUE(OpenDevice(OpenDriver(), longName + std::string(45, 'Q')));
     EXPECT_FALSE(OpenDevice(OpenDriver(), "\\DEVICE\\{NOT-BOUND}"));
     EXPECT_FALSE(OpenDevice(nullptr, kAdapterA));
-}
 
-TEST_F(DriverChannelTest, DirectQueriesNeedNoDriverHandle) {
-    std::u16string device(kAdapterA.begin(), kAdapterA.end());
-    char text[64] = {};
-    std::uint32_t returned = 0;
-    ASSERT_EQ(
-        QueryOidDirect(device, ndis::OID_GEN_VENDOR_DESCRIPTION, text, sizeof(text), &returned), 0);
-    EXPECT_STREQ(text, "Simulated 802.11g Adapter");
-    EXPECT_EQ(returned, std::strlen(text) + 1);
-    EXPECT_EQ(QueryOidDirect(device, ndis::OID_GEN_VENDOR_DESCRIPTION, text, 3, &returned),
-              ERROR_INSUFFICIENT_BUFFER);
-    for (const char16_t* unbound :
-         {u"\\DEVICE\\{00000000-0000-0000-0000-000000000000}", u"\\DEV"}) {
-        EXPECT_EQ(QueryOidDirect(unbound, ndis::OID_GEN_VENDOR_DESCRIPTION, text, 8, &returned), 3);
-    }
-}
-
-TEST_F(DriverChannelTest, BindingListHoldsEveryNameThenAClosingZero) {
+    // The binding list: every name, then a closing zero.
     std::vector<std::uint8_t> list(kBindingListSize, 0xCC);
     ASSERT_EQ(QueryBindings(list.data(), list.size()), RES_BINDINGS_DONE);
     EXPECT_EQ(BindingNames(list.data(), list.size()),
-              (std::vector<std::string>{kAdapterA, kAdapterB}));
-    const std::size_t end = (kAdapterA.size() + 1 + kAdapterB.size() + 1) * 2;
+              (std::vector<std::string>{kAdapterA, kAdapterB, longName}));
+    const std::size_t end = (kAdapterA.size() + kAdapterB.size() + longName.size() + 3) * 2;
     EXPECT_EQ(std::vector<std::uint8_t>(list.begin() + end, list.begin() + end + 3),
               (std::vector<std::uint8_t>{0, 0, 0xCC}));  // nothing written past the zero
     // A list that would not fit is refused whole, never written past the buffer.
@@ -140,19 +127,6 @@ TEST_F(DriverChannelTest, BindingListHoldsEveryNameThenAClosingZero) {
     EXPECT_EQ(QueryBindings(small.data(), small.size()), RES_BINDINGS_FAILED);
     std::vector<std::uint8_t> exact(end + 2);
     EXPECT_EQ(QueryBindings(exact.data(), exact.size()), RES_BINDINGS_DONE);
-}
-
-TEST_F(DriverChannelTest, WithoutADaemonThereIsNoDriver) {
-    server_->Stop();
-    thread_.join();
-    EXPECT_FALSE(OpenDriver());
-    EXPECT_EQ(LastDriverError(), 2u);
-    std::vector<std::uint8_t> list(kBindingListSize);
-    EXPECT_EQ(QueryBindings(list.data(), list.size()), RES_BINDINGS_FAILED);
-    CAdapterChannel channel(kAdapterA);
-    EXPECT_EQ(channel.Open(), -1);
-    EXPECT_FALSE(channel.Handle());
-    EXPECT_TRUE(Contains(log_.Messages(), "App: Info: Could not connect to the driver, 2"));
 }
 
 TEST_F(DriverChannelTest, FramesGoOutWrittenAndComeBackOneReadEach) {
@@ -179,15 +153,10 @@ TEST_F(DriverChannelTest, FramesGoOutWrittenAndComeBackOneReadEach) {
     ASSERT_EQ(done.size(), 2u);
     EXPECT_EQ(done[1].first, static_cast<std::uint32_t>(ERROR_OPERATION_ABORTED));
     EXPECT_TRUE(log_.Messages().empty());
-}
-
-TEST_F(DriverChannelTest, ReadsAndWritesWithoutAHandle) {
-    std::uint8_t buffer[16];
-    ReadRequest request;
-    EXPECT_EQ(ReadPacket(nullptr, &gate_, buffer, sizeof(buffer), request, nullptr), -1);
-    std::uint32_t length = 16;
-    EXPECT_EQ(WritePacket(nullptr, &gate_, buffer, length), -1);
-    EXPECT_EQ(WritePacket(OpenDriver(), &gate_, buffer, length), RES_PACKET_WRITE_FAILED);
+    // Without a handle, or with one tied to no device.
+    EXPECT_EQ(ReadPacket(nullptr, &gate_, first, 16, r1, nullptr), -1);
+    EXPECT_EQ(WritePacket(nullptr, &gate_, first, length), -1);
+    EXPECT_EQ(WritePacket(OpenDriver(), &gate_, first, length), RES_PACKET_WRITE_FAILED);
     EXPECT_EQ(log_.Messages(), (Lines{"App: Error: Write packet failed with error 6",
                                       "App: Error: Write packet failed with error 1167"}));
 }
@@ -196,27 +165,22 @@ TEST_F(DriverChannelTest, ReadsAndWritesWithoutAHandle) {
 // a word; one still held when it ends is given up on, and the query goes ahead.
 TEST_F(DriverChannelTest, TheGateIsWaitedForUpToItsBoundThenGivenUp) {
     DriverHandle handle = OpenTied(kAdapterA);
-    std::atomic<bool> taken = false;
-    auto holdThenFree = [&](bool freeAfterAWhile) {
-        return std::thread([&, freeAfterAWhile] {
-            ASSERT_TRUE(gate_.Take());
-            taken = true;
-            if (!freeAfterAWhile) return;
-            std::this_thread::sleep_for(kDriverGateBound / 10);
-            gate_.Free();
-        });
-    };
     char text[64] = {};
-    std::thread holder = holdThenFree(true);
+    const auto query = [&] { return QueryOid(handle, &gate_, kVendor, text, 64, nullptr); };
+    std::atomic<bool> taken = false;
+    std::thread holder([&] {
+        ASSERT_TRUE(gate_.Take());
+        taken = true;
+        std::this_thread::sleep_for(kDriverGateBound / 10);
+        gate_.Free();
+    });
     while (!taken) std::this_thread::yield();
-    EXPECT_EQ(QueryOid(handle, &gate_, ndis::OID_GEN_VENDOR_DESCRIPTION, text, 64, nullptr), 0);
+    EXPECT_EQ(query(), 0);
     holder.join();
     EXPECT_TRUE(log_.Messages().empty());
 
-    taken = false;
-    holder = holdThenFree(false);  // never freed
-    holder.join();
-    EXPECT_EQ(QueryOid(handle, &gate_, ndis::OID_GEN_VENDOR_DESCRIPTION, text, 64, nullptr), 0);
+    std::thread([&] { ASSERT_TRUE(gate_.Take()); }).join();  // never freed
+    EXPECT_EQ(query(), 0);
     EXPECT_STREQ(text, "Simulated 802.11g Adapter");
     EXPECT_EQ(log_.Messages(), Lines{kGaveUp});
     gate_.Free();
@@ -235,15 +199,13 @@ TEST_F(DriverChannelTest, TheGateSerialisesThreadsSharingOneHandle) {
     auto worker = [&] {
         char text[64];
         for (int i = 0; i < 50; ++i) {
-            if (QueryOid(handle, &gate_, ndis::OID_GEN_VENDOR_DESCRIPTION, text, 64, nullptr)) {
+            if (QueryOid(handle, &gate_, kVendor, text, 64, nullptr)) {
                 ++failures;
             }
         }
     };
     std::thread a(worker), b(worker), c(worker);
-    a.join();
-    b.join();
-    c.join();
+    for (std::thread* t : {&a, &b, &c}) t->join();
     backend_.SetQueryProbe(nullptr);
     EXPECT_EQ(unguarded.load(), 0);
     EXPECT_EQ(failures.load(), 0);
@@ -261,11 +223,11 @@ TEST_F(DriverChannelTest, AdapterChannelOpensOnceTiesTheDeviceAndCloses) {
         std::memset(text, 0, sizeof(text));
         return on.QueryAdapterOid(log_.Settings(), oid, text, sizeof(text), nullptr);
     };
-    EXPECT_EQ(query(channel, ndis::OID_GEN_VENDOR_DESCRIPTION), 0);
+    EXPECT_EQ(query(channel, kVendor), 0);
     EXPECT_STREQ(text, "Simulated 802.11g Adapter");
     channel.CloseHandle();
     EXPECT_FALSE(channel.Handle());
-    EXPECT_EQ(query(channel, ndis::OID_GEN_VENDOR_DESCRIPTION), 3);
+    EXPECT_EQ(query(channel, kVendor), 3);
     // A failed device open keeps the handle, without a gate; requests still
     // go out, tied to nothing, after the failed gate wait.
     const std::string unbound = "\\DEVICE\\{00000000-0000-0000-0000-00000000000F}";
@@ -282,59 +244,44 @@ TEST_F(DriverChannelTest, AdapterChannelOpensOnceTiesTheDeviceAndCloses) {
                      "App: Info: Opening driver handle on " + unbound,
                      "App: Info: Could not connect to the device " + unbound, kGaveUp}));
     log_.Settings().UseGlobalStatsForQueries = 1;  // the direct path needs no channel
-    EXPECT_EQ(query(channel, ndis::OID_GEN_VENDOR_DESCRIPTION), 0);
+    EXPECT_EQ(query(channel, kVendor), 0);
     EXPECT_STREQ(text, "Simulated 802.11g Adapter");
+
+    // Without a daemon there is no driver.
+    server_->Stop();
+    thread_.join();
+    EXPECT_FALSE(OpenDriver());
+    EXPECT_EQ(LastDriverError(), 2u);
+    std::vector<std::uint8_t> list(kBindingListSize);
+    EXPECT_EQ(QueryBindings(list.data(), list.size()), RES_BINDINGS_FAILED);
+    CAdapterChannel alone(kAdapterA);
+    EXPECT_EQ(alone.Open(), -1);
+    EXPECT_FALSE(alone.Handle());
+    EXPECT_TRUE(Contains(log_.Messages(), "App: Info: Could not connect to the driver, 2"));
 }
 
 // A daemon that answers every request of one connection, binding queries
 // with `reply`: enough to hand the channel a reply no honest driver would give.
-class ScriptedBindingDaemon {
-  public:
-    explicit ScriptedBindingDaemon(std::vector<std::uint8_t> reply) : reply_(std::move(reply)) {
-        listen_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path_.c_str(), sizeof(address.sun_path) - 1);
-        ::bind(listen_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-        ::listen(listen_, 4);
-        thread_ = std::thread([this] { Serve(::accept(listen_, nullptr, nullptr)); });
-        setenv("TARVIK_DRIVER_SOCKET", path_.c_str(), 1);
-    }
-    ~ScriptedBindingDaemon() {
-        unsetenv("TARVIK_DRIVER_SOCKET");
-        ::shutdown(listen_, SHUT_RDWR);
-        thread_.join();
-        ::close(listen_);
-    }
-
-  private:
-    void Serve(int fd) {
-        driverio::FrameBuffer frames;
-        std::vector<std::uint8_t> body;
-        std::uint8_t chunk[4096];
-        for (ssize_t n; fd >= 0 && (n = ::recv(fd, chunk, sizeof(chunk), 0)) > 0;) {
-            frames.Append({chunk, static_cast<std::size_t>(n)});
-            while (frames.Take(body) == driverio::FrameBuffer::Next::Body) {
-                driverio::Message request, reply;
-                if (driverio::DecodeMessage(body, request) != driverio::DecodeResult::Ok) break;
-                reply.id = request.id;
-                if (request.code == ndis::IOCTL_TARVIK_QUERY_BINDING) {
-                    reply.data = reply_;
-                    reply.count = static_cast<std::uint32_t>(reply_.size());
-                }
-                const auto bytes = driverio::EncodeMessage(reply);
-                ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-            }
+void ServeBindingReply(int listener, const std::vector<std::uint8_t>& reply) {
+    const int fd = ::accept(listener, nullptr, nullptr);
+    driverio::FrameBuffer frames;
+    std::vector<std::uint8_t> body;
+    std::uint8_t chunk[4096];
+    for (ssize_t n; fd >= 0 && (n = ::recv(fd, chunk, sizeof(chunk), 0)) > 0;) {
+        frames.Append({chunk, static_cast<std::size_t>(n)});
+        driverio::Message request, answer;
+        while (frames.Take(body) == driverio::FrameBuffer::Next::Body &&
+               driverio::DecodeMessage(body, request) == driverio::DecodeResult::Ok) {
+            answer.id = request.id;
+            const bool binding = request.code == ndis::IOCTL_TARVIK_QUERY_BINDING;
+            answer.data = binding ? reply : std::vector<std::uint8_t>{};
+            answer.count = static_cast<std::uint32_t>(answer.data.size());
+            const auto bytes = driverio::EncodeMessage(answer);
+            ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
         }
-        if (fd >= 0) ::close(fd);
     }
-
-    std::vector<std::uint8_t> reply_;
-    TempFolder folder_;
-    std::string path_ = (folder_.Path() / "driver.sock").string();
-    int listen_ = -1;
-    std::thread thread_;
-};
+    if (fd >= 0) ::close(fd);
+}
 
 TEST(DriverChannelHostile, ABindingReplyNamingBytesPastItsEndIsRefused) {
     TempFolder logFolder;
@@ -343,12 +290,53 @@ TEST(DriverChannelHostile, ABindingReplyNamingBytesPastItsEndIsRefused) {
     std::vector<std::uint8_t> reply(kBindingReplySize, 'A');
     const std::uint32_t header[5] = {0, 20, 2000, 0, 0};
     std::memcpy(reply.data(), header, sizeof(header));
-    ScriptedBindingDaemon daemon(reply);
+    const std::string path = (logFolder.Path() / "driver.sock").string();
+    const int listener = BindSocketAt(path);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    std::thread daemon(ServeBindingReply, listener, reply);
+    setenv("TARVIK_DRIVER_SOCKET", path.c_str(), 1);
     std::vector<std::uint8_t> list(kBindingListSize, 0xCC);
     EXPECT_EQ(QueryBindings(list.data(), list.size()), RES_BINDINGS_FAILED);
     EXPECT_EQ(list[0], 0xCC);
     EXPECT_EQ(log.Messages(),
               Lines{"App: Warn: Binding 0 names bytes past the end of the driver's reply"});
+    unsetenv("TARVIK_DRIVER_SOCKET");
+    ::shutdown(listener, SHUT_RDWR);
+    daemon.join();
+    ::close(listener);
+}
+
+// tarvik-driverd serves its bundled world when given no scenario; SIGTERM
+// ends it and removes its socket.
+TEST(DaemonStartup, ServesTheBundledWorldUntilSigtermRemovesTheSocket) {
+    DaemonProcess daemon("");
+    ASSERT_TRUE(daemon.ready());
+    std::vector<std::uint8_t> list(kBindingListSize);
+    ASSERT_EQ(QueryBindings(list.data(), list.size()), RES_BINDINGS_DONE);
+    EXPECT_FALSE(BindingNames(list.data(), list.size()).empty());
+    const std::string path = daemon.socketPath();
+    EXPECT_EQ(daemon.Stop(), 0);
+    struct stat info {};
+    EXPECT_NE(stat(path.c_str(), &info), 0);
+    EXPECT_FALSE(OpenDriver());
+}
+
+// Command lines the daemon refuses: exit status and what it says.
+TEST(DaemonStartup, BadArgumentsAreRefusedClearly) {
+    const struct {
+        const char* args;
+        int status;
+        const char* says;
+    } rows[] = {{"--backend sim --scenario /nonexistent.json --socket /tmp/tarvik-never.sock", 1,
+                 "/nonexistent.json"},
+                {"--backend nl80211", 1, "unknown backend \"nl80211\" (available: sim)"},
+                {"--bogus", 2, "usage: tarvik-driverd"},
+                {"--socket", 2, "usage: tarvik-driverd"}};
+    for (const auto& row : rows) {
+        const ToolRun run = RunCommand(DaemonPath() + " " + row.args);
+        EXPECT_EQ(run.status, row.status) << row.args;
+        EXPECT_NE(run.out.find(row.says), std::string::npos) << row.args << "\n" << run.out;
+    }
 }
 
 }  // namespace

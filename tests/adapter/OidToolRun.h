@@ -1,5 +1,5 @@
-// Runs the built tarvik-oid with arguments and collects its exit status and
-// its output (stdout and stderr together).
+// Runs a command line (RunTool: the built tarvik-oid with arguments) and
+// collects its exit status and its output (stdout and stderr together).
 #pragma once
 
 #include <sys/wait.h>
@@ -14,11 +14,9 @@ struct ToolRun {
     std::string out;
 };
 
-inline ToolRun RunTool(const std::string& args) {
-    const std::string command =
-        std::string(TARVIK_BINARY_DIR) + "/bin/tarvik-oid " + args + " 2>&1";
+inline ToolRun RunCommand(const std::string& command) {
     ToolRun run;
-    FILE* pipe = popen(command.c_str(), "r");
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
     if (pipe == nullptr) return run;
     char chunk[4096];
     std::size_t n = 0;
@@ -26,6 +24,10 @@ inline ToolRun RunTool(const std::string& args) {
     const int status = pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+inline ToolRun RunTool(const std::string& args) {
+    return RunCommand(std::string(TARVIK_BINARY_DIR) + "/bin/tarvik-oid " + args);
 }
 
 }  // namespace tarvik::testing

@@ -1,9 +1,16 @@
+// tarvik-oid: its decoding, and the program itself run against a driver.
 #include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <string>
 
 #include "ndis/BssidList.h"
 #include "ndis/Oids.h"
 #include "ndis/Ssid.h"
+#include "platform/RegistryStore.h"
+#include "tests/adapter/DaemonProcess.h"
 #include "tests/adapter/OidToolRun.h"
+#include "tests/core/LogCapture.h"
 #include "tests/driver/TestBackend.h"
 #include "tools/oid/OidDecode.h"
 
@@ -27,16 +34,15 @@ std::vector<std::uint8_t> SampleList() {
     return ndis::BuildBssidList(entries);
 }
 
-TEST(OidDecode, HexBothWays) {
+// Hex both ways, then replies in words.
+TEST(OidDecode, HexAndRepliesInWords) {
     EXPECT_EQ(oidtool::HexLine(std::vector<std::uint8_t>{0x0a, 0xff, 0x00}), "0aff00");
     const std::vector<std::uint8_t> bytes{0x0a, 0xff, 0x00};
     for (const char* text : {"0aFF00", "0a:ff 00"}) EXPECT_EQ(oidtool::ParseHex(text), bytes);
     for (const char* text : {"-", ""})
         EXPECT_EQ(oidtool::ParseHex(text), std::vector<std::uint8_t>{});
     for (const char* text : {"0a0", "0g", "0:a"}) EXPECT_FALSE(oidtool::ParseHex(text)) << text;
-}
 
-TEST(OidDecode, RepliesInWords) {
     struct Row {
         std::uint32_t oid;
         std::vector<std::uint8_t> reply;
@@ -67,51 +73,94 @@ TEST(OidDecode, BssidListAsATableWithItsProblems) {
     EXPECT_NE(cut.find("item 1"), std::string::npos) << cut;
 }
 
-// tarvik-oid itself, run against a served test world.
-class OidTool : public ServedBackend {
-  protected:
-    using Run = ToolRun;
-    static Run Tool(const std::string& args) { return RunTool(args); }
-};
+// tarvik-oid itself, run against a served test world: each command line
+// in order, its exit status and a piece of its output.
+class OidTool : public ServedBackend {};
 
-TEST_F(OidTool, ListsBindingsQueriesSetsAndScans) {
-    const Run bindings = Tool("bindings");
-    EXPECT_EQ(bindings.status, 0);
-    EXPECT_EQ(bindings.out, "0  " + kAdapterA + "\n1  " + kAdapterB + "\n");
-
+TEST_F(OidTool, CommandsExitAndAnswerAsExpected) {
     const std::uint8_t mode[] = {1, 0, 0, 0};
     backend_.SetOidValue(kAdapterA, ndis::OID_802_11_INFRASTRUCTURE_MODE, {mode, mode + 4});
-    EXPECT_EQ(Tool("query 0 OID_802_11_INFRASTRUCTURE_MODE --hex").out, "01000000\n");
-    EXPECT_EQ(Tool("query '" + kGuidA + "' 0x0D010108 --decode --direct").out,
-              "1 (infrastructure)\n");
-
-    Run set = Tool("set 0 OID_802_11_INFRASTRUCTURE_MODE 00000000");
-    EXPECT_EQ(set.status, 0) << set.out;
-    EXPECT_EQ(backend_.Sets().back().data, std::vector<std::uint8_t>(4, 0));
-
     backend_.SetOidValue(kAdapterA, ndis::OID_802_11_BSSID_LIST, SampleList());
-    const Run scan = Tool("scan 0 --wait 0");
-    EXPECT_EQ(scan.status, 0) << scan.out;
-    EXPECT_NE(scan.out.find("HomeNet"), std::string::npos) << scan.out;
-    EXPECT_EQ(backend_.Sets().back().oid, ndis::OID_802_11_BSSID_LIST_SCAN);
-    // A list longer than the first buffer is fetched whole.
-    EXPECT_NE(Tool("query 0 OID_802_11_BSSID_LIST --decode").out.find("2 network(s)"),
-              std::string::npos);
+    const std::string usage = "usage: tarvik-oid";
+    const struct {
+        std::string args;
+        int status;
+        std::string says;
+    } rows[] = {{"bindings", 0, "0  " + kAdapterA + "\n1  " + kAdapterB + "\n"},
+                {"query 0 OID_802_11_INFRASTRUCTURE_MODE --hex", 0, "01000000\n"},
+                {"query '" + kGuidA + "' 0x0D010108 --decode --direct", 0, "1 (infrastructure)\n"},
+                {"set 0 OID_802_11_INFRASTRUCTURE_MODE 00000000", 0, ""},
+                {"query 0 OID_802_11_INFRASTRUCTURE_MODE --hex", 0, "00000000\n"},
+                {"scan 0 --wait 0", 0, "HomeNet"},
+                // A list longer than the first buffer is fetched whole.
+                {"query 0 OID_802_11_BSSID_LIST --decode", 0, "2 network(s)"},
+                {"query 0 OID_GEN_VENDOR_DESCRIPTION --length 8", 1,
+                 "error 122 (ERROR_INSUFFICIENT_BUFFER)"},
+                {"set 0 " + std::to_string(kOidRejected) + " 01020304", 1,
+                 "error 87 (ERROR_INVALID_PARAMETER)"},
+                {"query '{NOPE}' OID_GEN_VENDOR_DESCRIPTION", 1, "error 2 (ERROR_FILE_NOT_FOUND)"},
+                {"query 0 OID_NO_SUCH_THING", 2, "tarvik-oid: unknown OID\n" + usage},
+                {"set 0 OID_802_11_SSID xyz", 2, "tarvik-oid: HEXBYTES is not hex\n" + usage},
+                {"watch --seconds", 2, "watch takes only --seconds N"},
+                {"watch --seconds x", 2, "watch takes only --seconds N"},
+                {"watch --minutes 2", 2, "watch takes only --seconds N"}};
+    for (const auto& row : rows) {
+        const ToolRun run = RunTool(row.args);
+        EXPECT_EQ(run.status, row.status) << row.args << "\n" << run.out;
+        EXPECT_NE(run.out.find(row.says), std::string::npos) << row.args << "\n" << run.out;
+    }
+    const auto sets = backend_.Sets();
+    ASSERT_EQ(sets.size(), 3u);  // the set, the scan and the refused set
+    EXPECT_EQ(sets[1].oid, ndis::OID_802_11_BSSID_LIST_SCAN);
 }
 
-TEST_F(OidTool, FailuresNameTheErrorAndExitNonZero) {
-    const std::pair<std::string, std::string> rows[] = {
-        {"query 0 OID_GEN_VENDOR_DESCRIPTION --length 8", "error 122 (ERROR_INSUFFICIENT_BUFFER)"},
-        {"set 0 " + std::to_string(kOidRejected) + " 01020304",
-         "error 87 (ERROR_INVALID_PARAMETER)"},
-        {"query '{NOPE}' OID_GEN_VENDOR_DESCRIPTION", "error 2 (ERROR_FILE_NOT_FOUND)"}};
-    for (const auto& [args, error] : rows) {
-        const Run run = Tool(args);
-        EXPECT_EQ(run.status, 1) << args;
-        EXPECT_NE(run.out.find(error), std::string::npos) << run.out;
+std::size_t CountOf(const std::string& text, const std::string& what) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+        ++count;
     }
-    EXPECT_EQ(Tool("query 0 OID_NO_SUCH_THING").status, 2);
-    EXPECT_EQ(Tool("set 0 OID_802_11_SSID xyz").status, 2);
+    return count;
+}
+
+// `tarvik-oid watch`: without a driver, then against the daemon serving a
+// small world where one of two networks leaves the air. The tool's settings
+// come from a user hive in a temporary folder.
+TEST(WatchTool, RefusesWithoutADriverThenSeesANetworkLeave) {
+    TempFolder folder;
+    const ScopedHives hives(folder.Path());
+    ::setenv("TARVIK_DRIVER_SOCKET", (folder.Path() / "nobody.sock").c_str(), 1);
+    const ToolRun alone = RunTool("watch --seconds 1");
+    EXPECT_EQ(alone.status, 1) << alone.out;
+    EXPECT_NE(
+        alone.out.find("Could not connect to Tarvik driver! Please try to re-install Tarvik."),
+        std::string::npos)
+        << alone.out;
+    EXPECT_EQ(alone.out.find("Scan counter"), std::string::npos) << alone.out;
+
+    // A scan every second; one scan missed is out of range.
+    RegistryStore user(hives.ConfigHome() / "tarvik/user.reg", "HKEY_CURRENT_USER");
+    for (const char* name : {"HardRefreshInterval", "HitOutOfRangeInterval"})
+        ASSERT_TRUE(user.WriteDword("Software\\Tarvik\\tarvik\\Settings", name, 1));
+    DaemonProcess daemon(ScenarioPath("watch.json"));
+    ASSERT_TRUE(daemon.ready());
+
+    const ToolRun run = RunTool("watch --seconds 3");
+    EXPECT_EQ(run.status, 0) << run.out;
+    // Once at the start and once a second after (a second may be lost when
+    // the machine is busy), each time with the staying network.
+    const std::size_t blocks = CountOf(run.out, "Scan counter: ");
+    EXPECT_GE(blocks, 3u) << run.out;
+    EXPECT_LE(blocks, 4u) << run.out;
+    EXPECT_NE(run.out.find("Scan counter: 1\n"), std::string::npos) << run.out;
+    EXPECT_EQ(CountOf(run.out, "StayingNet"), blocks) << run.out;
+    EXPECT_NE(run.out.find("00:18:39:20:00:01  StayingNet  "), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("StayingNet  1  7"), std::string::npos) << run.out;
+    // Seen and not connected at first, then gone from the air.
+    EXPECT_NE(run.out.find("LeavingNet  1  6  Not Connected"), std::string::npos) << run.out;
+    const std::size_t lastBlock = run.out.rfind("Scan counter: ");
+    const std::size_t leaving = run.out.find("LeavingNet", lastBlock);
+    ASSERT_NE(leaving, std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("7  Not Detected", leaving), std::string::npos) << run.out;
 }
 
 }  // namespace
