@@ -6,6 +6,7 @@
 #include "app/CommandIds.h"
 #include "app/MainDialog.h"
 #include "app/MenuDefinition.h"
+#include "app/UserManual.h"
 
 namespace tarvik {
 namespace {
@@ -35,23 +36,6 @@ BssidRecord FindRecord(const CNetworkList& networks, bool open) {
         if ((record->SecurityClass() == 1) == open) return record;
     }
     return nullptr;
-}
-
-TEST_F(MainCommandsTest, ModesAndDialogs) {
-    StartRunning();
-    const int modes[] = {ID_MODE_SCANNING, ID_MODE_HOPPING, ID_MODE_CONNECTION_MANAGER};
-    for (int chosen = 0; chosen < 3; ++chosen) {
-        dialog_->ExecuteCommand(modes[chosen]);
-        EXPECT_EQ(dialog_->ProgramMode(), chosen);
-        for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(dialog_->QueryCommandState(modes[i]), (CommandState{true, i == chosen}));
-        }
-    }
-    dialog_->ExecuteCommand(ID_HELP_ABOUT);
-    dialog_->ExecuteCommand(ID_SYSTEM_MENU_ABOUT);
-    dialog_->ExecuteCommand(ID_HELP_CREDITS);
-    dialog_->ExecuteCommand(ID_VIEW_COLUMNS);
-    EXPECT_EQ(view_.calls, (std::vector<std::string>{"About", "About", "Credits", "Columns"}));
 }
 
 // By selection: the states of the menu bar's row commands, which their
@@ -122,8 +106,21 @@ TEST_F(MainCommandsTest, RowCommandsFollowTheSelectedRecord) {
     EXPECT_FALSE(secured->NotSuitableForHopping());
 }
 
-TEST_F(MainCommandsTest, DeviceSystemAndHelpCommands) {
+TEST_F(MainCommandsTest, ModeDeviceSystemAndHelpCommands) {
     StartRunning();
+    const int modes[] = {ID_MODE_SCANNING, ID_MODE_HOPPING, ID_MODE_CONNECTION_MANAGER};
+    for (int chosen = 0; chosen < 3; ++chosen) {
+        dialog_->ExecuteCommand(modes[chosen]);
+        EXPECT_EQ(dialog_->ProgramMode(), chosen);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(dialog_->QueryCommandState(modes[i]), (CommandState{true, i == chosen}));
+        }
+    }
+    dialog_->ExecuteCommand(ID_HELP_ABOUT);
+    dialog_->ExecuteCommand(ID_SYSTEM_MENU_ABOUT);
+    dialog_->ExecuteCommand(ID_HELP_CREDITS);
+    dialog_->ExecuteCommand(ID_VIEW_COLUMNS);
+    EXPECT_EQ(view_.calls, (std::vector<std::string>{"About", "About", "Credits", "Columns"}));
     const std::uint32_t counter = networks_.ScanCounter();
     dialog_->ExecuteCommand(ID_DEVICE_SOFT_REFRESH);
     dialog_->ExecuteCommand(ID_DEVICE_HARD_REFRESH);
@@ -147,22 +144,29 @@ TEST_F(MainCommandsTest, DeviceSystemAndHelpCommands) {
     EXPECT_FALSE(dialog_->QueryCommandState(ID_SYSTEM_START_WZC).enabled);
     EXPECT_TRUE(dialog_->QueryCommandState(ID_SYSTEM_STOP_WZC).enabled);
 
-    // The manual under the install directory; the status line says why it
-    // did not open.
+    // The manual: the install directory's, else the installed share's, else
+    // the source tree's for a program in the build tree; the status line says
+    // why it did not open.
     dialog_->ExecuteCommand(ID_HELP_MANUAL);
     EXPECT_EQ(log_.Messages().back(),
               "App: Info: The User Manual is not installed (no doc/toc.html was found).");
-    std::filesystem::create_directories(folder_.Path() / "install" / "doc");
-    const std::string manual = (folder_.Path() / "install" / "doc" / "toc.html").string();
-    std::ofstream(manual) << "<html></html>";
-    dialog_->ExecuteCommand(ID_HELP_MANUAL);
-    EXPECT_EQ(view_.documents, std::vector<std::string>{manual});
+    std::vector<std::string> manuals;
+    for (const char* folder : {"share/tarvik/doc", "install/doc"}) {
+        std::filesystem::create_directories(folder_.Path() / folder);
+        manuals.push_back((folder_.Path() / folder / "toc.html").string());
+        std::ofstream(manuals.back()) << "<html></html>";
+        dialog_->ExecuteCommand(ID_HELP_MANUAL);
+    }
+    EXPECT_EQ(view_.documents, manuals);
     view_.canOpenDocuments = false;
     dialog_->ExecuteCommand(ID_HELP_MANUAL);
-    EXPECT_EQ(view_.documents.size(), 2u);
-    EXPECT_EQ(log_.Messages().back(), "App: Info: Could not open the User Manual " + manual +
+    EXPECT_EQ(log_.Messages().back(), "App: Info: Could not open the User Manual " + manuals[1] +
                                           ": xdg-open could not be started (is xdg-utils "
                                           "installed?).");
+    EXPECT_EQ(FindUserManual("", std::string(TARVIK_BINARY_DIR) + "/ui/tarvik"),
+              (std::filesystem::path(TARVIK_SOURCE_DIR) / "share/doc/toc.html")
+                  .lexically_normal()
+                  .string());
 }
 
 }  // namespace

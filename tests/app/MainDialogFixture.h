@@ -36,10 +36,6 @@ inline bool InOrder(const std::vector<std::string>& lines,
     return true;
 }
 
-inline std::vector<std::string> Tail(const std::vector<std::string>& lines, std::size_t from) {
-    return {lines.begin() + static_cast<std::ptrdiff_t>(std::min(from, lines.size())), lines.end()};
-}
-
 class MainDialogFixture : public ::testing::Test {
   protected:
     MainDialogFixture() {

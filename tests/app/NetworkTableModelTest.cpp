@@ -93,7 +93,7 @@ struct Shown {
 
 // Every status is "Unavailable", so the default sort keeps the insertion
 // order and shows where rows went in.
-TEST(NetworkTableModelTest, NewRowsGoInAtTheirListIndexClampedToTheRows) {
+TEST(NetworkTableModelTest, NewRowsGoInAtTheirListIndexAndStaleOnesLeavePastTheThreshold) {
     Shown shown;
     shown.Merge({1, 2, 3, 4});
     shown.filter.rejectedMacBytes = {1, 2};
@@ -103,9 +103,24 @@ TEST(NetworkTableModelTest, NewRowsGoInAtTheirListIndexClampedToTheRows) {
     shown.Refresh();
     EXPECT_EQ(shown.RowOrder(), (std::vector<int>{1, 2, 3, 4}));
     EXPECT_EQ(shown.cycle.Counts(), (TableCounts{4, 0, 4}));
+
+    // Threshold 2 scans: age 2 keeps the row, age 3 deletes it; the record
+    // stays in memory and comes back when it is seen again.
+    shown.options.RemoveUndetectedAccessPoints = 1;
+    shown.options.TimeBeforeClearingNotDetectedAccessPoints = 2;
+    shown.Merge({2});  // records 1, 3 and 4: age 2
+    shown.Refresh();
+    EXPECT_EQ(shown.RowOrder(), (std::vector<int>{1, 2, 3, 4}));
+    shown.Merge({2});  // age 3
+    shown.Refresh();
+    EXPECT_EQ(shown.RowOrder(), (std::vector<int>{2}));
+    EXPECT_EQ(shown.list.Size(), 4u);
+    shown.Merge({1, 2});
+    shown.Refresh();
+    EXPECT_EQ(shown.RowOrder(), (std::vector<int>{1, 2}));
 }
 
-TEST(NetworkTableModelTest, RejectedRowKeepsItsTextsUntilItPassesAgain) {
+TEST(NetworkTableModelTest, RejectedRowKeepsItsTextsAndTheObserverHearsOncePerBatch) {
     Shown shown;
     shown.Merge({Network(1, -40, "alpha"), Network(2, -40)});
     shown.Refresh();
@@ -121,41 +136,15 @@ TEST(NetworkTableModelTest, RejectedRowKeepsItsTextsUntilItPassesAgain) {
     shown.Refresh();
     EXPECT_NE(shown.model.Text(shown.RowOf(1), COLUMN_SIGNAL), signal);
     EXPECT_EQ(shown.model.Text(shown.RowOf(1), COLUMN_SSID), "beta");
-}
 
-// Threshold 2 scans: age 2 keeps the row, age 3 deletes it; the record stays
-// in memory and comes back when it is seen again.
-TEST(NetworkTableModelTest, StaleRowsAreDeletedOnlyPastTheThreshold) {
-    Shown shown;
-    shown.options.RemoveUndetectedAccessPoints = 1;
-    shown.options.TimeBeforeClearingNotDetectedAccessPoints = 2;
-    shown.Merge({1, 2});
-    shown.Merge({2});  // record 1: age 2
-    shown.Refresh();
-    EXPECT_EQ(shown.RowOrder(), (std::vector<int>{1, 2}));
-    shown.Merge({2});  // age 3
-    shown.Refresh();
-    EXPECT_EQ(shown.RowOrder(), (std::vector<int>{2}));
-    EXPECT_EQ(shown.list.Size(), 2u);
-    shown.Merge({1, 2});
-    shown.Refresh();
-    EXPECT_EQ(shown.RowOrder(), (std::vector<int>{1, 2}));
-}
-
-TEST(NetworkTableModelTest, ObserverHearsOncePerRefreshSortAndClear) {
-    Shown shown;
-    std::vector<ndis::BssidEntry> many;
-    for (int i = 0; i < 200; ++i) many.push_back(Network(i));
-    shown.Merge(many);
-    shown.Refresh();
-    EXPECT_EQ(shown.observer.after, 1);
-    EXPECT_EQ(shown.model.RowCount(), 200u);
+    // The observer hears once per refresh, sort and clear, never nested.
+    EXPECT_EQ(shown.observer.after, 4);
     EXPECT_FALSE(shown.model.ClickHeader(COLUMN_SIGNAL, HeaderMouseButton::Right));
     EXPECT_TRUE(shown.model.ClickHeader(COLUMN_SIGNAL, HeaderMouseButton::Left));
     EXPECT_EQ(shown.model.SortState().column, COLUMN_SIGNAL);
-    EXPECT_EQ(shown.observer.after, 2);
+    EXPECT_EQ(shown.observer.after, 5);
     shown.cycle.ClearAllNetworks();
-    EXPECT_EQ(shown.observer.after, 3);
+    EXPECT_EQ(shown.observer.after, 6);
     EXPECT_EQ(shown.observer.before, shown.observer.after);
     EXPECT_EQ(shown.model.Text(0, 0), "");
     EXPECT_EQ(shown.model.RecordAt(-1), nullptr);

@@ -1,36 +1,29 @@
 #include "app/SingleInstanceCheck.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 
-#include "tests/core/LogCapture.h"
+#include "../adapter/AdapterTestSupport.h"
 
 namespace tarvik {
 namespace {
 
-bool Logged(const LogCapture& log, const std::string& line) {
-    const auto messages = log.Messages();
-    return std::find(messages.begin(), messages.end(), line) != messages.end();
-}
-
+// The program test sees the second copy exit; here the first is asked to show.
 TEST(SingleInstanceCheckTest, FirstCopyProceedsAndSecondQuitsAfterAskingIt) {
     TempFolder temp;
     LogCapture log(temp.Path());
-    const auto folder = temp.Path() / "instance";
-
-    CSingleInstance first(folder);
+    CSingleInstance first(temp.Path() / "instance");
     std::atomic<int> shown{0};
     EXPECT_TRUE(RunSingleInstanceCheck(first, [&shown] { ++shown; }));
-    EXPECT_TRUE(
-        Logged(log, "App: Info: Previous instance not found, proceeding with initialization."));
-
-    CSingleInstance second(folder);
+    CSingleInstance second(temp.Path() / "instance");
     EXPECT_FALSE(RunSingleInstanceCheck(second, {}));
-    EXPECT_TRUE(Logged(log, "App: Error: Previous instance found, restoing and quitting."));
+    const auto lines = log.Messages();
+    EXPECT_TRUE(testing::Contains(
+        lines, "App: Info: Previous instance not found, proceeding with initialization."));
+    EXPECT_TRUE(
+        testing::Contains(lines, "App: Error: Previous instance found, restoing and quitting."));
     // The answer comes before the handler runs; give the listener a moment.
     for (int i = 0; i < 500 && shown.load() == 0; ++i) ::usleep(10000);
     EXPECT_EQ(shown.load(), 1);
