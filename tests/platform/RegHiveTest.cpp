@@ -23,6 +23,7 @@ TEST(RegHiveTest, SubtreesStopAtSiblingsAndValuesKeepTheirOrderAndFirstSpelling)
 
     for (const char* name : {"a", "B", "c", "D"}) hive.SetValue("K", RegValue::MakeDword(name, 1));
     EXPECT_TRUE(hive.DeleteValue("k", "b"));
+    EXPECT_FALSE(hive.DeleteValue("k", "b")) << "nothing left to delete";
     EXPECT_TRUE(hive.SetValue("K", RegValue::MakeDword("d", 2)));
     EXPECT_THAT(hive.Values("K"),
                 ElementsAre(RegValue::MakeDword("a", 1), RegValue::MakeDword("c", 1),

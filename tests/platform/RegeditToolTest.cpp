@@ -69,8 +69,7 @@ TEST_F(RegeditToolTest, ImportsBothRootsAndExportsAKeyThatImportsBackTheSame) {
     const std::string exported = (temp_.Path() / "out/export.reg").string();
     run = RunRegedit({"/e", exported, "HKEY_CURRENT_USER\\Software\\Tarvik\\tarvik"});
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    const std::string text = ReadFile(exported);
-    EXPECT_THAT(text, ::testing::Not(HasSubstr("Elsewhere")));
+    EXPECT_THAT(ReadFile(exported), ::testing::Not(HasSubstr("Elsewhere")));
     ASSERT_TRUE(user.DeleteKey("Software\\Tarvik\\tarvik"));
     run = RunRegedit({"/s", exported});
     ASSERT_EQ(run.exitCode, 0) << run.output;

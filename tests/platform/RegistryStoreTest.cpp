@@ -148,10 +148,9 @@ std::string KeyX(const std::string& lines) {
 const DamagedHive kDamagedHives[] = {
     {"LostHeader", "[HKEY_CURRENT_USER\\X]\n\"a\"=dword:1\n", {1}, {RegValue::MakeDword("a", 1)}},
     {"BadKeyLineSkipsItsValues",
-     std::string(kHeader) +
-         "[HKEY_CURRENT_USER\\Z\n\"z\"=dword:1\n[HKEY_CURRENT_USER\\X]\n\"a\"=-\n",
-     {3, 4},
-     {}},
+     KeyX("\"a\"=dword:1\n[HKEY_CURRENT_USER\\Z\n\"z\"=dword:1\n"),
+     {5, 6},
+     {RegValue::MakeDword("a", 1)}},
     {"KeysOfAnotherRoot",
      std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\X]\n\"m\"=dword:1\n[HKEY_CURRENT_USER\\X]\n"
                             "\"a\"=hex:01,\\\n  zz\n\"b\"=dword:2\n",
