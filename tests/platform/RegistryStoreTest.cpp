@@ -51,13 +51,7 @@ unsigned ModeOf(const std::filesystem::path& path) {
     return st.st_mode & 07777;
 }
 
-TEST_F(RegistryStoreTest, HivesFollowTheEnvironmentWithTheirOwnModesWhateverTheUmask) {
-    ::unsetenv("XDG_CONFIG_HOME");
-    ::setenv("HOME", temp_.Path().c_str(), 1);
-    EXPECT_EQ(RegistryStore::DefaultUserHivePath(), temp_.Path() / ".config/tarvik/user.reg");
-    ::setenv("XDG_CONFIG_HOME", (temp_.Path() / "config").c_str(), 1);
-    EXPECT_EQ(User().FilePath(), UserFile());
-
+TEST_F(RegistryStoreTest, HivesGetTheirOwnModesWhateverTheUmask) {
     for (mode_t mask : {000, 077}) {
         SCOPED_TRACE(mask);
         std::filesystem::remove_all(temp_.Path() / "config");
@@ -72,11 +66,12 @@ TEST_F(RegistryStoreTest, HivesFollowTheEnvironmentWithTheirOwnModesWhateverTheU
         EXPECT_EQ(ModeOf(MachineFile()), 0644u) << "every user reads the machine hive";
         EXPECT_EQ(ModeOf(MachineFile().parent_path()), 0755u);
     }
-    EXPECT_THAT(ReadFile(MachineFile()),
-                HasSubstr("[HKEY_LOCAL_MACHINE\\Software\\Tarvik]\n\"INSTInfo\"=\"/o\"\n"));
 }
 
-TEST_F(RegistryStoreTest, WritesReplaceTheFileOnlyWhenSomethingChanged) {
+TEST_F(RegistryStoreTest, AnEmptyHiveIsFineAndWritesReplaceItOnlyWhenSomethingChanged) {
+    WriteFile(UserFile(), "");
+    EXPECT_EQ(User().ReadDword(kKey, "v", 3), 3u);
+    EXPECT_FALSE(User().TakeDamageReport().has_value());
     ASSERT_TRUE(User().WriteDword(kKey, "v", 1));
     const ino_t before = StatIdentity(UserFile()).inode;
     ASSERT_TRUE(User().WriteDword(kKey, "V", 1));
@@ -95,12 +90,11 @@ TEST_F(RegistryStoreTest, WritesReplaceTheFileOnlyWhenSomethingChanged) {
     EXPECT_EQ(fresh.ReadDword(kKey, "V", 0), 2u);
     EXPECT_EQ(fresh.ReadString("new", "B", ""), "two");
     EXPECT_EQ(fresh.ReadDword("New", "b", 5), 5u) << "a value of another type gives the default";
-    EXPECT_EQ(fresh.ReadString(kKey, "v", "d"), "d");
-    EXPECT_FALSE(fresh.ReadBinary(kKey, "v").has_value());
     EXPECT_TRUE(fresh.DeleteValue("NEW", "b"));
     EXPECT_FALSE(fresh.DeleteValue("New", "b")) << "false when nothing was deleted";
     EXPECT_TRUE(fresh.DeleteKey("new"));
     EXPECT_FALSE(User().KeyExists("New"));
+    EXPECT_TRUE(Messages().empty());
 }
 
 struct DamagedHive {
@@ -133,10 +127,8 @@ TEST_P(DamagedHiveTest, KeepsEveryGoodValueAndTheOriginalAndReportsOnce) {
     EXPECT_THAT(damage->copy.filename().string(),
                 ::testing::MatchesRegex("user\\.reg\\.bad-[0-9]{8}-[0-9]{6}"));
     const std::string sentence = damage->Describe();
-    for (const std::string& part : {UserFile().string() + " was damaged: line",
-                                    std::to_string(c.skippedLines.back()), damage->copy.string()}) {
-        EXPECT_THAT(sentence, HasSubstr(part));
-    }
+    EXPECT_THAT(sentence, HasSubstr(UserFile().string() + " was damaged: line"));
+    EXPECT_THAT(sentence, HasSubstr(damage->copy.string()));
     EXPECT_THAT(Messages(), ElementsAre(sentence));
 
     // The hive was rewritten with what could be read: no second report, here or
@@ -154,17 +146,11 @@ std::string KeyX(const std::string& lines) {
 }
 
 const DamagedHive kDamagedHives[] = {
-    {"OneBadDword",
-     KeyX("\"a\"=dword:1\n\"Bogus\"=dword:zz\n\"b\"=\"2\"\n"),
-     {5},
-     {RegValue::MakeDword("a", 1), RegValue::MakeString("b", "2")}},
-    {"OnlyBadLines", "junk\nmore junk\n", {1, 2}, {}},
     {"LostHeader", "[HKEY_CURRENT_USER\\X]\n\"a\"=dword:1\n", {1}, {RegValue::MakeDword("a", 1)}},
     {"BadKeyLineSkipsItsValues",
-     std::string(kHeader) +
-         "[HKEY_CURRENT_USER\\Z\n\"z\"=dword:1\n[HKEY_CURRENT_USER\\X]\n\"a\"=-\n",
-     {3, 4},
-     {}},
+     KeyX("\"a\"=dword:1\n[HKEY_CURRENT_USER\\Z\n\"z\"=dword:1\n"),
+     {5, 6},
+     {RegValue::MakeDword("a", 1)}},
     {"KeysOfAnotherRoot",
      std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\X]\n\"m\"=dword:1\n[HKEY_CURRENT_USER\\X]\n"
                             "\"a\"=hex:01,\\\n  zz\n\"b\"=dword:2\n",
@@ -193,30 +179,6 @@ TEST_F(RegistryStoreTest, DamagedHiveThatCannotBeRepairedIsReadButNeverWritten) 
     EXPECT_THAT(messages[1], HasSubstr("was not saved"));
 }
 
-TEST_F(RegistryStoreTest, EmptyOrUnreadableHives) {
-    WriteFile(UserFile(), "");
-    EXPECT_EQ(User().ReadDword(kKey, "v", 3), 3u);
-    EXPECT_FALSE(User().TakeDamageReport().has_value());
-    EXPECT_TRUE(Messages().empty());
-
-    std::filesystem::remove(UserFile());
-    std::filesystem::create_directories(UserFile());  // a folder where the file should be
-    EXPECT_EQ(User().ReadDword(kKey, "v", 3), 3u);
-    EXPECT_FALSE(User().WriteDword(kKey, "v", 4));
-    EXPECT_TRUE(std::filesystem::is_directory(UserFile()));
-    std::vector<std::string> messages = Messages();
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_THAT(messages[0], HasSubstr("could not be read"));
-    EXPECT_THAT(messages[1], HasSubstr("was not saved"));
-}
-
-struct RefusedWrite {
-    const char* name;
-    std::string key;
-    RegValue value;
-    const char* problem;
-};
-
 std::string Nested(std::size_t depth) {
     std::string path = "k";
     for (std::size_t i = 1; i < depth; ++i) path += "\\k";
@@ -224,7 +186,12 @@ std::string Nested(std::size_t depth) {
 }
 
 TEST_F(RegistryStoreTest, WritesBeyondTheLimitsAreRefused) {
-    const std::vector<RefusedWrite> cases = {
+    const struct {
+        const char* name;
+        std::string key;
+        RegValue value;
+        const char* problem;
+    } cases[] = {
         {"line break in name", kKey, RegValue::MakeDword("two\nlines", 1), "control character"},
         {"control in key", "Bad\tKey", RegValue::MakeDword("v", 1), "control character"},
         {"line break and bad UTF-8", kKey, RegValue::MakeString("v", "a\nb \xFF"), "not UTF-8"},
@@ -237,7 +204,7 @@ TEST_F(RegistryStoreTest, WritesBeyondTheLimitsAreRefused) {
          RegValue::MakeBinary("v", std::vector<std::uint8_t>(kMaxValueSize + 1)),
          "larger than 1 MiB"},
     };
-    for (const RefusedWrite& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_FALSE(User().WriteValue(c.key, c.value));
         ASSERT_FALSE(Messages().empty());
@@ -267,28 +234,25 @@ TEST_F(RegistryStoreTest, WritesBeyondTheLimitsAreRefused) {
     EXPECT_EQ(fresh.ReadValue(deepest, largest.name), largest);
 }
 
-TEST_F(RegistryStoreTest, ASymlinkedHiveIsWrittenThroughToItsTarget) {
+// The lock is opened without following links; the hive itself may be a link.
+TEST_F(RegistryStoreTest, ALinkedLockFileIsRefusedButALinkedHiveIsWrittenThrough) {
+    const std::string lock = UserFile().string() + ".lock";
+    std::filesystem::create_directories(UserFile().parent_path());
+    std::filesystem::create_symlink(temp_.Path() / "victim", lock);
+    EXPECT_FALSE(User().WriteDword(kKey, "v", 1));
+    EXPECT_FALSE(std::filesystem::exists(temp_.Path() / "victim"));
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_THAT(Messages()[0], HasSubstr("it is a symbolic link"));
+    std::filesystem::remove(lock);
+
     const std::filesystem::path target = temp_.Path() / "dotfiles/tarvik.reg";
     WriteFile(target, KeyX("\"a\"=dword:1\n"));
-    std::filesystem::create_directories(UserFile().parent_path());
     std::filesystem::create_symlink("../../dotfiles/tarvik.reg", UserFile());
-
     ASSERT_TRUE(User().WriteDword("X", "b", 2));
-    EXPECT_TRUE(std::filesystem::is_symlink(UserFile())) << "the link is kept";
     EXPECT_THAT(ReadFile(target), HasSubstr("\"a\"=dword:00000001\n\"b\"=dword:00000002\n"));
     EXPECT_EQ(ModeOf(target), 0600u);
     EXPECT_THAT(ListFolder(target.parent_path()), ElementsAre("tarvik.reg"));
     EXPECT_THAT(ListFolder(UserFile().parent_path()), ElementsAre("user.reg", "user.reg.lock"));
-}
-
-TEST_F(RegistryStoreTest, ALinkedLockFileIsRefused) {
-    std::filesystem::create_directories(UserFile().parent_path());
-    std::filesystem::create_symlink(temp_.Path() / "victim", UserFile().string() + ".lock");
-    EXPECT_FALSE(User().WriteDword(kKey, "v", 1));
-    EXPECT_FALSE(std::filesystem::exists(temp_.Path() / "victim"));
-    EXPECT_FALSE(std::filesystem::exists(UserFile()));
-    ASSERT_EQ(Messages().size(), 1u);
-    EXPECT_THAT(Messages()[0], HasSubstr("it is a symbolic link"));
 }
 
 TEST_F(RegistryStoreTest, StoresOnOneFileSeeOtherWritersAndLoseNothingAcrossThreads) {
@@ -316,8 +280,6 @@ TEST_F(RegistryStoreTest, StoresOnOneFileSeeOtherWritersAndLoseNothingAcrossThre
     b.join();
     EXPECT_EQ(RegistryStore(UserFile(), "HKEY_CURRENT_USER").EnumerateValues(kKey).size(),
               2u * kWrites + 1);
-    ASSERT_TRUE(second.DeleteKey(kKey));
-    EXPECT_FALSE(first.KeyExists(kKey));
 }
 
 // A writer killed at any moment leaves a readable hive; the temporary file it may

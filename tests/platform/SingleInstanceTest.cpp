@@ -1,15 +1,8 @@
 #include "platform/SingleInstance.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/file.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 
 #include "ChildProcess.h"
@@ -23,24 +16,19 @@ using test::StartChild;
 using test::TempFolder;
 using test::WaitForChild;
 
-// A first copy in another process: answers requests, reports each one on
-// `shown`, and runs until `quit` closes.
-pid_t StartFirstCopy(const std::filesystem::path& folder, Pipe& ready, Pipe& shown, Pipe& quit) {
-    return StartChild([&] {
-        CSingleInstance instance(folder);
-        const bool first = instance.Acquire([&shown] { shown.Send('S'); });
-        ready.Send(first && instance.OwnsLock() ? '1' : '0');
-        quit.CloseWrite();
-        quit.Receive(20000);
-        return 0;
-    });
-}
-
 TEST(SingleInstanceTest, SecondCopyFindsTheFirstAndAsksItToShow) {
     TempFolder temp;
     const auto folder = temp.Path() / "instance";
     Pipe ready, shown, quit;
-    const pid_t first = StartFirstCopy(folder, ready, shown, quit);
+    // The first copy, in another process, reports each request on `shown` until `quit` closes.
+    const pid_t first = StartChild([&] {
+        CSingleInstance instance(folder);
+        const bool acquired = instance.Acquire([&shown] { shown.Send('S'); });
+        ready.Send(acquired && instance.OwnsLock() ? '1' : '0');
+        quit.CloseWrite();
+        quit.Receive(20000);
+        return 0;
+    });
     ASSERT_EQ(ready.Receive(), '1');
     {
         CSingleInstance second(folder);
@@ -62,7 +50,6 @@ TEST(SingleInstanceTest, SecondCopyFindsTheFirstAndAsksItToShow) {
     CSingleInstance next(folder);
     EXPECT_TRUE(next.Acquire());
     EXPECT_TRUE(next.OwnsLock());
-    EXPECT_EQ(next.FailureText(), "");
 }
 
 TEST(SingleInstanceTest, KilledCopyLeavesASocketThatFoolsNobody) {
@@ -90,38 +77,9 @@ TEST(SingleInstanceTest, KilledCopyLeavesASocketThatFoolsNobody) {
     EXPECT_FALSE(second.Acquire());
     EXPECT_TRUE(second.RequestShow());
     EXPECT_EQ(shown.Receive(), '1');
-    survivor.SetShowRequestHandler([&shown] { shown.Send('2'); });  // replaces the first
-    EXPECT_TRUE(second.RequestShow());
-    EXPECT_EQ(shown.Receive(), '2');
 }
 
-TEST(SingleInstanceTest, HolderThatDoesNotAnswerIsReportedAsSilent) {
-    TempFolder temp;
-    const auto folder = temp.Path() / "instance";
-    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
-    const int lock = ::open((folder / "instance.lock").c_str(), O_RDWR | O_CREAT, 0600);
-    ASSERT_GE(lock, 0);
-    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
-
-    CSingleInstance second(folder);
-    EXPECT_FALSE(second.Acquire());
-    // No socket at all.
-    EXPECT_FALSE(second.RequestShow());
-
-    // A socket that takes the connection and never answers.
-    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, (folder / "instance.sock").c_str());
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 4), 0);
-    EXPECT_FALSE(second.RequestShow());
-
-    ::close(listener);
-    ::close(lock);
-}
-
-TEST(SingleInstanceTest, UnsafeOrUnusableFolderDoesNotStopTheProgram) {
+TEST(SingleInstanceTest, AFolderOthersCanWriteDoesNotStopTheProgram) {
     TempFolder temp;
     const auto open = temp.Path() / "open";
     ASSERT_EQ(::mkdir(open.c_str(), 0700), 0);
@@ -131,29 +89,6 @@ TEST(SingleInstanceTest, UnsafeOrUnusableFolderDoesNotStopTheProgram) {
     EXPECT_FALSE(shared.OwnsLock());
     EXPECT_NE(shared.FailureText(), "");
     EXPECT_FALSE(std::filesystem::exists(open / "instance.lock"));
-
-    // A socket path too long for sockaddr_un: the lock still works.
-    const auto deep = temp.Path() / std::string(120, 'd');
-    CSingleInstance first(deep);
-    EXPECT_TRUE(first.Acquire());
-    EXPECT_TRUE(first.OwnsLock());
-    EXPECT_NE(first.FailureText(), "");
-    CSingleInstance second(deep);
-    EXPECT_FALSE(second.Acquire());
-    EXPECT_FALSE(second.RequestShow());
-}
-
-TEST(SingleInstanceTest, FolderComesFromTheEnvironment) {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string saved = runtime ? runtime : "";
-    ::setenv("TARVIK_INSTANCE_DIR", "/tmp/override", 1);
-    ::setenv("XDG_RUNTIME_DIR", "/run/user/1234", 1);
-    EXPECT_EQ(DefaultInstanceFolder(), "/tmp/override");
-    ::unsetenv("TARVIK_INSTANCE_DIR");
-    EXPECT_EQ(DefaultInstanceFolder(), "/run/user/1234/tarvik");
-    ::unsetenv("XDG_RUNTIME_DIR");
-    EXPECT_EQ(DefaultInstanceFolder(), "/tmp/tarvik-" + std::to_string(::getuid()));
-    if (runtime) ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
 }
 
 }  // namespace
