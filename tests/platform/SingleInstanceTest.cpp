@@ -79,7 +79,7 @@ TEST(SingleInstanceTest, KilledCopyLeavesASocketThatFoolsNobody) {
     EXPECT_EQ(shown.Receive(), '1');
 }
 
-TEST(SingleInstanceTest, AFolderOthersCanWriteDoesNotStopTheProgram) {
+TEST(SingleInstanceTest, UnsafeOrUnusableFolderDoesNotStopTheProgram) {
     TempFolder temp;
     const auto open = temp.Path() / "open";
     ASSERT_EQ(::mkdir(open.c_str(), 0700), 0);
@@ -89,6 +89,13 @@ TEST(SingleInstanceTest, AFolderOthersCanWriteDoesNotStopTheProgram) {
     EXPECT_FALSE(shared.OwnsLock());
     EXPECT_NE(shared.FailureText(), "");
     EXPECT_FALSE(std::filesystem::exists(open / "instance.lock"));
+
+    // A socket path too long for the socket address: the lock still works.
+    const auto deep = temp.Path() / std::string(120, 'd');
+    CSingleInstance first(deep), second(deep);
+    EXPECT_TRUE(first.Acquire() && first.OwnsLock());
+    EXPECT_FALSE(second.Acquire());
+    EXPECT_FALSE(second.RequestShow());
 }
 
 }  // namespace
