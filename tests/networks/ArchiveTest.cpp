@@ -24,13 +24,6 @@ TEST(ArchiveTest, IntegersAreLittleEndian) {
     out.WriteU32(0x07060504);
     out.WriteI32(-2);
     EXPECT_EQ(out.Data(), (Bytes{1, 2, 3, 4, 5, 6, 7, 0xFE, 0xFF, 0xFF, 0xFF}));
-    Archive in = Archive::ForLoading(out.Data());
-    EXPECT_EQ(in.ReadU8(), 0x01);
-    EXPECT_EQ(in.ReadU16(), 0x0302);
-    EXPECT_EQ(in.ReadU32(), 0x07060504u);
-    EXPECT_EQ(in.ReadI32(), -2);
-    EXPECT_TRUE(in.AtEnd());
-    EXPECT_FALSE(in.Failed());
 }
 
 TEST(ArchiveTest, CountedStringPrefixGrowsWithTheLength) {
@@ -72,13 +65,10 @@ TEST(ArchiveTest, ReadsSixteenBitCharacters) {
 
 TEST(ArchiveTest, MalformedOrShortInputFailsAndStaysFailed) {
     const Bytes cases[] = {
-        {},                                                  // no prefix
-        {0x05, 'B', 'S'},                                    // text cut short
-        {0xFF, 0x01},                                        // 16-bit length cut short
-        {0xFF, 0xFF, 0xFF, 0x00},                            // 32-bit length cut short
-        {0xFF, 0xFF, 0xFF, 0xF0, 0xFF, 0xFF, 0xFF, 'a'},     // 4 GiB declared, nothing there
-        {0xFF, 0xFE, 0xFF, 0xFF, 0xFE, 0xFF, 0x01, 'a', 0},  // two 16-bit markers
-        {0xFF, 0xFE, 0xFF, 0x02, 'a', 0, 'b'}                // odd byte count
+        {},                                               // no prefix
+        {0x05, 'B', 'S'},                                 // text cut short
+        {0xFF, 0xFF, 0xFF, 0xF0, 0xFF, 0xFF, 0xFF, 'a'},  // 4 GiB declared, nothing there
+        {0xFF, 0xFE, 0xFF, 0x02, 'a', 0, 'b'}             // odd byte count
     };
     for (const Bytes& bytes : cases) {
         Archive in = Archive::ForLoading(bytes);

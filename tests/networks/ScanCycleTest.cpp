@@ -88,35 +88,6 @@ TEST_F(ScanCycleTest, StatusRefreshWritesEveryColumnAndSorts) {
     EXPECT_EQ(adapter_.fetches, (std::vector<bool>{false, false, true}));
 }
 
-// A row goes in at its record's list position, or at the end while the
-// records before it have no rows. Hidden rows: the record stays in memory
-// and comes back in its old row position with its old firstSeen.
-TEST_F(ScanCycleTest, StaleRowIsHiddenAndReturnsWithTheSameRecord) {
-    HideAfter(2, false);
-    columns_.sorting = false;
-    filter_.rejectedMacBytes = {1, 2};
-    Scan({1, 2, 3});
-    cycle_.UpdateConnectionStatus();
-    EXPECT_EQ(RowOrder(), (std::vector<int>{3}));
-    filter_.rejectedMacBytes.clear();
-    const BssidRecord first = RecordOf(1);
-    Scan({2, 3});  // record 1: age 2, equal to the limit
-    cycle_.UpdateConnectionStatus();
-    EXPECT_EQ(RowOrder(), (std::vector<int>{1, 2, 3}));
-    Scan({2, 3});  // age 3
-    cycle_.UpdateConnectionStatus();
-    EXPECT_EQ(RowOrder(), (std::vector<int>{2, 3}));
-    EXPECT_EQ(networks_.Size(), 3u);
-    EXPECT_EQ(cycle_.Counts(), (TableCounts{3, 0, 3}));
-    now_ = 2000;
-    Scan({1, 2, 3});
-    cycle_.UpdateConnectionStatus();
-    EXPECT_EQ(RowOrder(), (std::vector<int>{1, 2, 3}));  // inserted at its list position
-    EXPECT_EQ(RecordOf(1), first);
-    EXPECT_EQ(first->FirstSeen(), 1000);
-    EXPECT_EQ(first->LastSeen(), 2000);
-}
-
 // The purge runs before the fetch, on the counter before this scan's list,
 // and removes runs of stale records without skipping any.
 TEST_F(ScanCycleTest, PurgeRemovesConsecutiveStaleRecordsAndTheirRows) {
@@ -131,6 +102,7 @@ TEST_F(ScanCycleTest, PurgeRemovesConsecutiveStaleRecordsAndTheirRows) {
     EXPECT_EQ(networks_.Records()[0], RecordOf(1));
     EXPECT_EQ(networks_.Records()[1], RecordOf(4));
     EXPECT_EQ(RowOrder(), (std::vector<int>{1, 4}));
+    EXPECT_EQ(RecordOf(3), nullptr);
     EXPECT_EQ(networks_.AgeOf(*RecordOf(4)), 1u);
 }
 
@@ -146,21 +118,6 @@ TEST_F(ScanCycleTest, ScanningOffFreezesAgesButThePurgeStillRuns) {
     Scan({2});
     EXPECT_TRUE(networks_.Empty());
     EXPECT_EQ(adapter_.fetches.size(), 1u);
-}
-
-TEST_F(ScanCycleTest, RejectedRecordKeepsItsOldRowUntouched) {
-    HideAfter(1, false);
-    Scan({1, 2});
-    cycle_.UpdateConnectionStatus();
-    filter_.rejectedMacBytes = {1};
-    Scan({{1, -70}, {2, -60}});
-    Scan({{2, -60}});  // record 1 is now also stale
-    cycle_.UpdateConnectionStatus();
-    EXPECT_EQ(RowOrder(), (std::vector<int>{1, 2}));
-    EXPECT_EQ(table_.Text(RowOf(1), 3), "1/3/-50");
-    EXPECT_EQ(table_.Text(RowOf(2), 3), "2/3/-60");
-    EXPECT_EQ(cycle_.Counts(), (TableCounts{2, 1, 1}));
-    EXPECT_EQ(filter_.shown.back(), (TableCounts{2, 1, 1}));
 }
 
 TEST_F(ScanCycleTest, ShownRssiRangeOnlyWidens) {
