@@ -34,7 +34,6 @@ class RecordOrderTest : public ::testing::Test {
         fields.SetSsid(ssid);
         return Record(fields);
     }
-    ScopedTimeZone utc{"UTC"};
     ColumnEnvironment env;
 };
 

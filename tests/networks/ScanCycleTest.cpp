@@ -32,11 +32,6 @@ class ScanCycleTest : public ::testing::Test {
         for (const auto& [last, rssi] : sightings) adapter_.nextList.push_back(Fields(last, rssi));
         cycle_.ScanNetworks(hard);
     }
-    void Scan(std::initializer_list<std::uint8_t> lastBytes) {
-        std::vector<Sighting> sightings;
-        for (std::uint8_t last : lastBytes) sightings.emplace_back(last, -50);
-        Scan(sightings);
-    }
     BssidRecord RecordOf(std::uint8_t last) const {
         return networks_.FindByMac(Fields(last).macAddress);
     }
@@ -92,12 +87,12 @@ TEST_F(ScanCycleTest, StatusRefreshWritesEveryColumnAndSorts) {
 // and removes runs of stale records without skipping any.
 TEST_F(ScanCycleTest, PurgeRemovesConsecutiveStaleRecordsAndTheirRows) {
     HideAfter(1, true);
-    Scan({1, 2, 3, 4, 5});
+    Scan({{1, -50}, {2, -50}, {3, -50}, {4, -50}, {5, -50}});
     cycle_.UpdateConnectionStatus();
     ASSERT_EQ(table_.RowCount(), 5u);
-    Scan({1, 4});  // every age is 1, equal to the limit: nothing goes
+    Scan({{1, -50}, {4, -50}});  // every age is 1, equal to the limit: nothing goes
     EXPECT_EQ(networks_.Size(), 5u);
-    Scan({1, 4});  // 2, 3 and 5 are 2 scans old
+    Scan({{1, -50}, {4, -50}});  // 2, 3 and 5 are 2 scans old
     ASSERT_EQ(networks_.Size(), 2u);
     EXPECT_EQ(networks_.Records()[0], RecordOf(1));
     EXPECT_EQ(networks_.Records()[1], RecordOf(4));
@@ -108,14 +103,14 @@ TEST_F(ScanCycleTest, PurgeRemovesConsecutiveStaleRecordsAndTheirRows) {
 
 TEST_F(ScanCycleTest, ScanningOffFreezesAgesButThePurgeStillRuns) {
     HideAfter(3, true);
-    Scan({1});
+    Scan({{1, -50}});
     adapter_.scanning = false;
-    for (int i = 0; i < 5; ++i) Scan({2});
+    for (int i = 0; i < 5; ++i) Scan({{2, -50}});
     EXPECT_EQ(adapter_.fetches.size(), 1u);
     EXPECT_EQ(networks_.ScanCounter(), 1u);
     EXPECT_EQ(networks_.Size(), 1u);
     networks_.SetScanCounter(10);  // as when a scan file is opened
-    Scan({2});
+    Scan({{2, -50}});
     EXPECT_TRUE(networks_.Empty());
     EXPECT_EQ(adapter_.fetches.size(), 1u);
 }
@@ -139,9 +134,9 @@ TEST_F(ScanCycleTest, ShownRssiRangeOnlyWidens) {
 
 TEST_F(ScanCycleTest, FailuresShowTheirStatusTextsAndChangeNothing) {
     StatusTexts status;
-    Scan({1});
+    Scan({{1, -50}});
     adapter_.fetchResult = RES_BSSID_LIST_FAILED;
-    Scan({1, 2});
+    Scan({{1, -50}, {2, -50}});
     EXPECT_EQ(networks_.ScanCounter(), 1u);
     EXPECT_EQ(networks_.Size(), 1u);
     ASSERT_EQ(status.texts.size(), 1u);
@@ -170,7 +165,7 @@ TEST_F(ScanCycleTest, WithoutAdapterOnlyTheTableIsRefreshed) {
 TEST_F(ScanCycleTest, ConnectionInProgressAndTheScanningButton) {
     std::atomic<bool> connecting{true};
     cycle_.SetConnectionInProgressFlag(&connecting);
-    Scan({1});
+    Scan({{1, -50}});
     cycle_.UpdateConnectionStatus();
     EXPECT_EQ(adapter_.statusRefreshes, 0);
     EXPECT_EQ(table_.RowCount(), 1u);
