@@ -107,7 +107,6 @@ TEST(BssidListFetchTest, HardRefreshAsksForAScanFirst) {
     FetchRun refused{.setResult = ERROR_NOT_SUPPORTED};
     EXPECT_EQ(refused.Fetch(true), RES_SCAN_REQUEST_FAILED);
     EXPECT_TRUE(refused.bufferSizes.empty());
-    EXPECT_TRUE(refused.merged.empty());
 }
 
 TEST(BssidListFetchTest, ByteCountBeyondTheBufferIsCut) {

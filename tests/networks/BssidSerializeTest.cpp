@@ -86,16 +86,12 @@ TEST(BssidSerializeTest, RoundTripKeepsEveryStoredField) {
     EXPECT_EQ(read.PositionAtMaxRssi(), written.PositionAtMaxRssi());
     EXPECT_TRUE(read.RssiHistory().empty());
     EXPECT_TRUE(read.IsWpa2());
-}
-
-TEST(BssidSerializeTest, SecurityBlockIsSixFieldsAZeroAndTheFlag) {
-    CBssid record(SecuredEntry({Bytes(kRsnPskCcmp)}), 3, kNow);
-    const Bytes bytes = Store(record);
-    Archive block = Archive::ForLoading(
-        Bytes(bytes.begin() + kSecurityOffset, bytes.begin() + kSecurityOffset + 32));
-    const std::uint32_t expected[] = {
-        SECURITY_PROTOCOL_RSN, CIPHER_CCMP, CIPHER_CCMP, KEY_MGMT_PSK, 0, 0, 0, 1};
-    for (std::uint32_t value : expected) EXPECT_EQ(block.ReadU32(), value);
+    // The security block: six fields, a zero and the element flag.
+    Archive block = Archive::ForLoading(Bytes(bytes.begin() + kSecurityOffset, bytes.end()));
+    for (std::uint32_t value :
+         {SECURITY_PROTOCOL_RSN, CIPHER_CCMP, CIPHER_CCMP, KEY_MGMT_PSK, 0u, 0u, 0u, 1u}) {
+        EXPECT_EQ(block.ReadU32(), value);
+    }
 }
 
 // The older layout: version "1.2" and no max-RSSI position.

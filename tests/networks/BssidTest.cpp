@@ -120,7 +120,6 @@ TEST(BssidTest, ScoreFollowsTheAverageAndTheAge) {
         EXPECT_EQ(score(rssi), expected) << rssi;
     }
     EXPECT_EQ(score(-40, ndis::Ndis802_11IBSS), 42);
-    EXPECT_EQ(score(-40, ndis::Ndis802_11AutoUnknown), 42);
     CBssid record(Entry(Fields(0x01, -10)), 100, kNow);
     EXPECT_EQ(record.Score(110), 100);
     EXPECT_EQ(record.Score(111), 0);
