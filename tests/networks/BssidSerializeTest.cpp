@@ -168,6 +168,15 @@ TEST(BssidSerializeTest, RefusesWhatItCannotTrust) {
     }
 }
 
+TEST(BssidSerializeTest, EveryTruncationFailsTheRecord) {
+    const Bytes bytes = StoredRecord();
+    for (std::size_t n = 0; n < bytes.size(); n += (n < 200 ? 1 : 97)) {
+        Archive archive = Archive::ForLoading(Bytes(bytes.begin(), bytes.begin() + n));
+        CBssid read;
+        EXPECT_EQ(read.Serialize(archive), -1) << n;
+    }
+}
+
 // Consecutive records stay in step. A record without positions stores two
 // zero flags and reads none back; a stored length of 0 reads no entry.
 TEST(BssidSerializeTest, ConsecutiveRecordsStayInStep) {

@@ -10,12 +10,9 @@
 namespace tarvik {
 namespace {
 
-BssidRecord Network(std::uint8_t last) {
-    return std::make_shared<CBssid>(testing_support::Entry(testing_support::Fields(last)), 0);
-}
-
-std::uint8_t LastByte(const CBssid& record) {
-    return record.Entry()->GetMacAddress()[5];
+// Network n has RSSI -n, so sorting by RSSI, strongest first, sorts by n.
+BssidRecord Network(std::uint8_t n) {
+    return std::make_shared<CBssid>(testing_support::Entry(testing_support::Fields(n, -n)), 0);
 }
 
 // The row index must follow every kind of change: appends keep it, middle
@@ -30,7 +27,7 @@ TEST(MemoryNetworkTableTest, FindsRowsAfterEveryKindOfChange) {
     EXPECT_EQ(table.FindRow(records[1].get()), 2);
     EXPECT_EQ(table.InsertRow(0, "d", records[3]), 0);
     EXPECT_EQ(table.InsertRow(0, "none", nullptr), -1);
-    table.SortRows([](CBssid& a, CBssid& b) { return LastByte(a) - LastByte(b); });
+    table.SortRows([](CBssid& a, CBssid& b) { return b.Entry()->Rssi() - a.Entry()->Rssi(); });
     for (int row = 0; row < 4; ++row) EXPECT_EQ(table.FindRow(table.Record(row).get()), row);
     EXPECT_EQ(table.Text(table.FindRow(records[2].get()), kTableColumnSsid), "c");
     table.DeleteRow(3);  // the last row

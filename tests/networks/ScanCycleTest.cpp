@@ -35,10 +35,6 @@ class ScanCycleTest : public ::testing::Test {
     BssidRecord RecordOf(std::uint8_t last) const {
         return networks_.FindByMac(Fields(last).macAddress);
     }
-    int RowOf(std::uint8_t last) const {
-        const BssidRecord record = RecordOf(last);
-        return record ? table_.FindRow(record.get()) : -1;
-    }
     std::vector<int> RowOrder() const {
         std::vector<int> order;
         for (std::size_t row = 0; row < table_.RowCount(); ++row) {
@@ -67,7 +63,7 @@ TEST_F(ScanCycleTest, StatusRefreshWritesEveryColumnAndSorts) {
     EXPECT_EQ(table_.RowCount(), 0u);  // scanning does not redraw
     cycle_.UpdateConnectionStatus();
     EXPECT_EQ(RowOrder(), (std::vector<int>{1, 2, 3}));
-    const int row = RowOf(2);
+    const int row = table_.FindRow(RecordOf(2).get());
     EXPECT_EQ(table_.Text(row, kTableColumnSsid), "linksys");
     EXPECT_EQ(table_.Text(row, 5), "2/5/-40");
     EXPECT_EQ(table_.Text(row, kTableColumnScore), "85%");  // open, -40 dBm, just seen
