@@ -10,7 +10,6 @@
 namespace tarvik {
 namespace {
 
-// Network n has RSSI -n, so sorting by RSSI, strongest first, sorts by n.
 BssidRecord Network(std::uint8_t n) {
     return std::make_shared<CBssid>(testing_support::Entry(testing_support::Fields(n, -n)), 0);
 }
