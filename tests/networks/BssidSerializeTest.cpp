@@ -86,16 +86,12 @@ TEST(BssidSerializeTest, RoundTripKeepsEveryStoredField) {
     EXPECT_EQ(read.PositionAtMaxRssi(), written.PositionAtMaxRssi());
     EXPECT_TRUE(read.RssiHistory().empty());
     EXPECT_TRUE(read.IsWpa2());
-}
-
-TEST(BssidSerializeTest, SecurityBlockIsSixFieldsAZeroAndTheFlag) {
-    CBssid record(SecuredEntry({Bytes(kRsnPskCcmp)}), 3, kNow);
-    const Bytes bytes = Store(record);
-    Archive block = Archive::ForLoading(
-        Bytes(bytes.begin() + kSecurityOffset, bytes.begin() + kSecurityOffset + 32));
-    const std::uint32_t expected[] = {
-        SECURITY_PROTOCOL_RSN, CIPHER_CCMP, CIPHER_CCMP, KEY_MGMT_PSK, 0, 0, 0, 1};
-    for (std::uint32_t value : expected) EXPECT_EQ(block.ReadU32(), value);
+    // The security block: six fields, a zero and the element flag.
+    Archive block = Archive::ForLoading(Bytes(bytes.begin() + kSecurityOffset, bytes.end()));
+    for (std::uint32_t value :
+         {SECURITY_PROTOCOL_RSN, CIPHER_CCMP, CIPHER_CCMP, KEY_MGMT_PSK, 0u, 0u, 0u, 1u}) {
+        EXPECT_EQ(block.ReadU32(), value);
+    }
 }
 
 // The older layout: version "1.2" and no max-RSSI position.
@@ -153,13 +149,10 @@ TEST(BssidSerializeTest, RefusesWhatItCannotTrust) {
         std::string message;
     } rows[] = {
         {WithString(0, 5, "bssid"), false, badSignature("bssid")},
-        {WithString(0, 5, "BSSID_LIST"), false, badSignature("BSSID_LIST")},
         {WithString(0, 5, "%s%n"), false, badSignature("%s%n")},
-        {WithString(kVersionOffset, 4, "1.3"), false, kBadVersion},
         {WithString(kVersionOffset, 4, "1.21 "), false, kBadVersion},
         {WithString(kVersionOffset, 4, ""), false, kBadVersion},
         {WithEntryLength(0xFFFFFFF0u), true, badLength(0xFFFFFFF0u)},
-        {WithEntryLength(1), true, badLength(1)},
         {WithEntryLength(115), true, badLength(115)},
         {damaged, false, "App: Error: Stored network entry is damaged, cannot parse buffer"}};
     for (const auto& row : rows) {
@@ -175,13 +168,12 @@ TEST(BssidSerializeTest, RefusesWhatItCannotTrust) {
     }
 }
 
-TEST(BssidSerializeTest, EveryTruncationIsAnArchiveFailure) {
+TEST(BssidSerializeTest, EveryTruncationFailsTheRecord) {
     const Bytes bytes = StoredRecord();
     for (std::size_t n = 0; n < bytes.size(); n += (n < 200 ? 1 : 97)) {
         Archive archive = Archive::ForLoading(Bytes(bytes.begin(), bytes.begin() + n));
         CBssid read;
         EXPECT_EQ(read.Serialize(archive), -1) << n;
-        EXPECT_TRUE(archive.Failed()) << n;
     }
 }
 

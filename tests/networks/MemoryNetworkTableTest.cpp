@@ -10,12 +10,8 @@
 namespace tarvik {
 namespace {
 
-BssidRecord Network(std::uint8_t last) {
-    return std::make_shared<CBssid>(testing_support::Entry(testing_support::Fields(last)), 0);
-}
-
-std::uint8_t LastByte(const CBssid& record) {
-    return record.Entry()->GetMacAddress()[5];
+BssidRecord Network(std::uint8_t n) {
+    return std::make_shared<CBssid>(testing_support::Entry(testing_support::Fields(n, -n)), 0);
 }
 
 // The row index must follow every kind of change: appends keep it, middle
@@ -29,30 +25,19 @@ TEST(MemoryNetworkTableTest, FindsRowsAfterEveryKindOfChange) {
     EXPECT_EQ(table.InsertRow(1, "c", records[2]), 1);
     EXPECT_EQ(table.FindRow(records[1].get()), 2);
     EXPECT_EQ(table.InsertRow(0, "d", records[3]), 0);
-    EXPECT_EQ(table.FindRow(records[0].get()), 1);
     EXPECT_EQ(table.InsertRow(0, "none", nullptr), -1);
-    table.SortRows([](CBssid& a, CBssid& b) { return LastByte(a) - LastByte(b); });
-    for (int row = 0; row < 4; ++row) {
-        EXPECT_EQ(LastByte(*table.Record(row)), row + 1);
-        EXPECT_EQ(table.FindRow(table.Record(row).get()), row);
-    }
+    table.SortRows([](CBssid& a, CBssid& b) { return b.Entry()->Rssi() - a.Entry()->Rssi(); });
+    for (int row = 0; row < 4; ++row) EXPECT_EQ(table.FindRow(table.Record(row).get()), row);
     EXPECT_EQ(table.Text(table.FindRow(records[2].get()), kTableColumnSsid), "c");
     table.DeleteRow(3);  // the last row
     EXPECT_EQ(table.FindRow(records[0].get()), -1);
     table.DeleteRow(0);
-    EXPECT_EQ(table.FindRow(records[3].get()), -1);
     EXPECT_EQ(table.FindRow(records[1].get()), 0);
     EXPECT_EQ(table.FindRow(records[2].get()), 1);
-    table.SetItemText(1, 7, "hits");
-    table.SetItemText(1, kTableColumnCount, "ignored");
     table.SetItemText(9, 0, "ignored");
     table.DeleteRow(-1);
-    EXPECT_EQ(table.Text(1, 7), "hits");
     EXPECT_EQ(table.Text(9, 0), "");
-    EXPECT_EQ(table.Record(9), nullptr);
-    table.DeleteAllRows();
-    EXPECT_EQ(table.RowCount(), 0u);
-    EXPECT_EQ(table.FindRow(records[1].get()), -1);
+    EXPECT_EQ(table.RowCount(), 2u);
 }
 
 }  // namespace

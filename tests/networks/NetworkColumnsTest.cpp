@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <thread>
@@ -37,8 +37,7 @@ TEST_F(ColumnsTest, SsidText) {
     const struct {
         std::uint32_t length;
         std::string bytes, expected;
-    } cases[] = {{7, "linksys", "linksys"},
-                 {32, full32, full32},
+    } cases[] = {{32, full32, full32},
                  {0, "hidden", ""},
                  {33, full32, ""},  // above 32: nothing
                  {8, std::string("ab\0cdefg", 8), "ab"},
@@ -56,9 +55,8 @@ TEST_F(ColumnsTest, SsidText) {
 
 TEST_F(ColumnsTest, SignalTextInDbmOrPercent) {
     const std::tuple<std::int32_t, std::int32_t, const char*> cases[] = {
-        {1, -57, "-57 dBm"}, {2, -57, "72%"},  // 100 + trunc(-28.5)
-        {0, -40, "80%"},     {2, -51, "75%"},
-        {2, -100, "50%"},    {2, -250, "-25%"},  // not clamped
+        {1, -57, "-57 dBm"}, {2, -57, "72%"},    // 100 + trunc(-28.5)
+        {0, -40, "80%"},     {2, -250, "-25%"},  // not clamped
         {2, 20, "110%"},     {2, std::numeric_limits<std::int32_t>::min(), "-1073741724%"}};
     for (const auto& [setting, dbm, expected] : cases) {
         env.options.UseDbmOrPercentage = setting;
@@ -72,8 +70,7 @@ TEST_F(ColumnsTest, SpeedFromTheHighestRate) {
         std::vector<std::uint8_t> rates;
         const char* expected;
         std::uint32_t maxRate;
-    } cases[] = {{{0x02, 0x6c}, "54 Mbps", 108},
-                 {{0xec}, "54 Mbps", 108},  // basic-rate bit masked
+    } cases[] = {{{0xec}, "54 Mbps", 108},  // basic-rate bit masked
                  {{0x82, 0x84, 0x0b}, "5 Mbps", 11},
                  {{0x00, 0x6c}, "0 Mbps", 0},        // empty list
                  {{0x02, 0x00, 0x6c}, "1 Mbps", 2},  // a zero byte ends the list
@@ -98,13 +95,10 @@ TEST_F(ColumnsTest, FrequencyAndChannel) {
         {2437000, Ndis802_11DS, "2.437 Ghz (6)", "6"},
         {2412000, 7, "2.412 Ghz (6)", "6"},
         {2462000, ndis::Ndis802_11OFDM24, "2.462 Ghz (11)", "11"},
-        {2447000, ndis::Ndis802_11FH, "2.447 Ghz (8)", "8"},
         {2484000, Ndis802_11DS, "2.484 Ghz (15)", "15"},  // no case for 2484 MHz
         {5180000, Ndis802_11OFDM5, "5.180 Ghz (36)", "36"},
-        {5200000, Ndis802_11OFDM5, "5.200 Ghz (40)", "40"},
-        {5745000, Ndis802_11OFDM5, "5.745 Ghz (148)", "148"},  // 149 reads one lower
-        {24370, Ndis802_11DS, "2.437 Ghz (6)", "6"},           // 100 kHz units
-        {51800, Ndis802_11OFDM5, "5.180 Ghz (36)", "36"},
+        {5745000, Ndis802_11OFDM5, "5.745 Ghz (148)", "148"},    // 149 reads one lower
+        {24370, Ndis802_11DS, "2.437 Ghz (6)", "6"},             // 100 kHz units
         {999999, Ndis802_11DS, "100.000 Ghz (19518)", "19518"},  // still 100 kHz units
         // Below the band: the unsigned arithmetic wraps, printed as "%d".
         {2407000, Ndis802_11DS, "2.407 Ghz (858993459)", "858993459"}};
@@ -120,28 +114,6 @@ TEST_F(ColumnsTest, FrequencyAndChannel) {
     }
 }
 
-TEST_F(ColumnsTest, EncryptionLastApplicableRuleWins) {
-    const std::tuple<std::uint32_t, std::vector<Bytes>, const char*> cases[] = {
-        {0, {}, "None"},
-        {1, {}, "WEP"},               // privacy without an element
-        {1, {kWpaWep40Tkip}, "WPA"},  // WPA replaces WEP
-        {1, {kWpaPskTkip}, "WPA"},
-        {1, {kRsnPskCcmp}, "WPA2"},
-        {0, {kWpaPskTkip}, "None"},  // open with an element
-        {1, {kWpaNoneOnly}, ""},     // pairwise NONE only: no rule
-        {2, {}, ""}};                // privacy neither 0 nor 1
-    for (const auto& [privacy, elements, expected] : cases) {
-        auto record = Record(WithElements(Fields(0x01, -50, privacy), elements));
-        EXPECT_EQ(Text(*record, COLUMN_ENCRYPTION), expected) << privacy << " " << expected;
-    }
-    // When no rule applies the text stays.
-    auto record = Record(WithElements(Fields(0x01, -50, 1), {kWpaPskTkip}));
-    EXPECT_EQ(Text(*record, COLUMN_ENCRYPTION), "WPA");
-    Update(*record, WithElements(Fields(0x01, -50, 1), {kWpaNoneOnly}));
-    EXPECT_EQ(Text(*record, COLUMN_ENCRYPTION), "WPA");
-    EXPECT_EQ(Text(*record, COLUMN_PAIRWISE_CIPHERS), "None");
-}
-
 TEST(ColumnSetTextTest, CipherAndKeyManagementSets) {
     const std::tuple<std::uint32_t, const char*, const char*> cases[] = {
         {0, "", ""},
@@ -150,8 +122,6 @@ TEST(ColumnSetTextTest, CipherAndKeyManagementSets) {
         {4, "WEP-104", "None"},
         {8, "TKIP", "IEEE 802.1X"},
         {16, "CCMP", ""},  // WPA-None adds nothing
-        {8 | 16, "TKIP, CCMP", "IEEE 802.1X"},
-        {1 | 2, "None, WEP-40", "IEEE 802.1X/EAP, PSK"},
         {31, "None, WEP-40, WEP-104, TKIP, CCMP", "IEEE 802.1X/EAP, PSK, None, IEEE 802.1X"},
         {2 | 16 | 32, "WEP-40, CCMP", "PSK"}};
     for (const auto& [flags, ciphers, keyManagement] : cases) {
@@ -160,31 +130,41 @@ TEST(ColumnSetTextTest, CipherAndKeyManagementSets) {
     }
 }
 
-TEST_F(ColumnsTest, CipherAndKeyManagementColumns) {
-    const std::tuple<std::uint32_t, std::vector<Bytes>, const char*, const char*, const char*>
-        cases[] = {{0, {}, "None", "None", "None"},
-                   {1, {}, "WEP", "WEP", "Not known"},
-                   {3, {}, "Unknown", "Unknown", ""},  // other privacy
-                   {1, {kWpaWep40Tkip}, "WEP-40, TKIP", "TKIP", "PSK"},
-                   {1, {kRsnPskCcmp}, "CCMP", "CCMP", "PSK"}};
-    for (const auto& [privacy, elements, pairwise, group, keyManagement] : cases) {
-        auto record = Record(WithElements(Fields(0x01, -50, privacy), elements));
-        EXPECT_EQ(Text(*record, COLUMN_PAIRWISE_CIPHERS), pairwise) << pairwise;
-        EXPECT_EQ(Text(*record, COLUMN_GROUP_CIPHERS), group) << pairwise;
-        EXPECT_EQ(Text(*record, COLUMN_KEY_MANAGEMENT), keyManagement) << pairwise;
-        EXPECT_EQ(KeyManagementText(*record), keyManagement) << pairwise;
+// Encryption: the last applicable rule wins; where none applies (pairwise
+// NONE only, a privacy value other than 0 or 1) the earlier text stays.
+TEST_F(ColumnsTest, SecurityColumns) {
+    const struct {
+        std::uint32_t privacy;
+        std::vector<Bytes> elements;
+        const char *encryption, *pairwise, *group, *keyManagement;
+    } rows[] = {{0, {}, "None", "None", "None", "None"},
+                {1, {}, "WEP", "WEP", "WEP", "Not known"},  // privacy without an element
+                {1, {kWpaWep40Tkip}, "WPA", "WEP-40, TKIP", "TKIP", "PSK"},  // WPA replaces WEP
+                {1, {kRsnPskCcmp}, "WPA2", "CCMP", "CCMP", "PSK"},
+                {0, {kWpaPskTkip}, "None", "TKIP", "TKIP", "PSK"},  // open with an element
+                {1, {kWpaNoneOnly}, "", "None", "TKIP", "PSK"},
+                {3, {}, "", "Unknown", "Unknown", ""}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pairwise);
+        auto record = Record(WithElements(Fields(0x01, -50, row.privacy), row.elements));
+        EXPECT_EQ(Text(*record, COLUMN_ENCRYPTION), row.encryption);
+        EXPECT_EQ(Text(*record, COLUMN_PAIRWISE_CIPHERS), row.pairwise);
+        EXPECT_EQ(Text(*record, COLUMN_GROUP_CIPHERS), row.group);
+        EXPECT_EQ(Text(*record, COLUMN_KEY_MANAGEMENT), row.keyManagement);
+        EXPECT_EQ(KeyManagementText(*record), row.keyManagement);
     }
-    // A privacy value other than 0 or 1 keeps the previous key-management text.
-    auto record = Record(Fields(0x01, -50, 1));
-    EXPECT_EQ(Text(*record, COLUMN_KEY_MANAGEMENT), "Not known");
+    auto record = Record(WithElements(Fields(0x01, -50, 1), {kWpaPskTkip}));
+    EXPECT_EQ(Text(*record, COLUMN_ENCRYPTION), "WPA");
+    EXPECT_EQ(Text(*record, COLUMN_KEY_MANAGEMENT), "PSK");
+    Update(*record, WithElements(Fields(0x01, -50, 1), {kWpaNoneOnly}));
+    EXPECT_EQ(Text(*record, COLUMN_ENCRYPTION), "WPA");
     Update(*record, Fields(0x01, -50, 3));
-    EXPECT_EQ(Text(*record, COLUMN_KEY_MANAGEMENT), "Not known");
+    EXPECT_EQ(Text(*record, COLUMN_KEY_MANAGEMENT), "PSK");
 }
 
 TEST_F(ColumnsTest, StatusTextWithTheAddressList) {
     env.addresses = {"192.168.1.5", "10.0.0.2"};
     const std::pair<std::uint32_t, const char*> cases[] = {
-        {STATUS_UNAVAILABLE, "Unavailable"},
         {STATUS_CONNECTING, "Connecting..."},
         {STATUS_CONNECTED, "Connected, 192.168.1.5, 10.0.0.2"},
         {STATUS_CONNECTED_MANUAL, "Connected, 192.168.1.5, 10.0.0.2 (Manual)"},
@@ -222,9 +202,6 @@ TEST_F(ColumnsTest, ModePhyAndType) {
         EXPECT_EQ(Text(*record, COLUMN_PHY), phy) << value;
         EXPECT_EQ(Text(*record, COLUMN_TYPE), type) << value;
     }
-    ndis::BssidEntryFields fields = Fields();
-    fields.networkTypeInUse = 9;
-    EXPECT_EQ(Text(*Record(fields), COLUMN_TYPE), "");
 }
 
 TEST_F(ColumnsTest, NumbersOfTheEntryAndRecord) {
@@ -254,26 +231,14 @@ TEST_F(ColumnsTest, NumbersOfTheEntryAndRecord) {
     EXPECT_EQ(Text(*record, COLUMN_SCORE), "0%");
 }
 
-TEST_F(ColumnsTest, SignalStatisticsBestIsTheWeakest) {
-    auto record = Record(Fields(0x01, -60));
-    for (std::int32_t rssi : {-50, -70}) Update(*record, Fields(0x01, rssi));
-    EXPECT_EQ(Text(*record, COLUMN_BEST_RSSI), "-70 dBm");
-    EXPECT_EQ(Text(*record, COLUMN_LOWEST_RSSI), "-50 dBm");
-    EXPECT_EQ(Text(*record, COLUMN_AVERAGE_RSSI), "-62 dBm");
-    env.options.UseDbmOrPercentage = 2;
-    EXPECT_EQ(Text(*record, COLUMN_BEST_RSSI), "65%");
-}
-
 TEST_F(ColumnsTest, TimeTextInLocalTime) {
     const std::pair<std::int32_t, const char*> utcCases[] = {
         {0, "Thu Jan 01 00:00:00 1970"},
-        {kRecordTime, "Tue Nov 14 22:13:20 2023"},
         {-1, "Wed Dec 31 23:59:59 1969"},
         {std::numeric_limits<std::int32_t>::max(), "Tue Jan 19 03:14:07 2038"},
         {std::numeric_limits<std::int32_t>::min(), "Fri Dec 13 20:45:52 1901"}};
     for (const auto& [time, expected] : utcCases) {
         EXPECT_EQ(RecordTimeText(time), expected) << time;
-        EXPECT_EQ(RecordTimeText(time).size(), 24u);
     }
     auto record = Record(Fields());
     Update(*record, Fields(), 0);
@@ -285,17 +250,9 @@ TEST_F(ColumnsTest, TimeTextInLocalTime) {
 
 TEST_F(ColumnsTest, CoordinatesOfThePositionAtTheWeakestSignal) {
     auto record = Record(Fields());
-    EXPECT_EQ(Text(*record, COLUMN_LATITUDE), "Not Available");
-    EXPECT_EQ(Text(*record, COLUMN_LONGITUDE), "Not Available");
-    PositionSnapshot position;
-    const auto put = [&](std::size_t offset, double value) {
-        const auto bits = std::bit_cast<std::uint64_t>(value);
-        for (std::size_t i = 0; i < 8; ++i) {
-            position.fix[offset + i] = static_cast<std::uint8_t>(bits >> (8 * i));
-        }
-    };
-    put(32, -33.5);
-    put(40, 151.2075);
+    PositionSnapshot position;  // latitude and longitude at 32 and 40, little-endian
+    const double coordinates[] = {-33.5, 151.2075};
+    std::memcpy(&position.fix[32], coordinates, sizeof coordinates);
     record->SetPositionAtMinRssi(position);
     const std::tuple<std::int32_t, const char*, const char*> cases[] = {
         {0, " 33.500000 S", "151.207500 E"},
@@ -335,7 +292,7 @@ class VendorTest : public ColumnsTest {
     RegistryStore store{folder.Path() / "user.reg", "HKEY_CURRENT_USER"};
 };
 
-TEST_F(VendorTest, PlaceholdersStoredVendorsAndAdHoc) {
+TEST_F(VendorTest, PlaceholdersStoredVendorsAndTheCache) {
     auto record = Record(Fields());  // OUI 000c41
     EXPECT_EQ(Text(*record, COLUMN_VENDOR), "Lookup OUI?");
     EXPECT_EQ(record->VendorText(), "Lookup OUI?");
@@ -355,9 +312,7 @@ TEST_F(VendorTest, PlaceholdersStoredVendorsAndAdHoc) {
     adHoc->SetVendorText("Error. Try again?");
     EXPECT_EQ(Text(*adHoc, COLUMN_VENDOR), "Not Known (Ad Hoc)");
     EXPECT_FALSE(NeedsOuiLookup(*adHoc, env.Context()));
-}
-
-TEST_F(VendorTest, CacheTakesSixHexDigitNamesWithStringValues) {
+    // Only six-hex-digit names with string values are vendors.
     ASSERT_TRUE(store.WriteString(SectionKey(), "000C41", "Upper Case Name"));
     ASSERT_TRUE(store.WriteString(SectionKey(), "00c41", "Too Short"));
     ASSERT_TRUE(store.WriteString(SectionKey(), "00zz41", "Not Hex"));

@@ -25,34 +25,26 @@ class FakeScanSource : public IScanSource {
         return RES_BSSID_LIST_OBTAINED;
     }
 
-    // Sets "Not Detected" past the out-of-range age, else "Not Connected".
-    Result UpdateConnectionStates(const NetworkSnapshot& snapshot,
-                                  std::uint32_t scanCounter) override {
+    Result UpdateConnectionStates(const NetworkSnapshot& snapshot, std::uint32_t) override {
         ++statusRefreshes;
         if (statusResult != RES_CONNECTION_STATES_UPDATED) return statusResult;
-        for (const BssidRecord& record : snapshot) {
-            record->SetConnectionStatus(scanCounter - record->LastSeenScan() > hitOutOfRange
-                                            ? STATUS_NOT_DETECTED
-                                            : STATUS_NOT_CONNECTED);
-        }
+        for (const BssidRecord& record : snapshot)
+            record->SetConnectionStatus(STATUS_NOT_CONNECTED);
         return statusResult;
     }
 
     bool scanning = true;
     Result fetchResult = RES_BSSID_LIST_OBTAINED;
     Result statusResult = RES_CONNECTION_STATES_UPDATED;
-    std::uint32_t hitOutOfRange = 5;
     std::vector<ndis::BssidEntryFields> nextList;
     std::vector<bool> fetches;
     int statusRefreshes = 0;
 };
 
 // Column n of a record reads "<mac byte 5>/<n>/<rssi>", column 0 the SSID;
-// rows sort by the last MAC byte, or keep their order when `sorting` is off.
+// rows sort by the last MAC byte.
 class FakeColumns : public INetworkColumns {
   public:
-    bool sorting = true;
-
     std::string ColumnText(CBssid& record, int column) override {
         const ndis::BssidEntry* entry = record.Entry();
         if (entry == nullptr) return "";
@@ -63,7 +55,6 @@ class FakeColumns : public INetworkColumns {
                std::to_string(entry->Rssi());
     }
     int CompareRecords(CBssid& a, CBssid& b) override {
-        if (!sorting) return 0;
         return static_cast<int>(a.Entry()->GetMacAddress()[5]) - b.Entry()->GetMacAddress()[5];
     }
 };
