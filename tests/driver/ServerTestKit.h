@@ -55,11 +55,13 @@ inline int BindSocketAt(const std::string& path) {
 
 inline driverio::Message ControlRequest(std::uint32_t id, std::uint32_t code,
                                         std::vector<std::uint8_t> input, std::uint32_t capacity) {
-    return {.kind = driverio::MessageKind::Control,
-            .id = id,
-            .code = code,
-            .capacity = capacity,
-            .data = std::move(input)};
+    driverio::Message message;
+    message.kind = driverio::MessageKind::Control;
+    message.id = id;
+    message.code = code;
+    message.capacity = capacity;
+    message.data = std::move(input);
+    return message;
 }
 
 class RawClient {
@@ -99,7 +101,10 @@ class RawClient {
                static_cast<ssize_t>(bytes.size());
     }
     bool SendOpen(std::uint32_t id) {
-        return Send({.kind = driverio::MessageKind::Open, .id = id});
+        driverio::Message open;
+        open.kind = driverio::MessageKind::Open;
+        open.id = id;
+        return Send(open);
     }
     // The next message, or false when the daemon closed the connection.
     bool Receive(driverio::Message& message) {
