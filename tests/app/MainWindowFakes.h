@@ -3,6 +3,7 @@
 // run, and a scan-file service and connection procedure with set answers.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -35,13 +36,9 @@ class FakeMainWindow : public IMainWindowView {
         Record(enabled ? "EnableControls" : "DisableControls");
     }
     void PlaceControls(const MainWindowLayout& layout) override {
-        lastLayout = layout;
-        Record("PlaceControls");
+        Record("PlaceControls", lastLayout = layout);
     }
-    void ClientSize(int& width, int& height) const override {
-        width = 640;
-        height = 480;
-    }
+    void ClientSize(int& width, int& height) const override { width = 640, height = 480; }
     void AddAboutToSystemMenu(const std::string& text) override { Record("SystemMenu " + text); }
     bool HasSystemTray() const override { return hasTray; }
     void AddTrayIcon(const std::string& tooltip) override { Record("AddTray " + tooltip); }
@@ -50,10 +47,7 @@ class FakeMainWindow : public IMainWindowView {
     void HideWindow() override { Record("Hide"); }
     void MinimizeWindow() override { Record("Minimize"); }
     void EndDialog() override { Record("EndDialog"); }
-    SaveAnswer AskSaveScanResults() override {
-        Record("AskSave");
-        return saveAnswer;
-    }
+    SaveAnswer AskSaveScanResults() override { return Record("AskSave", saveAnswer); }
     void ShowAboutDialog() override { Record("About"); }
     void ShowCreditsDialog() override { Record("Credits"); }
     void ShowColumnsDialog() override { Record("Columns"); }
@@ -63,12 +57,15 @@ class FakeMainWindow : public IMainWindowView {
     void SaveColumnLayout() override { Record("SaveColumns"); }
     BssidRecord SelectedRecord() const override { return selected; }
     bool OpenDocument(const std::string& path) override {
-        documents.push_back(path);
-        return canOpenDocuments;
+        return documents.push_back(path), canOpenDocuments;
     }
 
   private:
-    void Record(std::string call) { calls.push_back(std::move(call)); }
+    template <typename Answer = bool>
+    Answer Record(std::string call, Answer answer = {}) {
+        calls.push_back(std::move(call));
+        return answer;
+    }
 };
 
 // Timers are only recorded; the test calls OnTimer itself. Work posted or
@@ -76,7 +73,6 @@ class FakeMainWindow : public IMainWindowView {
 class FakeMainLoop : public IMainLoop {
   public:
     std::vector<std::string> timerCalls;
-    int sendCount = 0;
 
     void StartTimer(int id, std::chrono::milliseconds period) override {
         timerCalls.push_back("Start " + std::to_string(id) + " " + std::to_string(period.count()));
@@ -89,14 +85,11 @@ class FakeMainLoop : public IMainLoop {
     }
     void Send(std::function<void()> work) override {
         std::promise<void> done;
+        ++sendCount_;
         Post([&] {
             work();
             done.set_value();
         });
-        {
-            std::lock_guard lock(mutex_);
-            ++sendCount;
-        }
         done.get_future().wait();
     }
     // Runs what is queued now; returns how many items ran.
@@ -115,12 +108,10 @@ class FakeMainLoop : public IMainLoop {
             if (RunQueued() == 0) std::this_thread::yield();
         }
     }
-    int SendCount() {
-        std::lock_guard lock(mutex_);
-        return sendCount;
-    }
+    int SendCount() const { return sendCount_; }
 
   private:
+    std::atomic<int> sendCount_ = 0;
     std::thread::id guiThread_ = std::this_thread::get_id();
     std::mutex mutex_;
     std::deque<std::function<void()>> queue_;
@@ -138,13 +129,10 @@ class FakeScanFiles : public IScanFileService {
     bool IsAutoSaveOn() const override { return autoSave; }
     void SaveOpenFile() override { calls.push_back("SaveOpenFile"); }
     bool CloseFile(bool saveWithoutAsking) override {
-        calls.push_back(saveWithoutAsking ? "CloseFile save" : "CloseFile ask");
-        return closeSucceeds;
+        return calls.push_back(saveWithoutAsking ? "CloseFile save" : "CloseFile ask"),
+               closeSucceeds;
     }
-    bool SaveAs() override {
-        calls.push_back("SaveAs");
-        return saveAsSucceeds;
-    }
+    bool SaveAs() override { return calls.push_back("SaveAs"), saveAsSucceeds; }
 };
 
 class FakeConnection : public IConnectionActions {
