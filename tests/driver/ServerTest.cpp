@@ -1,7 +1,6 @@
 // The driver device served over its real socket to the real client layer.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -150,28 +149,6 @@ TEST_F(DriverServerTest, ReadsCompleteOneFrameEachOnThePostingThreadAndCancelAbo
     waitFor(5);
     EXPECT_EQ(done[4].first, kErrorOperationAborted);
     EXPECT_EQ(file->Write(std::vector<std::uint8_t>(20, 0), written), kErrorInvalidHandle);
-}
-
-TEST_F(DriverServerTest, SeveralClientsAtOnceEachKeepTheirOwnAdapter) {
-    auto a = OpenTied(kAdapterA);
-    auto b = OpenTied(kAdapterB);
-    std::atomic<int> failures{0};
-    auto hammer = [&](CDeviceFile& file, const std::string& expected) {
-        for (int i = 0; i < 200; ++i) {
-            std::vector<std::uint8_t> out;
-            std::uint32_t returned = 0;
-            failures += file.Control(kIoctlQueryOid, OidBlock(kOidVendorDescription, 60), 64, out,
-                                     returned) != 0 ||
-                        TextAt(out, 4) != expected;
-        }
-    };
-    // Two threads share handle a, as the main and receive threads share one.
-    std::thread t1([&] { hammer(*a, "Simulated 802.11g Adapter"); });
-    std::thread t2([&] { hammer(*a, "Simulated 802.11g Adapter"); });
-    hammer(*b, "Simulated Ethernet Adapter");
-    t1.join();
-    t2.join();
-    EXPECT_EQ(failures.load(), 0);
 }
 
 TEST_F(DriverServerTest, ControlHandleGetsEventsIpHelperServiceAndNetworkCards) {
