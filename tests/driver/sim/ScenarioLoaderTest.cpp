@@ -84,6 +84,7 @@ const BadScenario kBadScenarios[] = {
      "dhcp.address: must be a dotted IPv4 address"},
     {"DhcpDns", R"("dhcp":{"dns":["1.1.1.1","dns.example"]})",
      "dhcp.dns[1]: must be a dotted IPv4 address"},
+    {"LeaseTooShort", R"("dhcp":{"leaseSeconds":5})", "dhcp.leaseSeconds: must be 60 to 31536000"},
     {"TrafficShare", R"("traffic":{"arpShare":1.5})", "traffic.arpShare: must be 0 to 1"},
     {"Wpa2WithoutWpa", R"({"adapters":[{"capabilities":{"wpa":false,"wpa2":true}}]})",
      "adapters[0].capabilities.wpa2: needs \"wpa\" true", false},
