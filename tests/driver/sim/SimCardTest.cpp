@@ -142,6 +142,7 @@ TEST_F(SimCard, RefusesWhatItCannotDo) {
         {"removing a WEP key not held", kFull, true, OID_802_11_REMOVE_WEP, Le32(1), kInvalid},
         {"unassociated: RSSI", kFull, false, OID_802_11_RSSI, {}, kErrorNotReady},
         {"unassociated: BSSID", kFull, false, OID_802_11_BSSID, {}, kErrorNotReady},
+        {"idle: info", kFull, false, OID_802_11_ASSOCIATION_INFORMATION, {}, kErrorNotReady},
         {"wired: SSID", kWiredStatic, false, OID_802_11_SSID, {}, kNotSupported},
         {"wired: join", kWiredStatic, true, OID_802_11_SSID, *BuildSsid("Open-1"), kNotSupported},
     };
