@@ -1,12 +1,11 @@
-// Shared pieces of the GUI suites: a temporary home for the settings hives
-// and the instance lock, and the daemon with the suites' scenario.
+// Shared by the GUI suites: a temporary home (hives, instance lock), the scenario.
 #pragma once
 
 #include <stdlib.h>
 
-#include <QStringList>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "platform/RegistryStore.h"
 #include "tests/adapter/DaemonProcess.h"
@@ -27,18 +26,12 @@ class TemporaryHome {
         std::filesystem::create_directories(folder_ / "config");
         std::filesystem::create_directories(folder_ / "runtime");
         std::filesystem::permissions(folder_ / "runtime", std::filesystem::perms::owner_all);
-        ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
-        ::setenv("TARVIK_MACHINE_HIVE", (folder_ / "machine.reg").c_str(), 1);
-        ::setenv("XDG_RUNTIME_DIR", (folder_ / "runtime").c_str(), 1);
-        ::setenv("TARVIK_INSTANCE_DIR", (folder_ / "instance").c_str(), 1);
+        for (const auto& [name, leaf] : kVariables) ::setenv(name, (folder_ / leaf).c_str(), 1);
         // The hives follow, or one test would read what another stored.
         RegistryStore::ResetDefaultHives();
     }
     ~TemporaryHome() {
-        for (const char* name :
-             {"XDG_CONFIG_HOME", "TARVIK_MACHINE_HIVE", "XDG_RUNTIME_DIR", "TARVIK_INSTANCE_DIR"}) {
-            ::unsetenv(name);
-        }
+        for (const auto& variable : kVariables) ::unsetenv(variable.first);
         RegistryStore::ResetDefaultHives();
         std::error_code ignored;
         std::filesystem::remove_all(folder_, ignored);
@@ -47,9 +40,13 @@ class TemporaryHome {
     TemporaryHome& operator=(const TemporaryHome&) = delete;
 
     const std::filesystem::path& Folder() const { return folder_; }
-    std::filesystem::path UserHive() const { return folder_ / "config/tarvik/user.reg"; }
 
   private:
+    static constexpr std::pair<const char*, const char*> kVariables[] = {
+        {"XDG_CONFIG_HOME", "config"},
+        {"TARVIK_MACHINE_HIVE", "machine.reg"},
+        {"XDG_RUNTIME_DIR", "runtime"},
+        {"TARVIK_INSTANCE_DIR", "instance"}};
     std::filesystem::path folder_;
 };
 
