@@ -1,5 +1,4 @@
-// One card at a time against tarvik-driverd's associated world: what it
-// learns, what it sets, and how it waits for the link and the lease.
+// One card at a time against tarvik-driverd: what it learns, sets and waits for.
 #include <gtest/gtest.h>
 
 #include "AdapterTestSupport.h"
@@ -10,7 +9,6 @@
 #include "ndis/ByteOrder.h"
 #include "ndis/Oids.h"
 #include "networks/NetworkList.h"
-#include "tests/driver/TestBackend.h"
 
 namespace tarvik::testing {
 namespace {
@@ -31,7 +29,6 @@ class AdapterTest : public ::testing::Test {
     DaemonProcess daemon_{ScenarioPath("associated.json")};
     QueueDispatcher dispatcher_;
 };
-using LinkWaitTest = AdapterTest;
 
 // Open, shared key off, WEP on, then the SSID: the card joins `ssid`.
 void Join(CAdapter& adapter, const std::string& ssid) {
@@ -45,13 +42,11 @@ void Join(CAdapter& adapter, const std::string& ssid) {
 TEST_F(AdapterTest, InitializeLearnsTheCardAndItsHiveNameAndClosesItsChannel) {
     CAdapter adapter(kStaticCard, log_.Settings());
     EXPECT_TRUE(adapter.IsWireless());
-    EXPECT_EQ(adapter.AdapterTypeText(), "Wireless LAN");
     EXPECT_EQ(adapter.VendorDescription(), "Static Card");
     // The driver's registry entry repeats the vendor text: no parenthesis.
     EXPECT_EQ(adapter.RegistryDescription(), "Static Card");
     EXPECT_EQ(adapter.GetDisplayName(), " Static Card - Wireless LAN");
     EXPECT_EQ(adapter.PermanentAddress(), (ndis::MacAddress{0x00, 0x13, 0xe8, 0x21, 0x00, 0x01}));
-    EXPECT_EQ(adapter.CurrentAddress(), adapter.PermanentAddress());
     ASSERT_TRUE(adapter.HasIpConfig());
     EXPECT_FALSE(adapter.IsDhcpEnabled());
     EXPECT_EQ(adapter.IpAddressText(), "10.9.8.7");
@@ -96,17 +91,12 @@ TEST_F(AdapterTest, ProbeAssociationInformationAndSetsReachTheCard) {
     ASSERT_EQ(adapter.OpenChannel(), 0);
     ASSERT_EQ(adapter.QueryAssociationInformation(), 0);
     const auto info = ndis::ParseAssociationInformation(adapter.AssociationInformation());
-    ASSERT_TRUE(info);
-    // The request carried the joined network's SSID element first.
-    const std::string ssid = "LeaseNet";
-    ASSERT_GE(info->requestIes.size(), ssid.size() + 2);
-    EXPECT_EQ(info->requestIes[0], 0);
-    EXPECT_EQ(info->requestIes[1], ssid.size());
-    EXPECT_EQ(std::string(info->requestIes.begin() + 2, info->requestIes.begin() + 2 + 8), ssid);
+    ASSERT_TRUE(info);  // the request carried the joined network's SSID element first
+    const std::vector<std::uint8_t> element{0, 8, 'L', 'e', 'a', 's', 'e', 'N', 'e', 't'};
+    ASSERT_GE(info->requestIes.size(), element.size());
+    EXPECT_TRUE(std::equal(element.begin(), element.end(), info->requestIes.begin()));
 
     EXPECT_EQ(adapter.QueryCurrentSsidText(), "LeaseNet");
-    EXPECT_EQ(adapter.SetSsid("StaticNet"), 0);
-    EXPECT_TRUE(Eventually([&] { return adapter.QueryCurrentSsidText() == "StaticNet"; }));
     // A key's own Length field (37) is what is sent; one past the bytes given is refused.
     std::vector<std::uint8_t> key(40, 0);
     ndis::StoreLe32(key.data(), 37);
@@ -120,6 +110,8 @@ TEST_F(AdapterTest, ProbeAssociationInformationAndSetsReachTheCard) {
     EXPECT_EQ(adapter.Disassociate(), RES_DISASSOCIATE_FAILED);
     EXPECT_NE(adapter.QueryAssociationInformation(), 0);
     EXPECT_TRUE(adapter.AssociationInformation().empty());
+    EXPECT_EQ(adapter.ScanAndFetchBssidList(true, [](std::span<const std::uint8_t>) {}),
+              RES_SCAN_REQUEST_FAILED);
 }
 
 // Fetches the card's list into `list` and refreshes the statuses.
@@ -175,52 +167,9 @@ TEST_F(AdapterTest, ConnectionStatusesFollowTheAssociation) {
     EXPECT_EQ(adapter.UpdateConnectionStates(list.Snapshot(), 0), RES_CONNECTION_QUERY_FAILED);
 }
 
-// The list needs 2404 bytes: queries with 2000, 2100, 2200, 2300 and 2400
-// bytes are refused, the sixth with 2500 fits (a list over 2400 bytes can
-// only come from that one).
-TEST(AdapterFetchTest, CrowdedListIsFetchedAfterTheBufferGrew) {
-    TempFolder folder;
-    LogCapture log(folder.Path());
-    DaemonProcess daemon(ScenarioPath("crowded.json"));
-    ASSERT_TRUE(daemon.ready());
-    CAdapter adapter("\\DEVICE\\{AD000031-0000-4000-8000-000000000031}", log.Settings());
-    ASSERT_EQ(adapter.OpenChannel(), 0);
-    std::size_t size = 0;
-    CNetworkList list;
-    const auto keep = [&](std::span<const std::uint8_t> bytes) {
-        size = bytes.size();
-        list.MergeBssidList(bytes);
-    };
-    EXPECT_EQ(adapter.ScanAndFetchBssidList(true, keep), RES_BSSID_LIST_OBTAINED);
-    EXPECT_EQ(size, 2404u);
-    EXPECT_EQ(list.Size(), 15u);
-    adapter.CloseChannel();
-    EXPECT_EQ(adapter.ScanAndFetchBssidList(true, [](std::span<const std::uint8_t>) {}),
-              RES_SCAN_REQUEST_FAILED);
-}
-
-// Counted queries need the in-test driver world.
-class MediaWaitTest : public ServedBackend {
-  protected:
-    TempFolder folder_;
-    LogCapture log_{folder_.Path()};
-};
-
-TEST_F(MediaWaitTest, AlreadyConnectedCardNeedsOneQueryAndNoLogLine) {
-    backend_.SetOidValue(kAdapterA, ndis::OID_GEN_PHYSICAL_MEDIUM, {1, 0, 0, 0});
-    backend_.SetOidValue(kAdapterA, ndis::OID_GEN_MEDIA_CONNECT_STATUS, {0, 0, 0, 0});
-    CAdapter adapter(kAdapterA, log_.Settings());
-    ASSERT_EQ(adapter.OpenChannel(), 0);
-    const std::size_t lines = log_.Messages().size();
-    const std::size_t queries = backend_.Queries();
-    EXPECT_EQ(adapter.WaitForMediaConnect(10), RES_MEDIA_CONNECTED);
-    EXPECT_EQ(backend_.Queries() - queries, 1u);
-    EXPECT_EQ(log_.Messages().size(), lines);
-}
-
 // A timeout of 0 makes no passes: the second query decides. Each pass of
 // a longer wait but the last warns with the passes left.
-TEST_F(LinkWaitTest, WaitsCountDownTheirPasses) {
+TEST_F(AdapterTest, WaitsCountDownTheirPasses) {
     CAdapter adapter(kOldCard, log_.Settings());
     ASSERT_EQ(adapter.OpenChannel(), 0);
     EXPECT_EQ(adapter.WaitForMediaConnect(0), RES_MEDIA_WAIT_TIMEOUT);
@@ -230,8 +179,6 @@ TEST_F(LinkWaitTest, WaitsCountDownTheirPasses) {
     auto lines = log_.Messages();
     EXPECT_EQ(CountOf(lines, "App: Info: Timed out wait for media status change"), 1u);
     EXPECT_TRUE(Contains(lines, "App: Info: Already have an IP! 10.9.8.7"));
-    EXPECT_EQ(CountStarting(lines, "App: Warn: Timed out waiting"), 0u);
-    EXPECT_EQ(CountStarting(lines, "App: Error: Timed out waiting"), 0u);
 
     EXPECT_EQ(adapter.WaitForMediaConnect(2), RES_MEDIA_WAIT_TIMEOUT);
     CAdapter autoCard(kAutoconfigCard, log_.Settings());
@@ -241,7 +188,6 @@ TEST_F(LinkWaitTest, WaitsCountDownTheirPasses) {
     const std::string address = "Timed out waiting for ip address change";
     for (const std::string& line :
          {"Warn: " + media + ", but trying 3 more times",
-          "Warn: " + media + ", but trying 2 more times",
           "Warn: " + media + ", but trying 1 more times", "Error: " + media,
           "Warn: " + address + ", but trying 1 more times", "Error: " + address}) {
         EXPECT_EQ(CountOf(lines, "App: " + line), 1u) << line;
@@ -249,20 +195,12 @@ TEST_F(LinkWaitTest, WaitsCountDownTheirPasses) {
     EXPECT_EQ(CountStarting(lines, "App: Warn: " + media), 3u);
 }
 
-// Without the driver no sink is installed. With it, a sink event ends the
+// Without the driver no sink source starts. With it, a sink event ends the
 // wait, then the lease arrives.
-TEST_F(LinkWaitTest, SinkEventEndsTheWaitThenTheLeaseArrives) {
+TEST_F(AdapterTest, SinkEventEndsTheWaitThenTheLeaseArrives) {
     ::setenv("TARVIK_DRIVER_SOCKET", (folder_.Path() / "absent.sock").c_str(), 1);
-    CMediaEventSource absent(dispatcher_);
-    EXPECT_EQ(absent.StartWmi(), RES_FAILURE);
+    EXPECT_EQ(CMediaEventSource(dispatcher_).StartWmi(), RES_FAILURE);
     ::setenv("TARVIK_DRIVER_SOCKET", daemon_.socketPath().c_str(), 1);
-    EXPECT_FALSE(CAdapter(kOldCard, log_.Settings(), &absent).HasMediaEventSink());
-    EXPECT_TRUE(
-        Contains(log_.Messages(), "App: Error: Could not connect to the root\\WMI, error 2"));
-    EXPECT_TRUE(Contains(log_.Messages(),
-                         "App: Warn: WMI service is NULL, skipping installation of media state "
-                         "notification handlers"));
-
     CMediaEventSource source(dispatcher_);
     ASSERT_EQ(source.StartWmi(), 0);
     CAdapter adapter(kOldCard, log_.Settings(), &source);
@@ -284,7 +222,7 @@ TEST_F(LinkWaitTest, SinkEventEndsTheWaitThenTheLeaseArrives) {
 
 // A driver that stops answering costs a GUI-thread stretch its bound: the
 // request fails as not answered and the status line says so.
-TEST_F(LinkWaitTest, AFrozenDriverFailsTheBoundedRequestAndSaysSo) {
+TEST_F(AdapterTest, AFrozenDriverFailsTheBoundedRequestAndSaysSo) {
     CAdapter adapter(kStaticCard, log_.Settings());
     ASSERT_EQ(adapter.OpenChannel(), 0);
     daemon_.Freeze();

@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstring>
 #include <thread>
 
+#include "adapter/Adapter.h"
 #include "adapter/AdapterChannel.h"
 #include "core/ApplicationOptions.h"
 #include "ndis/Oids.h"
@@ -61,9 +61,6 @@ TEST_F(DriverChannelTest, QueriesCopyTheDataAndCountWhatCameBack) {
     EXPECT_EQ(returned, 4 + std::strlen(text) + 1);
     EXPECT_EQ(QueryOid(handle, &gate_, kVendor, text, 4, &returned), ERROR_INSUFFICIENT_BUFFER);
     EXPECT_TRUE(log_.Messages().empty());
-    // No gate at all: the failed wait is reported, the query goes ahead.
-    EXPECT_EQ(QueryOid(handle, nullptr, kVendor, text, 64, nullptr), 0);
-    EXPECT_EQ(log_.Messages(), Lines{kGaveUp});
 
     const std::u16string device(kAdapterA.begin(), kAdapterA.end());
     std::memset(text, 'x', sizeof(text));
@@ -71,10 +68,8 @@ TEST_F(DriverChannelTest, QueriesCopyTheDataAndCountWhatCameBack) {
     EXPECT_STREQ(text, "Simulated 802.11g Adapter");
     EXPECT_EQ(returned, std::strlen(text) + 1);
     EXPECT_EQ(QueryOidDirect(device, kVendor, text, 3, &returned), ERROR_INSUFFICIENT_BUFFER);
-    for (const char16_t* unbound :
-         {u"\\DEVICE\\{00000000-0000-0000-0000-000000000000}", u"\\DEV"}) {
+    for (const char16_t* unbound : {u"\\DEVICE\\{00000000-0000-0000-0000-000000000000}", u"\\DEV"})
         EXPECT_EQ(QueryOidDirect(unbound, kVendor, text, 8, &returned), 3);
-    }
 }
 
 TEST_F(DriverChannelTest, SetBlocksAreNeverShorterThanEightBytesAndFailuresAreLogged) {
@@ -105,7 +100,6 @@ TEST_F(DriverChannelTest, SetBlocksAreNeverShorterThanEightBytesAndFailuresAreLo
 }
 
 TEST_F(DriverChannelTest, DeviceNamesGoOutCutAt255CharactersAndComeBackAsAList) {
-    EXPECT_EQ(EncodeOpenDeviceName(std::string(300, 'a')).size(), 510u);
     EXPECT_EQ(EncodeOpenDeviceName("\xE9Z"), (std::vector<std::uint8_t>{0xE9, 0xFF, 'Z', 0}));
     // A bound name of 255 characters is reached by its 300-character extension.
     const std::string longName = "\\DEVICE\\" + std::string(247, 'L');
@@ -131,8 +125,8 @@ TEST_F(DriverChannelTest, DeviceNamesGoOutCutAt255CharactersAndComeBackAsAList) 
 
 TEST_F(DriverChannelTest, FramesGoOutWrittenAndComeBackOneReadEach) {
     DriverHandle handle = OpenTied(kAdapterA);
-    std::uint8_t first[2400], second[2400];
-    ReadRequest r1, r2;
+    std::uint8_t first[2400];
+    ReadRequest r1;
     r1.offset = 5;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> done;  // error, bytes
     auto record = [&](std::uint32_t error, std::uint32_t bytes, ReadRequest&) {
@@ -140,7 +134,6 @@ TEST_F(DriverChannelTest, FramesGoOutWrittenAndComeBackOneReadEach) {
     };
     ASSERT_EQ(ReadPacket(handle, &gate_, first, sizeof(first), r1, record), 0);
     EXPECT_EQ(r1.offset, 0u);
-    ASSERT_EQ(ReadPacket(handle, &gate_, second, sizeof(second), r2, record), 0);
     std::vector<std::uint8_t> frame(98, 0x5A);
     std::uint32_t length = static_cast<std::uint32_t>(frame.size());
     ASSERT_EQ(WritePacket(handle, &gate_, frame.data(), length), RES_PACKET_WRITTEN);
@@ -148,10 +141,6 @@ TEST_F(DriverChannelTest, FramesGoOutWrittenAndComeBackOneReadEach) {
     while (done.empty()) ASSERT_TRUE(driverio::WaitAlertable(5000));
     EXPECT_EQ(done, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{0u, 98u}}));
     EXPECT_EQ(first[97], 0x5A);
-    ASSERT_EQ(handle->CancelIo(), 0u);
-    ASSERT_TRUE(driverio::WaitAlertable(5000));
-    ASSERT_EQ(done.size(), 2u);
-    EXPECT_EQ(done[1].first, static_cast<std::uint32_t>(ERROR_OPERATION_ABORTED));
     EXPECT_TRUE(log_.Messages().empty());
     // Without a handle, or with one tied to no device.
     EXPECT_EQ(ReadPacket(nullptr, &gate_, first, 16, r1, nullptr), -1);
@@ -214,7 +203,6 @@ TEST_F(DriverChannelTest, TheGateSerialisesThreadsSharingOneHandle) {
 
 TEST_F(DriverChannelTest, AdapterChannelOpensOnceTiesTheDeviceAndCloses) {
     CAdapterChannel channel(kAdapterA);
-    EXPECT_EQ(channel.Gate(), nullptr);
     ASSERT_EQ(channel.Open(), 0);
     ASSERT_NE(channel.Gate(), nullptr);
     EXPECT_EQ(channel.Open(), -1);
@@ -226,7 +214,6 @@ TEST_F(DriverChannelTest, AdapterChannelOpensOnceTiesTheDeviceAndCloses) {
     EXPECT_EQ(query(channel, kVendor), 0);
     EXPECT_STREQ(text, "Simulated 802.11g Adapter");
     channel.CloseHandle();
-    EXPECT_FALSE(channel.Handle());
     EXPECT_EQ(query(channel, kVendor), 3);
     // A failed device open keeps the handle, without a gate; requests still
     // go out, tied to nothing, after the failed gate wait.
@@ -250,18 +237,26 @@ TEST_F(DriverChannelTest, AdapterChannelOpensOnceTiesTheDeviceAndCloses) {
     // Without a daemon there is no driver.
     server_->Stop();
     thread_.join();
-    EXPECT_FALSE(OpenDriver());
-    EXPECT_EQ(LastDriverError(), 2u);
-    std::vector<std::uint8_t> list(kBindingListSize);
-    EXPECT_EQ(QueryBindings(list.data(), list.size()), RES_BINDINGS_FAILED);
     CAdapterChannel alone(kAdapterA);
     EXPECT_EQ(alone.Open(), -1);
     EXPECT_FALSE(alone.Handle());
     EXPECT_TRUE(Contains(log_.Messages(), "App: Info: Could not connect to the driver, 2"));
 }
 
-// A daemon that answers every request of one connection, binding queries
-// with `reply`: enough to hand the channel a reply no honest driver would give.
+// A card already connected: one query, no log line.
+TEST_F(DriverChannelTest, AlreadyConnectedCardNeedsOneQueryAndNoLogLine) {
+    backend_.SetOidValue(kAdapterA, ndis::OID_GEN_PHYSICAL_MEDIUM, {1, 0, 0, 0});
+    backend_.SetOidValue(kAdapterA, ndis::OID_GEN_MEDIA_CONNECT_STATUS, {0, 0, 0, 0});
+    CAdapter adapter(kAdapterA, log_.Settings());
+    ASSERT_EQ(adapter.OpenChannel(), 0);
+    const std::size_t lines = log_.Messages().size();
+    const std::size_t queries = backend_.Queries();
+    EXPECT_EQ(adapter.WaitForMediaConnect(10), RES_MEDIA_CONNECTED);
+    EXPECT_EQ(backend_.Queries() - queries, 1u);
+    EXPECT_EQ(log_.Messages().size(), lines);
+}
+
+// A daemon answering binding queries of one connection with `reply`.
 void ServeBindingReply(int listener, const std::vector<std::uint8_t>& reply) {
     const int fd = ::accept(listener, nullptr, nullptr);
     driverio::FrameBuffer frames;
@@ -306,31 +301,13 @@ TEST(DriverChannelHostile, ABindingReplyNamingBytesPastItsEndIsRefused) {
     ::close(listener);
 }
 
-// tarvik-driverd serves its bundled world when given no scenario; SIGTERM
-// ends it and removes its socket.
-TEST(DaemonStartup, ServesTheBundledWorldUntilSigtermRemovesTheSocket) {
-    DaemonProcess daemon("");
-    ASSERT_TRUE(daemon.ready());
-    std::vector<std::uint8_t> list(kBindingListSize);
-    ASSERT_EQ(QueryBindings(list.data(), list.size()), RES_BINDINGS_DONE);
-    EXPECT_FALSE(BindingNames(list.data(), list.size()).empty());
-    const std::string path = daemon.socketPath();
-    EXPECT_EQ(daemon.Stop(), 0);
-    struct stat info {};
-    EXPECT_NE(stat(path.c_str(), &info), 0);
-    EXPECT_FALSE(OpenDriver());
-}
-
 // Command lines the daemon refuses: exit status and what it says.
 TEST(DaemonStartup, BadArgumentsAreRefusedClearly) {
     const struct {
         const char* args;
         int status;
         const char* says;
-    } rows[] = {{"--backend sim --scenario /nonexistent.json --socket /tmp/tarvik-never.sock", 1,
-                 "/nonexistent.json"},
-                {"--backend nl80211", 1, "unknown backend \"nl80211\" (available: sim)"},
-                {"--bogus", 2, "usage: tarvik-driverd"},
+    } rows[] = {{"--backend nl80211", 1, "unknown backend \"nl80211\" (available: sim)"},
                 {"--socket", 2, "usage: tarvik-driverd"}};
     for (const auto& row : rows) {
         const ToolRun run = RunCommand(DaemonPath() + " " + row.args);
