@@ -143,15 +143,16 @@ TEST_F(ProfileListTest, EveryChangeIsSavedAndLoadedBackInOrder) {
     }
     EXPECT_EQ(renames, 1);
     ::close(watch);
-    EXPECT_EQ(Ssids(*Reloaded()), "office;home;");
-    EXPECT_EQ(Reloaded()->At(1).priority, 3u);
+    const auto reloaded = Reloaded();
+    EXPECT_EQ(Ssids(*reloaded) + reloaded->At(1).PriorityText(), "office;home;3");
     EXPECT_EQ(hive_.EnumerateValues(kKey).size(), 4u);  // "2" above "Size" stays
 }
 
 // A stored value that cannot be read is kept as stored, in its place in the list,
 // and reported once; an older blob is rewritten in the current form; a gap ends loading.
 TEST_F(ProfileListTest, LoadKeepsUnreadableValuesAndUpgradesOlderBlobs) {
-    const Bytes damaged(kBlob.begin(), kBlob.begin() + 60);
+    Bytes damaged = kBlob;
+    damaged[58] = 0, damaged[62] = 1, damaged[71] = 3;  // matches "home"; a key past the end
     hive_.WriteBinary(kKey, "0", damaged);
     hive_.WriteBinary(kKey, "1", Older(kBlob, 3, 3));
     hive_.WriteDword(kKey, "2", 42);  // not even a blob
@@ -165,8 +166,8 @@ TEST_F(ProfileListTest, LoadKeepsUnreadableValuesAndUpgradesOlderBlobs) {
     ndis::BssidEntryFields fields = Fields(0x01, -50, 1);
     fields.SetSsid("home");
     const CNetworkKey* found = nullptr;
-    EXPECT_EQ(list_.FindProfile(CBssid(Entry(fields), 1), found), RES_PROFILE_FOUND);
-    EXPECT_EQ(found, &list_.At(1));                         // never the unreadable one before it
+    list_.FindProfile(CBssid(Entry(fields), 1), found);
+    EXPECT_EQ(found, &list_.At(1));  // not the unreadable one before it, though its fields match
     EXPECT_FALSE(CNetworkKey(list_.At(0)).IsUnreadable());  // a copy is an ordinary profile
 
     ASSERT_TRUE(list_.Move(0, +1));
@@ -176,7 +177,7 @@ TEST_F(ProfileListTest, LoadKeepsUnreadableValuesAndUpgradesOlderBlobs) {
     ASSERT_TRUE(list_.Remove(&list_.At(1)));
     const auto reloaded = Reloaded();  // reports the one it cannot read again
     EXPECT_EQ(Ssids(*reloaded) + reloaded->At(0).KeyText(), "home;(unreadable profile 1);kkk");
-    EXPECT_THAT(log_.Messages(), ElementsAre(HasSubstr("Warn: The saved network profile \"0\""),
+    EXPECT_THAT(log_.Messages(), ElementsAre(HasSubstr("profile \"0\" under " + std::string(kKey)),
                                              HasSubstr("Pre-1.2B3"), HasSubstr("profile \"2\""),
                                              HasSubstr("profile \"1\"")));
 }
