@@ -277,9 +277,14 @@ bool CSupplicant::DecryptKeyData(Received& frame) const {
     return true;
 }
 
+// Answers follow our protocol, whatever descriptor the authenticator used.
+std::uint8_t CSupplicant::ReplyDescriptorType() const {
+    return protocol_ == SECURITY_PROTOCOL_RSN ? EAPOL_KEY_TYPE_RSN : EAPOL_KEY_TYPE_WPA;
+}
+
 // Key length of an answer: 0 for RSN, the received one for WPA.
 std::uint16_t CSupplicant::ReplyKeyLength(const EapolKeyView& key) const {
-    return key.DescriptorType() == EAPOL_KEY_TYPE_RSN ? 0 : key.KeyLength();
+    return protocol_ == SECURITY_PROTOCOL_RSN ? 0 : key.KeyLength();
 }
 
 // Builds, signs with `kck` and sends one answer to the frame's source.

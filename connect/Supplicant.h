@@ -97,6 +97,7 @@ class CSupplicant {
     int InstallGtk(GroupKey gtk, std::span<const std::uint8_t, 8> rsc);
     void KeysComplete();
 
+    std::uint8_t ReplyDescriptorType() const;
     std::uint16_t ReplyKeyLength(const EapolKeyView& key) const;
     int SendFrame(const Received& frame, const EapolKeyFields& fields,
                   std::span<const std::uint8_t> keyData, std::span<const std::uint8_t, 16> kck);

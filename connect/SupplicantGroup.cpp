@@ -34,7 +34,8 @@ int CSupplicant::ProcessGroupMessage1(const Received& frame) {
               "WPA: RX message 1 of Group Key Handshake from %02x:%02x:%02x:%02x:%02x:%02x "
               "(ver=%d)",
               s[0], s[1], s[2], s[3], s[4], s[5], frame.Version());
-    std::optional<GroupKey> gtk = frame.Rsn() ? RsnGroupKey(frame) : WpaGroupKey(frame);
+    std::optional<GroupKey> gtk =
+        protocol_ == SECURITY_PROTOCOL_RSN ? RsnGroupKey(frame) : WpaGroupKey(frame);
     if (!gtk) return -1;
     const int installed = InstallGtk(std::move(*gtk), frame.Key().Rsc());
     if (installed != 0 || SendGroupMessage2(frame) != 0) return -1;
@@ -138,7 +139,7 @@ int CSupplicant::SendGroupMessage2(const Received& frame) {
     SetState(SUPP_STATE_GROUP_2);
     const EapolKeyView& key = frame.Key();
     EapolKeyFields fields;
-    fields.descriptorType = key.DescriptorType();
+    fields.descriptorType = ReplyDescriptorType();
     fields.keyInformation = static_cast<std::uint16_t>(
         KEY_INFO_MIC | KEY_INFO_SECURE | frame.Version() | (frame.Info() & KEY_INFO_INDEX_MASK));
     fields.keyLength = ReplyKeyLength(key);

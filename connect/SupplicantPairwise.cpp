@@ -35,7 +35,7 @@ int CSupplicant::ProcessMessage1(const Received& frame) {
     WpaPrintf(WPA_MSG_DEBUG,
               "WPA: RX message 1 of 4-Way Handshake from %02x:%02x:%02x:%02x:%02x:%02x (ver=%d)",
               s[0], s[1], s[2], s[3], s[4], s[5], frame.Version());
-    if (frame.Rsn()) {
+    if (protocol_ == SECURITY_PROTOCOL_RSN) {
         // Only looked at for the debug output: a PMKID is not used here.
         WpaHexdump(WPA_MSG_DEBUG, "RSN: msg 1/4 key data", frame.keyData);
         KeyDataElements elements;
@@ -82,7 +82,7 @@ int CSupplicant::SendMessage2(const Received& frame) {
     OPENSSL_cleanse(derived.bytes.data(), derived.bytes.size());
 
     EapolKeyFields fields;
-    fields.descriptorType = key.DescriptorType();
+    fields.descriptorType = ReplyDescriptorType();
     fields.keyInformation =
         static_cast<std::uint16_t>(frame.Version() | KEY_INFO_PAIRWISE | KEY_INFO_MIC);
     fields.keyLength = ReplyKeyLength(key);
@@ -140,7 +140,7 @@ int CSupplicant::SendMessage4(const Received& frame) {
     SetState(SUPP_STATE_PAIRWISE_4);
     const EapolKeyView& key = frame.Key();
     EapolKeyFields fields;
-    fields.descriptorType = key.DescriptorType();
+    fields.descriptorType = ReplyDescriptorType();
     fields.keyInformation = static_cast<std::uint16_t>(
         frame.Version() | KEY_INFO_PAIRWISE | KEY_INFO_MIC | (frame.Info() & KEY_INFO_SECURE));
     fields.keyLength = ReplyKeyLength(key);
@@ -156,7 +156,7 @@ void CSupplicant::InstallPtk(const Received& frame) {
     const bool tkip = pairwiseCipher_ == CIPHER_TKIP;
     const auto key = ptk_.Temporal().first(tkip ? kTkipKeyLength : kCcmpKeyLength);
     std::array<std::uint8_t, kRscLength> rsc{};
-    if (!frame.Rsn()) {
+    if (protocol_ != SECURITY_PROTOCOL_RSN) {
         std::copy_n(frame.Key().Rsc().begin(), rsc.size(), rsc.begin());
         WpaHexdump(WPA_MSG_DEBUG, "WPA: RSC", rsc);
     }
