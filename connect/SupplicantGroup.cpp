@@ -188,7 +188,7 @@ int CSupplicant::InstallGtk(GroupKey gtk, std::span<const std::uint8_t, 8> rsc) 
     int result = 0;
     if (gtk.key == installedGtk_) {
         // Reinstalling would reset the key's receive counters.
-        WpaPrintf(WPA_MSG_INFO, "WPA: Not reinstalling the GTK already in use.");
+        WpaPrintf(WPA_MSG_DEBUG, "WPA: Not reinstalling the GTK already in use.");
     } else if (!callbacks_.setKey ||
                callbacks_.setKey(gtk.cipher.algorithm, kBroadcastAddress, gtk.keyIndex,
                                  gtk.transmit, sequence, gtk.key) < 0) {

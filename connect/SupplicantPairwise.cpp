@@ -163,7 +163,7 @@ void CSupplicant::InstallPtk(const Received& frame) {
     // A key already in use is not installed again: that would reset its
     // receive counters (key reinstallation).
     if (std::equal(key.begin(), key.end(), installedPtk_.begin(), installedPtk_.end())) {
-        WpaPrintf(WPA_MSG_INFO, "WPA: Not reinstalling the PTK already in use.");
+        WpaPrintf(WPA_MSG_DEBUG, "WPA: Not reinstalling the PTK already in use.");
         return;
     }
     const int result = callbacks_.setKey ? callbacks_.setKey(tkip ? KEY_ALG_TKIP : KEY_ALG_CCMP,
