@@ -102,47 +102,9 @@ int CSupplicant::ReceiveEapol(const ndis::MacAddress& source, std::span<const st
 }
 
 int CSupplicant::Receive(const ndis::MacAddress& source, std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < kEapolKeyMinimumLength) {
-        WpaPrintf(WPA_MSG_DEBUG,
-                  "WPA: EAPOL frame too short to be a WPA EAPOL-Key (len %lu, expecting at least "
-                  "%lu)",
-                  static_cast<unsigned long>(bytes.size()),
-                  static_cast<unsigned long>(kEapolKeyMinimumLength));
-        return -1;
-    }
     Received frame;
     frame.source = source;
-    frame.copy.assign(bytes.begin(), bytes.end());
-    const std::size_t bodyLength =
-        (bytes[eapol_layout::kBodyLength] << 8) | bytes[eapol_layout::kBodyLength + 1];
-    WpaPrintf(WPA_MSG_DEBUG, "IEEE 802.1X RX: version=%d type=%d length=%lu",
-              bytes[eapol_layout::kVersion], bytes[eapol_layout::kType],
-              static_cast<unsigned long>(bodyLength));
-    EapolKeyView::Problem problem = EapolKeyView::Problem::None;
-    frame.view = EapolKeyView::Parse(frame.copy, &problem);
-    switch (problem) {
-        case EapolKeyView::Problem::None:
-            break;
-        case EapolKeyView::Problem::NotKey:
-            WpaPrintf(WPA_MSG_DEBUG, "WPA: EAPOL frame (type %u) discarded, not a Key frame",
-                      bytes[eapol_layout::kType]);
-            return -1;
-        case EapolKeyView::Problem::UnknownDescriptor:
-            WpaPrintf(WPA_MSG_DEBUG, "WPA: EAPOL-Key type (%d) unknown, discarded",
-                      bytes[eapol_layout::kDescriptorType]);
-            return -1;
-        default:
-            WpaPrintf(WPA_MSG_DEBUG, "WPA: EAPOL frame payload size %lu invalid (frame size %lu)",
-                      static_cast<unsigned long>(bodyLength),
-                      static_cast<unsigned long>(bytes.size()));
-            return -1;
-    }
-    PrintEapolKey(frame.Key());
-    if (bytes.size() > frame.Key().Frame().size()) {
-        WpaPrintf(WPA_MSG_DEBUG, "WPA: ignoring %lu bytes after the IEEE 802.1X data",
-                  static_cast<unsigned long>(bytes.size() - frame.Key().Frame().size()));
-    }
-    if (CheckKeyFrame(frame) != 0) return -1;
+    if (!TakeFrame(bytes, frame) || CheckKeyFrame(frame) != 0) return -1;
     if ((frame.Info() & KEY_INFO_MIC) && !VerifyMic(frame.Key())) return -1;
     if (!frame.Key().KeyDataFits()) {
         WpaPrintf(WPA_MSG_WARNING,
@@ -156,6 +118,47 @@ int CSupplicant::Receive(const ndis::MacAddress& source, std::span<const std::ui
     if (frame.Rsn() && (frame.Info() & KEY_INFO_ENCRYPTED_DATA) && !DecryptKeyData(frame)) {
         return -1;
     }
+    return Dispatch(frame);
+}
+
+// A private copy of an EAPOL-Key frame of sound size, cut to its body.
+bool CSupplicant::TakeFrame(std::span<const std::uint8_t> bytes, Received& frame) const {
+    if (bytes.size() < kEapolKeyMinimumLength) {
+        WpaPrintf(WPA_MSG_DEBUG,
+                  "WPA: EAPOL frame too short to be a WPA EAPOL-Key (len %lu, expecting at least "
+                  "%lu)",
+                  static_cast<unsigned long>(bytes.size()),
+                  static_cast<unsigned long>(kEapolKeyMinimumLength));
+        return false;
+    }
+    frame.copy.assign(bytes.begin(), bytes.end());
+    const std::size_t bodyLength =
+        (bytes[eapol_layout::kBodyLength] << 8) | bytes[eapol_layout::kBodyLength + 1];
+    WpaPrintf(WPA_MSG_DEBUG, "IEEE 802.1X RX: version=%d type=%d length=%lu",
+              bytes[eapol_layout::kVersion], bytes[eapol_layout::kType],
+              static_cast<unsigned long>(bodyLength));
+    EapolKeyView::Problem problem = EapolKeyView::Problem::None;
+    frame.view = EapolKeyView::Parse(frame.copy, &problem);
+    if (problem == EapolKeyView::Problem::NotKey) {
+        WpaPrintf(WPA_MSG_DEBUG, "WPA: EAPOL frame (type %u) discarded, not a Key frame",
+                  bytes[eapol_layout::kType]);
+    } else if (problem == EapolKeyView::Problem::UnknownDescriptor) {
+        WpaPrintf(WPA_MSG_DEBUG, "WPA: EAPOL-Key type (%d) unknown, discarded",
+                  bytes[eapol_layout::kDescriptorType]);
+    } else if (problem != EapolKeyView::Problem::None) {
+        WpaPrintf(WPA_MSG_DEBUG, "WPA: EAPOL frame payload size %lu invalid (frame size %lu)",
+                  static_cast<unsigned long>(bodyLength), static_cast<unsigned long>(bytes.size()));
+    }
+    if (!frame.view) return false;
+    PrintEapolKey(frame.Key());
+    if (bytes.size() > frame.Key().Frame().size()) {
+        WpaPrintf(WPA_MSG_DEBUG, "WPA: ignoring %lu bytes after the IEEE 802.1X data",
+                  static_cast<unsigned long>(bytes.size() - frame.Key().Frame().size()));
+    }
+    return true;
+}
+
+int CSupplicant::Dispatch(const Received& frame) {
     if (!(frame.Info() & KEY_INFO_PAIRWISE)) {
         if (!(frame.Info() & KEY_INFO_MIC)) {
             WpaPrintf(WPA_MSG_WARNING, "WPA: EAPOL-Key (Group) without Mic bit - dropped");
@@ -247,14 +250,7 @@ bool CSupplicant::DecryptKeyData(Received& frame) const {
         return false;
     }
     if (frame.Version() == KEY_INFO_VERSION_MD5_RC4) {
-        std::array<std::uint8_t, 32> rc4Key{};
-        const auto iv = frame.Key().Iv();
-        std::copy(iv.begin(), iv.end(), rc4Key.begin());
-        std::copy(ptk_.Kek().begin(), ptk_.Kek().end(), rc4Key.begin() + iv.size());
-        const int result = Rc4Skip(rc4Key.data(), rc4Key.size(), kRc4Skip, frame.keyData.data(),
-                                   frame.keyData.size());
-        OPENSSL_cleanse(rc4Key.data(), rc4Key.size());
-        if (result != 0) return false;
+        if (!Rc4WithKek(frame.Key(), frame.keyData)) return false;
     } else {
         const std::size_t length = frame.keyData.size();
         if (length % kAesWrapBlockLength != 0) {
@@ -280,6 +276,16 @@ bool CSupplicant::DecryptKeyData(Received& frame) const {
 // Answers follow our protocol, whatever descriptor the authenticator used.
 std::uint8_t CSupplicant::ReplyDescriptorType() const {
     return protocol_ == SECURITY_PROTOCOL_RSN ? EAPOL_KEY_TYPE_RSN : EAPOL_KEY_TYPE_WPA;
+}
+
+// RC4 keyed with the frame's key IV and the KEK, 256 keystream bytes dropped.
+bool CSupplicant::Rc4WithKek(const EapolKeyView& key, std::span<std::uint8_t> data) const {
+    std::array<std::uint8_t, 32> rc4Key{};
+    std::copy(key.Iv().begin(), key.Iv().end(), rc4Key.begin());
+    std::copy(ptk_.Kek().begin(), ptk_.Kek().end(), rc4Key.begin() + key.Iv().size());
+    const int result = Rc4Skip(rc4Key.data(), rc4Key.size(), kRc4Skip, data.data(), data.size());
+    OPENSSL_cleanse(rc4Key.data(), rc4Key.size());
+    return result == 0;
 }
 
 // Key length of an answer: 0 for RSN, the received one for WPA.

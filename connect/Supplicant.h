@@ -77,10 +77,13 @@ class CSupplicant {
     };
 
     int Receive(const ndis::MacAddress& source, std::span<const std::uint8_t> frame);
+    bool TakeFrame(std::span<const std::uint8_t> bytes, Received& frame) const;
     int CheckKeyFrame(const Received& frame) const;
+    int Dispatch(const Received& frame);
     bool ReplayCounterIncreased(const EapolKeyView& key) const;
     bool VerifyMic(const EapolKeyView& key);
     bool DecryptKeyData(Received& frame) const;
+    bool Rc4WithKek(const EapolKeyView& key, std::span<std::uint8_t> data) const;
 
     int ProcessMessage1(const Received& frame);
     int SendMessage2(const Received& frame);
@@ -92,6 +95,8 @@ class CSupplicant {
     int ProcessGroupMessage1(const Received& frame);
     std::optional<GroupKey> RsnGroupKey(const Received& frame);
     std::optional<GroupKey> WpaGroupKey(const Received& frame);
+    bool DecryptWpaGroupKey(const Received& frame, std::size_t largest,
+                            std::vector<std::uint8_t>& plain) const;
     int SendGroupMessage2(const Received& frame);
     std::optional<GroupCipher> CheckGroupCipher(std::size_t keyLength, std::size_t largest) const;
     int InstallGtk(GroupKey gtk, std::span<const std::uint8_t, 8> rsc);

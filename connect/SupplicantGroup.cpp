@@ -16,7 +16,6 @@ namespace tarvik {
 
 namespace {
 
-constexpr std::size_t kRc4Skip = 256;
 constexpr std::size_t kLongestGtk = 32;
 constexpr std::size_t kGtkHeaderLength = 2;  // key id byte, reserved byte
 constexpr std::uint8_t kGtkIndexMask = 0x03;
@@ -79,9 +78,9 @@ std::optional<CSupplicant::GroupKey> CSupplicant::RsnGroupKey(const Received& fr
 
 std::optional<CSupplicant::GroupKey> CSupplicant::WpaGroupKey(const Received& frame) {
     const EapolKeyView& key = frame.Key();
-    const bool aes = frame.Version() == KEY_INFO_VERSION_SHA1_AES;
     const std::size_t dataLength = frame.keyData.size();
-    const std::size_t wrapOverhead = aes ? kAesWrapBlockLength : 0;
+    const std::size_t wrapOverhead =
+        frame.Version() == KEY_INFO_VERSION_SHA1_AES ? kAesWrapBlockLength : 0;
     const std::size_t largest = dataLength >= wrapOverhead ? dataLength - wrapOverhead : 0;
     if (dataLength > key.KeyDataRoom()) {
         WpaPrintf(WPA_MSG_WARNING,
@@ -95,44 +94,46 @@ std::optional<CSupplicant::GroupKey> CSupplicant::WpaGroupKey(const Received& fr
     gtk.cipher = *cipher;
     gtk.keyIndex = (frame.Info() & KEY_INFO_INDEX_MASK) >> KEY_INFO_INDEX_SHIFT;
     std::vector<std::uint8_t> plain(frame.keyData);
-    if (!aes) {
-        if (dataLength > kLongestGtk) {
-            WpaPrintf(WPA_MSG_WARNING, "WPA: RC4 key data too long (%lu)",
-                      static_cast<unsigned long>(dataLength));
-            return std::nullopt;
-        }
-        std::array<std::uint8_t, 32> rc4Key{};
-        std::copy(key.Iv().begin(), key.Iv().end(), rc4Key.begin());
-        std::copy(ptk_.Kek().begin(), ptk_.Kek().end(), rc4Key.begin() + key.Iv().size());
-        const int result =
-            Rc4Skip(rc4Key.data(), rc4Key.size(), kRc4Skip, plain.data(), plain.size());
-        OPENSSL_cleanse(rc4Key.data(), rc4Key.size());
-        if (result != 0) return std::nullopt;
-    } else {
-        if (dataLength % kAesWrapBlockLength != 0) {
-            WpaPrintf(WPA_MSG_WARNING, "WPA: Unsupported AES-WRAP len %lu",
-                      static_cast<unsigned long>(dataLength));
-            return std::nullopt;
-        }
-        if (largest > kLongestGtk) {
-            WpaPrintf(WPA_MSG_WARNING,
-                      "WPA: AES-WRAP key data too long (keydatalen=%lu maxkeylen=%lu)",
-                      static_cast<unsigned long>(dataLength), static_cast<unsigned long>(largest));
-            return std::nullopt;
-        }
-        // The key length check above leaves at least three blocks.
-        if (AesUnwrap(ptk_.Kek().data(), dataLength / kAesWrapBlockLength - 1, frame.keyData.data(),
-                      plain.data()) != 0) {
-            OPENSSL_cleanse(plain.data(), plain.size());
-            WpaPrintf(WPA_MSG_WARNING, "WPA: AES unwrap failed - could not decrypt GTK");
-            return std::nullopt;
-        }
+    if (!DecryptWpaGroupKey(frame, largest, plain)) {
+        OPENSSL_cleanse(plain.data(), plain.size());
+        return std::nullopt;
     }
     gtk.key.assign(plain.begin(), plain.begin() + key.KeyLength());
     OPENSSL_cleanse(plain.data(), plain.size());
     gtk.transmit = (frame.Info() & KEY_INFO_INSTALL) != 0;
     IgnoreTxBit(gtk.transmit);
     return gtk;
+}
+
+// WPA key data is the group key itself: RC4 for version 1, AES key wrap for 2.
+bool CSupplicant::DecryptWpaGroupKey(const Received& frame, std::size_t largest,
+                                     std::vector<std::uint8_t>& plain) const {
+    const std::size_t dataLength = frame.keyData.size();
+    if (frame.Version() != KEY_INFO_VERSION_SHA1_AES) {
+        if (dataLength > kLongestGtk) {
+            WpaPrintf(WPA_MSG_WARNING, "WPA: RC4 key data too long (%lu)",
+                      static_cast<unsigned long>(dataLength));
+            return false;
+        }
+        return Rc4WithKek(frame.Key(), plain);
+    }
+    if (dataLength % kAesWrapBlockLength != 0) {
+        WpaPrintf(WPA_MSG_WARNING, "WPA: Unsupported AES-WRAP len %lu",
+                  static_cast<unsigned long>(dataLength));
+        return false;
+    }
+    if (largest > kLongestGtk) {
+        WpaPrintf(WPA_MSG_WARNING, "WPA: AES-WRAP key data too long (keydatalen=%lu maxkeylen=%lu)",
+                  static_cast<unsigned long>(dataLength), static_cast<unsigned long>(largest));
+        return false;
+    }
+    // The key length check leaves at least three blocks.
+    if (AesUnwrap(ptk_.Kek().data(), dataLength / kAesWrapBlockLength - 1, frame.keyData.data(),
+                  plain.data()) != 0) {
+        WpaPrintf(WPA_MSG_WARNING, "WPA: AES unwrap failed - could not decrypt GTK");
+        return false;
+    }
+    return true;
 }
 
 int CSupplicant::SendGroupMessage2(const Received& frame) {

@@ -3,6 +3,8 @@
 // frame carried it encrypted).
 #pragma once
 
+#include <openssl/crypto.h>
+
 #include <optional>
 #include <span>
 #include <vector>
@@ -17,6 +19,11 @@ struct CSupplicant::Received {
     std::vector<std::uint8_t> copy;
     std::optional<EapolKeyView> view;
     std::vector<std::uint8_t> keyData;
+
+    Received() = default;
+    Received(const Received&) = delete;
+    Received& operator=(const Received&) = delete;
+    ~Received() { OPENSSL_cleanse(keyData.data(), keyData.size()); }
 
     const EapolKeyView& Key() const { return *view; }
     std::uint16_t Info() const { return view->KeyInformation(); }
