@@ -86,11 +86,6 @@ void CSupplicant::ClearReplayCounter() {
     replayCounterSet_ = false;
 }
 
-int CSupplicant::Protocol() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return static_cast<int>(protocol_);
-}
-
 bool CSupplicant::HasPtk() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return ptkSet_;

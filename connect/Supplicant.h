@@ -60,7 +60,7 @@ class CSupplicant {
     // dropped (the reason is in the debug output).
     int ReceiveEapol(const ndis::MacAddress& source, std::span<const std::uint8_t> frame);
 
-    int Protocol() const;
+    // True once a MIC confirmed the PTK of a message 2/4.
     bool HasPtk() const;
 
   private:
