@@ -28,6 +28,31 @@ void WpaPrintf(int level, const char* format, ...) {
     if (g_observer) g_observer(level, message);
 }
 
+namespace {
+
+void PrintDump(int level, const char* title, std::span<const std::uint8_t> bytes, bool key) {
+    if (level < WPA_MSG_INFO) return;
+    std::printf("%s - hexdump(len=%lu):", title, static_cast<unsigned long>(bytes.size()));
+    if (bytes.data() == nullptr) {
+        std::printf(" [NULL]");
+    } else if (key) {
+        std::printf(" [REMOVED]");
+    } else {
+        for (std::uint8_t b : bytes) std::printf(" %02x", b);
+    }
+    std::printf("\n");
+}
+
+}  // namespace
+
+void WpaHexdump(int level, const char* title, std::span<const std::uint8_t> bytes) {
+    PrintDump(level, title, bytes, false);
+}
+
+void WpaHexdumpKey(int level, const char* title, std::span<const std::uint8_t> bytes) {
+    PrintDump(level, title, bytes, true);
+}
+
 void SetWpaDebugObserver(WpaDebugObserver observer) {
     std::lock_guard<std::mutex> lock(g_observerMutex);
     g_observer = std::move(observer);

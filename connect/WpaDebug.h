@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 namespace tarvik {
@@ -18,6 +20,12 @@ inline constexpr int WPA_MSG_WARNING = 3;
 inline constexpr std::size_t kWpaDebugBufferSize = 3000;
 
 void WpaPrintf(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// Byte dumps go to standard output only, and only at WPA_MSG_INFO and above:
+// "<title> - hexdump(len=N):" then " %02x" per byte (" [NULL]" when `bytes`
+// has no buffer). The key form prints " [REMOVED]" in place of the bytes.
+void WpaHexdump(int level, const char* title, std::span<const std::uint8_t> bytes);
+void WpaHexdumpKey(int level, const char* title, std::span<const std::uint8_t> bytes);
 
 // Also hands every formatted message to `observer` (for diagnostics
 // windows and tests); an empty function removes it. Callable from any
