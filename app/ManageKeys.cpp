@@ -1,6 +1,8 @@
 #include "app/ManageKeys.h"
 
 #include <algorithm>
+#include <cmath>
+#include <iterator>
 
 #include "app/AddNetworkKey.h"
 #include "app/ProfileDialogs.h"
@@ -10,9 +12,28 @@ namespace tarvik {
 namespace {
 
 constexpr ProfileListColumn kColumns[] = {
-    {"Ssid", 80}, {"Bssid", 110}, {"Network Key", 80}, {"Type", 40}, {"Network", 60},
-    {"Auto", 40}, {"Order", 50},  {"Match Bssid", 80}, {"Mode", 80},
+    {"Ssid", 80, "linksys"},
+    {"Bssid", 110, "00:40:96:55:03:08"},
+    {"Network Key", 80, "passphrase"},
+    {"Type", 40, "ASCII"},
+    {"Network", 60, "WPA2"},
+    {"Auto", 40, "Yes"},
+    {"Order", 50, "200"},
+    {"Match Bssid", 80, "No"},
+    {"Mode", 80, "Infrastructure"},
 };
+
+int FitWidth(int column, const ColumnFitMetrics& fit) {
+    const ProfileListColumn& info = kColumns[column];
+    if (!fit.textWidth) return info.width;
+    const double letterWidth =
+        fit.textWidth(kAverageWidthLetters) / static_cast<double>(kAverageWidthLetters.size());
+    const int scaled = static_cast<int>(std::lround(info.width * letterWidth / kLayoutLetterWidth));
+    const int text = fit.textWidth(info.typical) + fit.cellPadding;
+    const int title =
+        fit.headerWidth ? fit.headerWidth(column) : fit.textWidth(info.title) + fit.cellPadding;
+    return std::max({scaled, text, title});
+}
 
 }  // namespace
 
@@ -26,11 +47,11 @@ std::span<const ProfileListColumn> CManageKeys::Columns() {
     return kColumns;
 }
 
-void CManageKeys::OnShown(IListHeader& header) {
+void CManageKeys::OnShown(IListHeader& header, const ColumnFitMetrics* fit) {
     layout_ = std::make_unique<CListCtrlEx>(header, options_);
-    int index = 0;
-    for (const ProfileListColumn& column : kColumns) {
-        layout_->InsertColumn(index++, column.title, column.width);
+    for (int column = 0; column < static_cast<int>(std::size(kColumns)); ++column) {
+        const ProfileListColumn& info = kColumns[column];
+        layout_->InsertColumn(column, info.title, fit ? FitWidth(column, *fit) : info.width);
     }
     layout_->SetSectionName(kProfileColumnSection);
     layout_->RestoreLayout();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ColumnFit.h"
 #include "app/ListCtrlEx.h"
 
 namespace tarvik {
@@ -24,6 +25,8 @@ class IProfileDialogs;
 struct ProfileListColumn {
     const char* title;
     int width;
+    // A text as wide as the column usually shows.
+    const char* typical;
 };
 
 class CManageKeys {
@@ -41,8 +44,10 @@ class CManageKeys {
     static std::span<const ProfileListColumn> Columns();
 
     // The dialog is shown with a list of these columns: the layout is
-    // restored over its header and the rows are built.
-    void OnShown(IListHeader& header);
+    // restored over its header and the rows are built. With `fit`, the
+    // initial widths are scaled to the list's font as the network table's
+    // are, and never cut the typical text or the title.
+    void OnShown(IListHeader& header, const ColumnFitMetrics* fit = nullptr);
     // The dialog is going: the layout is stored and the header let go.
     void OnDestroyed();
     // The layout control while shown; null otherwise.

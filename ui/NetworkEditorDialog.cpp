@@ -54,7 +54,6 @@ NetworkEditorDialog::NetworkEditorDialog(CAddNetworkKey& editor, IMessageBoxes* 
     list_->setObjectName("propertyList");
     list_->setColumnCount(2);
     list_->setHeaderLabels({"Property", "Value"});
-    list_->header()->resizeSection(0, 170);
     list_->setUniformRowHeights(true);
     description_->setObjectName("descriptionLine");
     description_->setWordWrap(true);
@@ -109,6 +108,9 @@ void NetworkEditorDialog::Build() {
         editors_[property.id] = widget;
     }
     list_->expandAll();
+    // Names uncut at the desktop's font, indented ones included.
+    list_->resizeColumnToContents(0);
+    list_->header()->resizeSection(0, list_->header()->sectionSize(0) + 12);
 }
 
 QWidget* NetworkEditorDialog::MakeEditor(const ProfileProperty& property) {

@@ -26,7 +26,17 @@ ProfilesDialog::ProfilesDialog(CManageKeys& manager, QWidget* parent)
     list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     binding_ = std::make_unique<HeaderBinding>(*list_->horizontalHeader());
-    manager_.OnShown(*binding_);
+    // Initial widths for the desktop's font, as the network table's.
+    ColumnFitMetrics fit;
+    const QFontMetrics metrics(list_->font());
+    fit.textWidth = [metrics](std::string_view text) {
+        return metrics.horizontalAdvance(
+            QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    };
+    fit.cellPadding = kContentPadding;
+    const QHeaderView* header = list_->horizontalHeader();
+    fit.headerWidth = [header](int column) { return header->sectionSizeHint(column); };
+    manager_.OnShown(*binding_, &fit);
     binding_->Attach(*manager_.Layout(), [this](int column) { return WidestText(column); });
     connect(list_, &QTableWidget::cellDoubleClicked, this, [this] {
         manager_.EditFirstSelected(SelectedRows());
@@ -54,7 +64,11 @@ ProfilesDialog::ProfilesDialog(CManageKeys& manager, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(list_);
     layout->addWidget(buttons);
-    resize(680, 320);
+    int columns = 0;
+    for (int column = 0; column < list_->columnCount(); ++column) {
+        columns += list_->horizontalHeader()->sectionSize(column);
+    }
+    resize(std::max(680, columns + 40), 320);
     Fill();
 }
 
