@@ -106,8 +106,8 @@ class CNetworkKey {
     struct NotCopied {
         NotCopied() = default;
         NotCopied(const NotCopied&) {}
-        NotCopied& operator=(const NotCopied&) {
-            value.reset();
+        NotCopied& operator=(const NotCopied& other) {
+            if (this != &other) value.reset();
             return *this;
         }
         std::optional<RegValue> value;
