@@ -268,6 +268,21 @@ TEST_F(RememberCommandTest, NetworkProfilesWithoutADriverKeepTheStoredProfiles) 
     EXPECT_EQ(Stored(), (Texts{"home=passphrase1", "cafe=Not Available"}));
 }
 
+// A stored profile that cannot be read is kept, and the user is told once.
+TEST_F(RememberCommandTest, UnreadableProfilesAreReportedOnTheStatusLine) {
+    const std::string key = options_.ApplicationKey() + "\\NetworkKeys";
+    ASSERT_TRUE(options_.UserHive().WriteDword(key, "Size", 1));
+    ASSERT_TRUE(options_.UserHive().WriteBinary(key, "0", {1, 2, 3}));
+    commands_.LoadProfiles();
+    commands_.LoadProfiles();
+    const Texts lines = log_.Messages();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) {
+                                return line.starts_with("App: Info: The saved network profile");
+                            }),
+              1);
+}
+
 struct EditorRow {
     const char* name;
     const char* changes;
