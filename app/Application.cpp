@@ -7,7 +7,7 @@ namespace tarvik {
 CApplication::CApplication() : CApplication(std::make_unique<CApplicationOptions>()) {}
 
 CApplication::CApplication(std::unique_ptr<CApplicationOptions> options)
-    : options_(std::move(options)) {
+    : options_(std::move(options)), profiles_(options_->UserHive(), options_->ApplicationKey()) {
     InstallLogAsStoreErrorSink();
     SetLogSettings(options_.get());
 }
@@ -15,6 +15,7 @@ CApplication::CApplication(std::unique_ptr<CApplicationOptions> options)
 CApplication::~CApplication() {
     if (statusLine_) SetStatusLineSink(nullptr);
     dialog_.reset();
+    profileCommands_.reset();
     ClearLogSettings(options_.get());
 }
 
@@ -28,6 +29,11 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
             rules->SetAddresses(std::move(texts));
         };
     }
+    if (seams.profileDialogs) {
+        profileCommands_ = std::make_unique<CProfileCommands>(
+            profiles_, *seams.profileDialogs, *options_,
+            [this] { return dialog_ && dialog_->ChosenAdapter() != nullptr; });
+    }
     dialog_ = std::make_unique<CMainDialog>(MainDialogParts{
         .view = seams.view,
         .loop = seams.loop,
@@ -36,6 +42,7 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
         .table = seams.table,
         .columns = seams.columns,
         .adapterCombo = seams.adapterCombo,
+        .profiles = profileCommands_.get(),
         .adapterAddresses = std::move(addresses),
     });
     statusLine_ = seams.statusLine;

@@ -1,5 +1,5 @@
 // The application object: owns the settings record, the network list, the
-// table's column rules and model for the whole run, installs the settings
+// profile list and its commands for the whole run, installs the settings
 // where the process-wide log needs them, and creates the main-window
 // controller over the GUI's pieces. The GUI's main function creates its Qt
 // objects and hands them to this.
@@ -9,9 +9,11 @@
 
 #include "app/MainDialog.h"
 #include "app/NetworkColumnRules.h"
+#include "app/ProfileCommands.h"
 #include "core/ApplicationOptions.h"
 #include "core/StatusLine.h"
 #include "networks/NetworkList.h"
+#include "profiles/ProfileList.h"
 
 namespace tarvik {
 
@@ -23,6 +25,8 @@ struct MainWindowSeams {
     IAdapterCombo& adapterCombo;
     // Attached for the controller's life when given.
     IStatusLineSink* statusLine = nullptr;
+    // The profile dialogs; without them there are no profile commands.
+    IProfileDialogs* profileDialogs = nullptr;
 };
 
 class CApplication {
@@ -37,6 +41,11 @@ class CApplication {
 
     CApplicationOptions& Options() { return *options_; }
     CNetworkList& Networks() { return networks_; }
+    // The current user's profiles, under the options' application key.
+    CProfileList& Profiles() { return profiles_; }
+    // The key prompt for the connection procedure; null until the main
+    // dialog was created with the profile dialogs.
+    IKeySource* KeySource() { return profileCommands_.get(); }
 
     // Creates the controller (once). The GUI owns the table model and the
     // column rules, since its window observes the model until the window is
@@ -47,6 +56,8 @@ class CApplication {
   private:
     std::unique_ptr<CApplicationOptions> options_;
     CNetworkList networks_;
+    CProfileList profiles_;
+    std::unique_ptr<CProfileCommands> profileCommands_;
     std::unique_ptr<CMainDialog> dialog_;
     IStatusLineSink* statusLine_ = nullptr;
 };

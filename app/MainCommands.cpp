@@ -5,6 +5,7 @@
 
 #include "app/CommandIds.h"
 #include "app/MainDialog.h"
+#include "app/ProfileCommands.h"
 #include "app/UserManual.h"
 #include "core/EventLog.h"
 #include "core/StatusLine.h"
@@ -62,9 +63,14 @@ CommandState CMainDialog::QueryCommandState(int id) const {
             return {!wzc_.IsRunning(), false};
         case ID_SYSTEM_STOP_WZC:
             return {wzc_.IsRunning(), false};
-        // Scan files, filters, profiles, options, remembering,
-        // the signal graph, device information, GPS and the version check
-        // are not part of the program yet.
+        case ID_VIEW_PROFILES:
+            return {profiles_ != nullptr, false};
+        case ID_NETWORK_REMEMBER:
+        case ID_CONTEXT_REMEMBER:
+            if (!profiles_) return {false, false};
+            return profiles_->RememberState(view_.SelectedRecord(), connecting_.load());
+        // Scan files, filters, options, the signal graph, device information, GPS and the version
+        // check are not part of the program yet.
         default:
             return {false, false};
     }
@@ -116,6 +122,13 @@ void CMainDialog::ExecuteCommand(int id) {
         case ID_NETWORK_DISCONNECT:
         case ID_CONTEXT_DISCONNECT:
             connection_->Disconnect();
+            break;
+        case ID_NETWORK_REMEMBER:
+        case ID_CONTEXT_REMEMBER:
+            profiles_->RememberNetwork(view_.SelectedRecord());
+            break;
+        case ID_VIEW_PROFILES:
+            profiles_->ShowProfiles();
             break;
         case ID_DEVICE_SOFT_REFRESH:
             cycle_.ScanNetworks(false);

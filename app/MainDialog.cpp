@@ -7,6 +7,7 @@
 
 #include "adapter/DriverAnswerBound.h"
 #include "app/CommandIds.h"
+#include "app/ProfileCommands.h"
 #include "core/EventLog.h"
 #include "core/StatusLine.h"
 #include "platform/RegistryStore.h"
@@ -35,6 +36,7 @@ CMainDialog::CMainDialog(const MainDialogParts& parts)
       networks_(parts.networks),
       scanFiles_(parts.scanFiles),
       connection_(parts.connection),
+      profiles_(parts.profiles),
       adapterAddresses_(parts.adapterAddresses),
       ownWzc_(parts.wzc ? nullptr : std::make_unique<CDriverWzcService>()),
       wzc_(parts.wzc ? *parts.wzc : *ownWzc_),
@@ -106,8 +108,8 @@ bool CMainDialog::Initialize() {
 
     LogInfo("Restoring column states.");
     view_.RestoreColumnLayout();
-    // Saved network profiles join here once they exist.
     LogInfo("Loading saved network configuration.");
+    if (profiles_) profiles_->LoadProfiles();
     adapters_.MarkReEnumerated();
     return true;
 }

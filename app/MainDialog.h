@@ -30,6 +30,8 @@
 
 namespace tarvik {
 
+class CProfileCommands;
+
 enum ProgramMode : int {
     MODE_NETWORK_SCANNING = 0,
     MODE_NETWORK_HOPPING = 1,
@@ -65,6 +67,9 @@ struct MainDialogParts {
     // Optional: null means networks cannot be joined yet (Connect,
     // Disconnect and the double click do nothing).
     IConnectionActions* connection = nullptr;
+    // Optional: null means no profiles (Remember Network and Network
+    // Profiles... stay disabled). Loaded at start-up, freed at shut-down.
+    CProfileCommands* profiles = nullptr;
     // Optional: told the chosen adapter's IP address texts before each
     // connection-status refresh (the status column names them).
     std::function<void(std::vector<std::string>)> adapterAddresses = nullptr;
@@ -172,6 +177,7 @@ class CMainDialog {
     CNetworkList& networks_;
     IScanFileService* scanFiles_;
     IConnectionActions* connection_;
+    CProfileCommands* profiles_;
     std::function<void(std::vector<std::string>)> adapterAddresses_;
     std::unique_ptr<IWzcService> ownWzc_;
     IWzcService& wzc_;

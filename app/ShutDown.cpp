@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "app/MainDialog.h"
+#include "app/ProfileCommands.h"
 #include "core/EventLog.h"
 
 namespace tarvik {
@@ -85,6 +86,7 @@ bool CMainDialog::RunShutDown() {
     view_.SaveColumnLayout();
     LogInfo("Calling parent OnClose");
     LogInfo("Free memory for the saved network configurations.");
+    if (profiles_) profiles_->FreeProfiles();
     LogInfo("Removing item from system tray");
     if (trayIconShown_) view_.RemoveTrayIcon();
     trayIconShown_ = false;

@@ -9,9 +9,11 @@ GuiProgram::GuiProgram() {
         std::make_unique<CNetworkColumnRules>(application_->Options(), application_->Networks());
     table_ = std::make_unique<CNetworkTableModel>(*rules_);
     window_ = std::make_unique<MainWindow>(*table_, application_->Options());
+    profileDialogs_ = std::make_unique<QtProfileDialogs>(window_.get());
     // Rules of this kind also get the chosen adapter's addresses.
-    dialog_ = &application_->CreateMainDialog(MainWindowSeams{
-        *window_, *loop_, *table_, *rules_, window_->AdapterChooser(), &window_->StatusLine()});
+    dialog_ = &application_->CreateMainDialog(
+        MainWindowSeams{*window_, *loop_, *table_, *rules_, window_->AdapterChooser(),
+                        &window_->StatusLine(), profileDialogs_.get()});
     window_->Bind(dialog_);
     loop_->SetTickHandler([this](int id) { dialog_->OnTimer(id); });
 }

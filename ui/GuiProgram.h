@@ -1,6 +1,7 @@
 // The running program's objects, composed once: the application shell
-// (settings, network list, controller), the table model and column rules the
-// window shows, the Qt main loop and the main window.
+// (settings, network and profile lists, controller), the table model and
+// column rules the window shows, the Qt main loop, the main window and the
+// profile dialogs.
 //
 // The controller touches the window's adapter chooser while it is destroyed,
 // and the window observes the table model until it is destroyed, so the
@@ -15,6 +16,7 @@
 #include "app/NetworkTableModel.h"
 #include "ui/MainWindow.h"
 #include "ui/QtMainLoop.h"
+#include "ui/QtProfileDialogs.h"
 
 namespace tarvik::ui {
 
@@ -42,6 +44,7 @@ class GuiProgram {
     std::unique_ptr<CNetworkColumnRules> rules_;
     std::unique_ptr<CNetworkTableModel> table_;
     std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<QtProfileDialogs> profileDialogs_;
     std::unique_ptr<CApplication> application_;
     CMainDialog* dialog_ = nullptr;
 };

@@ -15,6 +15,7 @@
 #include "MainWindowFakes.h"
 #include "app/MainDialog.h"
 #include "app/NetworkColumnRules.h"
+#include "app/ProfileCommands.h"
 #include "networks/MemoryNetworkTable.h"
 #include "platform/RegistryStore.h"
 
@@ -64,6 +65,7 @@ class MainDialogFixture : public ::testing::Test {
             .adapterCombo = combo_,
             .scanFiles = &files_,
             .connection = &connection_,
+            .profiles = profiles_,
             .adapterAddresses =
                 [this](std::vector<std::string> addresses) {
                     addressCalls_.push_back(std::move(addresses));
@@ -100,6 +102,7 @@ class MainDialogFixture : public ::testing::Test {
     FakeScanFiles files_;
     FakeConnection connection_;
     CountingFilter filter_;
+    CProfileCommands* profiles_ = nullptr;
     std::vector<std::vector<std::string>> addressCalls_;
     std::int64_t now_ = 1000;  // seconds, for the re-enumeration guard
     std::unique_ptr<DaemonProcess> daemon_;

@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <memory>
 
@@ -200,6 +201,17 @@ class MainWindowTest : public QObject {
         // Accelerators also reach the window while the modeless dialog has the keys.
         QTest::keyClick(window.Columns(), Qt::Key_1, Qt::ControlModifier);
         QCOMPARE(program->Dialog().ProgramMode(), 0);
+        // Ctrl+N: the Network Profiles dialog, modal; closed from inside its loop.
+        QString profiles;
+        QTimer::singleShot(0, [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (widget->objectName() != "profilesDialog" || !widget->isModal()) continue;
+                profiles = widget->windowTitle();
+                widget->close();
+            }
+        });
+        QTest::keyClick(&window.Table(), Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(profiles, "Network Profiles");
         QSignalSpy ended(&window, &MainWindow::Ended);
         // Minimise-to-tray is on by default (minimised without a tray): it runs on.
         window.close();
