@@ -73,7 +73,9 @@ const std::string kManualText =
     "Network configuration applied, manual IP address configured, connected to the network.";
 
 class ConnectionFixture : public MainDialogFixture {
-  protected:
+  public:
+    using MainDialogFixture::dialog_;
+    using MainDialogFixture::now_;
     ConnectionFixture() {
         SetStatusLineSink(&status_);
         options_.MediaStatusNotificationTimeout = 2;
@@ -189,6 +191,214 @@ INSTANTIATE_TEST_SUITE_P(
                               RES_CONNECTED_NO_ADDRESS, 0, true, kNoAddressText, STATUS_CONNECTING},
                       JoinRow{"WepStatic", "join_static.json", "WepFive", "abcde", false, 0,
                               RES_WEP_CONNECTED, 0, false, kManualText, STATUS_CONNECTED_MANUAL}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct WpaRow {
+    const char* name;
+    const char* ssid;
+    BridgeWaitResult wait;
+    Result result;
+    std::uint32_t authenticationMode;
+    int level;
+    std::string lastText;
+};
+
+class WpaTest : public ConnectionFixture, public ::testing::WithParamInterface<WpaRow> {};
+
+TEST_P(WpaTest, SetsModeAndLevelThenWaitsForTheHandshake) {
+    const WpaRow& row = GetParam();
+    TestBridge bridge;
+    bridge.answer = row.wait;
+    procedure_.SetSupplicantBridge(&bridge);
+    Start();
+    const CNetworkKey profile = Profile("correct horse");
+    EXPECT_EQ(Join(row.ssid, &profile), RES_SUCCESS);
+    EXPECT_EQ(procedure_.LastResult(), row.result);
+    EXPECT_EQ(AuthenticationMode(), row.authenticationMode);
+    const Texts calls = {std::string("Prepare ") + row.ssid + " 13", "State 4", "Wait 1000",
+                         "Disarm"};
+    EXPECT_EQ(bridge.calls, calls);
+    Texts expected = kSetTexts;
+    expected.push_back(row.lastText);
+    EXPECT_EQ(status_.texts, expected);
+    const auto log = log_.Messages();
+    EXPECT_TRUE(InOrder(
+        log, {"App: Info: Determined best encryption level: " + std::to_string(row.level)}));
+    if (row.wait.kind == BridgeWaitKind::Failed) {
+        EXPECT_TRUE(InOrder(log, {"App: Error: WPA wait failed 6"}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Connection, WpaTest,
+    ::testing::Values(
+        // The simulated port stays closed without the real handshake: no address.
+        WpaRow{"Wpa2Event",
+               "WpaTwo",
+               {BridgeWaitKind::Event},
+               RES_ADDRESS_WAIT_TIMEOUT,
+               7,
+               6,
+               "Keys exchanged, but timed out waiting or an IP address."},
+        WpaRow{"WpaTimeout",
+               "WpaOne",
+               {BridgeWaitKind::Timeout},
+               RES_KEY_EXCHANGE_TIMEOUT,
+               4,
+               4,
+               "Key exchange timed out, unable to connect."},
+        WpaRow{"Wpa2Failed",
+               "WpaTwo",
+               {BridgeWaitKind::Failed, 6},
+               RES_KEY_EXCHANGE_FAILED,
+               7,
+               6,
+               "Error occured while performing EAPOL negotiation, connect aborted."},
+        WpaRow{"Wpa2Alerted",
+               "WpaTwo",
+               {BridgeWaitKind::Other, 0, 192},
+               192,
+               7,
+               6,
+               "The key exchange was interrupted, unable to connect."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Attempts that end before any OID is set, and the one-at-a-time rule.
+struct RefusalRow {
+    const char* name;
+    const char* ssid;
+    std::function<void(ConnectionFixture&, CNetworkKey&)> prepare;
+    Result result;
+    std::string text;  // the last status text; empty: none
+};
+
+class RefusalTest : public ConnectionFixture, public ::testing::WithParamInterface<RefusalRow> {};
+
+TEST_P(RefusalTest, SetsNothing) {
+    const RefusalRow& row = GetParam();
+    Start();
+    CNetworkKey profile;
+    row.prepare(*this, profile);
+    status_.texts.clear();
+    EXPECT_EQ(procedure_.ConnectToBssid(Find(row.ssid), profile.keyLength ? &profile : nullptr),
+              row.result);
+    EXPECT_EQ(status_.texts.empty() ? "" : status_.texts.back(), row.text);
+    EXPECT_FALSE(procedure_.IsRunning());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Connection, RefusalTest,
+    ::testing::Values(
+        RefusalRow{"WpaWithoutBridge", "WpaTwo",
+                   [](auto&, CNetworkKey& profile) { profile = Profile("correct horse"); }, -1,
+                   kNoWpaBridgeText},
+        RefusalRow{"WepKeyAbove136Bytes", "WepFive",
+                   [](auto&, CNetworkKey& profile) { profile = Profile(std::string(137, 'k')); },
+                   -1,
+                   "The key for WepFive has 137 bytes; a WEP key has at most 136. Nothing was "
+                   "changed."},
+        RefusalRow{"KeyPromptCancelled", "WepFive", [](auto&, CNetworkKey&) {}, -1, ""},
+        RefusalRow{"NoKeySource", "WepFive",
+                   [](auto& test, CNetworkKey&) { test.procedure_.SetKeySource(nullptr); }, -1,
+                   "No key is known for WepFive and this build cannot ask for one; nothing was "
+                   "changed."},
+        RefusalRow{"AlreadyConnected", "OpenCafe",
+                   [](auto& test, CNetworkKey&) {
+                       test.Join("OpenCafe");
+                       test.dialog_->OnTimer(TIMER_CONNECTION_STATUS);
+                   },
+                   -1, "Already connected to: OpenCafe"},
+        // The first attempt waits for its start message, which nobody runs.
+        RefusalRow{"SecondWhileOneRuns", "OpenCafe",
+                   [](auto& test, CNetworkKey&) {
+                       test.procedure_.ConnectToBssid(test.Find("OpenCafe"));
+                       // Nor may a device change take its adapter away meanwhile.
+                       test.now_ += 10;
+                       test.dialog_->OnDeviceChange(kDbtDevNodesChanged);
+                       ASSERT_EQ(test.dialog_->ChosenAdapter(), test.adapter_);
+                       ASSERT_EQ(test.procedure_.ConnectToBssid(test.Find("OpenCafe")), -2);
+                       test.procedure_.EndAttempts();
+                   },
+                   -2, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ConnectionFixture, AKeyFromThePromptJoinsAndWithoutAnAdapterNothingStarts) {
+    Start();
+    keys_.answer = RES_KEY_OBTAINED;
+    keys_.key = Profile("abcde");
+    EXPECT_EQ(Join("WepFive"), RES_KEY_OBTAINED);
+    EXPECT_EQ(procedure_.LastResult(), RES_WEP_CONNECTED);
+
+    CConnectionProcedure unattached(options_);
+    dialog_.reset();
+    Create();
+    unattached.Attach(dialog_.get(), &loop_);
+    EXPECT_EQ(unattached.ConnectToBssid(std::make_shared<CBssid>()), -1);
+    EXPECT_TRUE(InOrder(log_.Messages(),
+                        {"App: Error: ConnectToBssid called with chosen adapter being NULL"}));
+}
+
+class DisconnectTest : public ConnectionFixture, public ::testing::WithParamInterface<int> {};
+
+// Ad hoc, so that only the random SSID's way sets infrastructure mode.
+TEST_P(DisconnectTest, ReleasesTheAddressThenDisassociatesOrSetsARandomSsid) {
+    Start();
+    options_.UseDisassociateWhenDisconnecting = GetParam();
+    Join("AdHocPair");
+    ASSERT_EQ(procedure_.LastResult(), RES_OPEN_CONNECTED);
+    procedure_.Disconnect();
+    EXPECT_TRUE(
+        InOrder(log_.Messages(), {"App: Warn: Disconnect called when no item was selected."}));
+    view_.selected = Find("AdHocPair");
+    procedure_.Disconnect();
+    EXPECT_EQ(status_.texts.back(), "Disconnected from AdHocPair.");
+    EXPECT_FALSE(adapter_->HasAddress());
+    adapter_->QueryInfrastructureMode();
+    EXPECT_EQ(adapter_->InfrastructureMode(), GetParam() ? 0u : 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Connection, DisconnectTest, ::testing::Values(0, 1), [](const auto& info) {
+    return std::string(info.param ? "Disassociate" : "RandomSsid");
+});
+
+// Attempts that end early: a key the card refuses, and the daemon stopping
+// while the worker waits for the GUI to show `trigger`.
+struct EndRow {
+    const char* name;
+    const char* ssid;
+    const char* key;
+    std::string trigger;
+    Result result;
+    std::string lastText;
+};
+
+class EarlyEndTest : public ConnectionFixture, public ::testing::WithParamInterface<EndRow> {};
+
+TEST_P(EarlyEndTest, EndsTheAttemptWithAText) {
+    const EndRow& row = GetParam();
+    Start();
+    status_.onText = [&](const std::string& text) {
+        if (text == row.trigger) daemon_->Stop();
+    };
+    const CNetworkKey profile = Profile(row.key);
+    Join(row.ssid, &profile);
+    EXPECT_EQ(procedure_.LastResult(), row.result);
+    EXPECT_EQ(status_.texts.back(), row.lastText);
+    EXPECT_FALSE(dialog_->IsConnectionInProgress());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Connection, EarlyEndTest,
+    ::testing::Values(
+        EndRow{"SevenByteWepKey", "WepFive", "abcdefg", "", RES_ADD_KEY_FAILED,
+               "Could not add the WEP key on the selected adapter."},
+        EndRow{"DaemonGoneBeforeAuthentication", "OpenCafe", "", kSetTexts[0],
+               RES_SET_AUTHENTICATION_FAILED,
+               "Could not set authentication OID on the selected adapter."},
+        EndRow{"DaemonGoneBeforeTheAddress", "OpenCafe", "", "Waiting for an IP address...",
+               RES_CONNECTED_NO_ADDRESS,
+               "Connected to the server, but address changes could not be watched; no IP "
+               "address was received."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WepKeyBlock, HoldsTheKeyAfterA32ByteHeaderAndRefusesMoreThan136Bytes) {
