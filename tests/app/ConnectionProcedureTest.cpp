@@ -129,6 +129,10 @@ struct JoinRow {
     std::string lastText;
 };
 
+void PrintTo(const JoinRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
 class JoinTest : public ConnectionFixture, public ::testing::WithParamInterface<JoinRow> {};
 
 TEST_P(JoinTest, SetsTheOidsInOrderAndEndsAsTheNetworkAllows) {
@@ -177,6 +181,10 @@ struct AttemptRow {
     Result ended;  // RES_FAILURE: no attempt ended
     std::string lastText;
 };
+
+void PrintTo(const AttemptRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class AttemptTest : public ConnectionFixture, public ::testing::WithParamInterface<AttemptRow> {};
 
