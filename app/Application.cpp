@@ -7,13 +7,17 @@ namespace tarvik {
 CApplication::CApplication() : CApplication(std::make_unique<CApplicationOptions>()) {}
 
 CApplication::CApplication(std::unique_ptr<CApplicationOptions> options)
-    : options_(std::move(options)), profiles_(options_->UserHive(), options_->ApplicationKey()) {
+    : options_(std::move(options)),
+      profiles_(options_->UserHive(), options_->ApplicationKey()),
+      connection_(std::make_unique<CConnectionProcedure>(*options_)) {
     InstallLogAsStoreErrorSink();
     SetLogSettings(options_.get());
 }
 
 CApplication::~CApplication() {
     if (statusLine_) SetStatusLineSink(nullptr);
+    // A running attempt reports to the controller: it ends first.
+    connection_->EndAttempts();
     dialog_.reset();
     profileCommands_.reset();
     ClearLogSettings(options_.get());
@@ -42,9 +46,13 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
         .table = seams.table,
         .columns = seams.columns,
         .adapterCombo = seams.adapterCombo,
+        .connection = connection_.get(),
         .profiles = profileCommands_.get(),
         .adapterAddresses = std::move(addresses),
     });
+    connection_->Attach(dialog_.get(), &seams.loop);
+    // The key prompt of a protected network without a profile.
+    if (profileCommands_) connection_->SetKeySource(profileCommands_.get());
     statusLine_ = seams.statusLine;
     if (statusLine_) SetStatusLineSink(statusLine_);
     return *dialog_;

@@ -49,8 +49,8 @@ class MainDialogFixture : public ::testing::Test {
         ::unsetenv("TARVIK_DRIVER_SOCKET");
     }
 
-    void StartDaemon() {
-        daemon_ = std::make_unique<DaemonProcess>(ScenarioPath("watch.json"));
+    void StartDaemon(const std::string& scenario = ScenarioPath("watch.json")) {
+        daemon_ = std::make_unique<DaemonProcess>(scenario);
         ASSERT_TRUE(daemon_->ready());
     }
 
@@ -64,7 +64,7 @@ class MainDialogFixture : public ::testing::Test {
             .columns = columns_,
             .adapterCombo = combo_,
             .scanFiles = &files_,
-            .connection = &connection_,
+            .connection = connectionUnderTest_ ? connectionUnderTest_ : &connection_,
             .profiles = profiles_,
             .adapterAddresses =
                 [this](std::vector<std::string> addresses) {
@@ -101,6 +101,7 @@ class MainDialogFixture : public ::testing::Test {
     FakeCombo combo_;
     FakeScanFiles files_;
     FakeConnection connection_;
+    IConnectionActions* connectionUnderTest_ = nullptr;  // replaces the fake when set
     CountingFilter filter_;
     CProfileCommands* profiles_ = nullptr;
     std::vector<std::vector<std::string>> addressCalls_;
