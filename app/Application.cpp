@@ -37,6 +37,7 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
         .columns = seams.columns,
         .adapterCombo = seams.adapterCombo,
         .adapterAddresses = std::move(addresses),
+        .adapterClaim = seams.adapterClaim,
     });
     statusLine_ = seams.statusLine;
     if (statusLine_) SetStatusLineSink(statusLine_);

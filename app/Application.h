@@ -23,6 +23,8 @@ struct MainWindowSeams {
     IAdapterCombo& adapterCombo;
     // Attached for the controller's life when given.
     IStatusLineSink* statusLine = nullptr;
+    // Claims the chosen adapter against other front ends when given.
+    IAdapterClaim* adapterClaim = nullptr;
 };
 
 class CApplication {
