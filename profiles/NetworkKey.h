@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 
 #include "core/ResultCodes.h"
 #include "ndis/NdisTypes.h"
+#include "platform/RegValue.h"
 
 namespace tarvik {
 
@@ -46,13 +48,16 @@ class CNetworkKey {
     // SSID, BSSID, mode and class from the record; the cipher level from the
     // record and, when `adapterChosen`, what the best usable cipher allows.
     void FillFromRecord(const CBssid& record, bool adapterChosen);
-    // -1 (nothing changed) for an empty text or one above 500 characters;
-    // else 0 with the key set (type 2: hex-decoded).
+    // -1 (nothing changed) for an empty text or one above 500 characters, a key
+    // type other than 1 and 2, or a type 2 text of odd length; else 0 with the key
+    // set (type 2: hex-decoded).
     int SetKeyFromText(std::string_view text, std::uint32_t keyType);
 
     // The blob: bytes written (74 + key length) or -1 when it does not fit
     // `capacity` (logged). Read: 0, or -1 when the stored key length exceeds
-    // the key field (the key is then left empty).
+    // the key field (the key is then left empty). A blob too short for its fields
+    // also fails: shorter than 54 bytes leaves the profile as it was; a header cut
+    // short or a key running past the end leaves the key empty.
     int Serialize(std::vector<std::uint8_t>& blob,
                   std::uint32_t capacity = kProfileBlobCapacity) const;
     int ReadBlob(std::span<const std::uint8_t> blob);
@@ -68,6 +73,14 @@ class CNetworkKey {
     std::string PriorityText() const;
     std::string MatchBssidText() const;
     std::string ModeText() const;
+
+    // A stored profile that could not be read. The list keeps its stored value
+    // and writes it back unchanged; it matches no network, and its SSID text says
+    // "(unreadable profile NAME)". A copy of it is an ordinary profile made from
+    // its fields (what the editor shows), so an edited copy is saved from them.
+    void MarkUnreadable(RegValue stored);
+    bool IsUnreadable() const { return unreadable_.value.has_value(); }
+    const RegValue* StoredValue() const;
 
     // The fields, in their stored order.
     std::uint32_t ssidLength = 0;
@@ -88,6 +101,18 @@ class CNetworkKey {
     // field value, so they are cached.
     mutable std::string classText_;
     mutable std::string keyTypeText_;
+
+    // Left behind by copies, so only the loaded object carries the stored bytes.
+    struct NotCopied {
+        NotCopied() = default;
+        NotCopied(const NotCopied&) {}
+        NotCopied& operator=(const NotCopied&) {
+            value.reset();
+            return *this;
+        }
+        std::optional<RegValue> value;
+    };
+    NotCopied unreadable_;
 };
 
 // Same SSID bytes and length, same mode, same class and, with match on, same BSSID.

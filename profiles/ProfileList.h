@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,8 +23,13 @@ class CProfileList {
     // its "NetworkKeys" subkey of `hive`.
     CProfileList(RegistryStore& hive, std::string applicationKey);
 
-    // Replaces the content with the profiles in the store.
+    // Replaces the content with the profiles in the store. A value that cannot
+    // be read is still added, as an unreadable profile (CNetworkKey::IsUnreadable)
+    // that keeps the stored value for every later save; each is logged (Warn).
     void Load();
+    // One sentence about the values the last Load could not read, once; the
+    // front ends show it.
+    std::optional<std::string> TakeLoadReport();
     // Writes the whole list; false when the hive could not be written.
     bool Save();
 
@@ -31,7 +37,8 @@ class CProfileList {
     // RES_PROFILE_NOT_FOUND.
     Result FindProfile(const CBssid& record, const CNetworkKey*& found) const;
 
-    // Appends and saves.
+    // Appends and saves; a profile already in the list is not added again (the
+    // list keeps owning it).
     bool Add(std::unique_ptr<CNetworkKey> profile);
     // Takes the profile (compared by address) out, destroys it and saves.
     bool Remove(const CNetworkKey* profile);
@@ -49,6 +56,7 @@ class CProfileList {
     RegistryStore& hive_;
     std::string key_;
     std::vector<std::unique_ptr<CNetworkKey>> profiles_;
+    std::optional<std::string> loadReport_;
 };
 
 }  // namespace tarvik
