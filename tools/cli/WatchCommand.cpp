@@ -120,7 +120,7 @@ int RunWatch(const Arguments& args) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
         if (arg == "--seconds" && hasValue) {
-            const auto value = ParseNumber(args[++i], 0, kMostSeconds);
+            const auto value = ParseNumber(args[++i], 1, kMostSeconds);
             if (!value) return UsageError("watch", "--seconds takes a whole number of seconds");
             seconds = *value;
         } else if (arg == "--columns" && hasValue) {
