@@ -23,6 +23,9 @@ extern "C" void OnStopSignal(int) {
 void InstallStopSignals() {
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
+    // Once only: the shut-down waits on the driver, and a second Ctrl-C must
+    // still end a program whose driver no longer answers.
+    action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);

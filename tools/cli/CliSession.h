@@ -23,7 +23,8 @@ namespace tarvik::cli {
 inline constexpr const char* kApplicationName = "tarvik";
 
 // SIGINT and SIGTERM ask the running command to stop (it then shuts down
-// in order); StopRequested() tells whether one came.
+// in order; a second signal ends it at once); StopRequested() tells whether
+// one came.
 void InstallStopSignals();
 bool StopRequested();
 
