@@ -151,6 +151,8 @@ class CMainDialog {
     // Another program holds the chosen adapter; AdapterRefusal() says which.
     bool IsAdapterHeldElsewhere() const { return !refusal_.empty(); }
     const std::string& AdapterRefusal() const { return refusal_; }
+    // The table's selected record, or null.
+    BssidRecord SelectedRecord() const { return view_.SelectedRecord(); }
 
   private:
     // Start-up pieces (MainDialog.cpp).
