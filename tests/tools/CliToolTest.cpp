@@ -46,9 +46,8 @@ class CliTool : public ::testing::Test {
 
     std::filesystem::path InstanceFolder() const { return temp_.Path() / "instance"; }
 
-    void StartDaemon() {
-        daemon_ = std::make_unique<DaemonProcess>(std::string(TARVIK_SOURCE_DIR) +
-                                                  "/tests/ui/scenarios/three_networks.json");
+    void StartDaemon(const std::string& scenario = "tests/ui/scenarios/three_networks.json") {
+        daemon_ = std::make_unique<DaemonProcess>(std::string(TARVIK_SOURCE_DIR) + "/" + scenario);
         ASSERT_TRUE(daemon_->ready());
     }
 
@@ -92,6 +91,10 @@ TEST_F(CliTool, ArgumentsAreCheckedBeforeAnythingRuns) {
         {"profiles show", 2, "show takes N"},
         {"profiles move 1 sideways", 2, "move takes N and up or down"},
         {"profiles show 1", 1, "there is no profile 1 (0 saved"},
+        {"connect", 2, "connect needs the network's MAC address or SSID"},
+        {"connect Cafe --hex", 2, "--hex and --remember go with --key"},
+        {"connect Cafe --timeout 0", 2, "--timeout takes a whole number"},
+        {"disconnect now", 2, "disconnect takes no arguments"},
         {"watch --seconds 1", 1, "tarvik-cli: no driver answers at "},
     };
     for (const Case& row : cases) {
@@ -123,6 +126,34 @@ TEST_F(CliTool, AnAdapterInUseElsewhereIsRefusedWithItsHolder) {
     ExpectRun(RunCli("watch --seconds 1"), 1,
               "tarvik-cli: Tarvik is already using adapter Desk Card " + kCardGuid +
                   " (tarvik, process " + std::to_string(::getpid()) + "); close it first.\n");
+}
+
+// Each step starts where the one before left the card and the hive.
+TEST_F(CliTool, ConnectJoinsWithAKeyOrAProfileAndSaysWhyNot) {
+    StartDaemon("tests/app/scenarios/join.json");
+    const std::string joined =
+        "Network configuration applied, IP address received, connected to the network.\n";
+    const struct {
+        const char* args;
+        int status;
+        std::string text;
+    } steps[] = {
+        {"connect OpenCafe", 0, joined},
+        {"connect OpenCafe --key abcde", 1, "OpenCafe is an open network; it takes no key"},
+        // Still on OpenCafe with its address: the failed join must not pass for one.
+        {"connect WepThirteen --key 61626364 --hex", 1,
+         "could not connect to WepThirteen: result 1026 (the WEP key could not be added)"},
+        {"connect WepFive", 1, "no saved profile matches WepFive; give its key with --key"},
+        {"connect 00:18:39:31:00:02 --key abcde --remember", 0, joined},
+        {"disconnect", 0, "Disconnected from WepFive.\n"},
+        {"connect WepFive", 0, joined},
+        {"connect Nowhere --timeout 2", 1, "no network Nowhere is in range"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.args);
+        ExpectRun(RunCli(step.args), step.status, step.text);
+    }
+    EXPECT_EQ(StoredSsids(), std::vector<std::string>{"WepFive"});
 }
 
 std::unique_ptr<CNetworkKey> Profile(const std::string& ssid, int securityClass,

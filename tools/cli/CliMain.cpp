@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "tools/cli/CommandLine.h"
+#include "tools/cli/ConnectCommand.h"
 #include "tools/cli/ProfilesCommand.h"
 #include "tools/cli/WatchCommand.h"
 
@@ -17,9 +18,11 @@ constexpr const char* kHelp =
     "usage: tarvik-cli COMMAND [ARGUMENTS]\n"
     "Commands:\n"
     "  watch        the network table, redrawn once a second\n"
+    "  connect      join a network by MAC address or SSID\n"
+    "  disconnect   leave the network the adapter is connected to\n"
     "  profiles     list, show, remove or reorder saved network profiles\n"
-    "Each command takes --help. watch needs the driver (tarvik-driverd; its socket\n"
-    "is found as the window finds it, TARVIK_DRIVER_SOCKET included); profiles do not.\n"
+    "Each command takes --help. All but profiles need the driver (tarvik-driverd,\n"
+    "found as the window finds it, TARVIK_DRIVER_SOCKET included).\n"
     "An adapter in use by the window or another tarvik-cli is refused.\n"
     "Exit status: 0 done, 1 failed (the reason on stderr), 2 bad arguments.\n";
 
@@ -31,6 +34,8 @@ struct Command {
 
 const Command kCommands[] = {
     {"watch", &kWatchHelp, RunWatch},
+    {"connect", &kConnectHelp, RunConnect},
+    {"disconnect", &kDisconnectHelp, RunDisconnect},
     {"profiles", &kProfilesHelp, RunProfiles},
 };
 

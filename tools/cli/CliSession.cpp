@@ -56,7 +56,7 @@ CCliSession::~CCliSession() {
     SetStatusLineSink(nullptr);
 }
 
-std::string CCliSession::Start(IConnectionActions* connection) {
+std::string CCliSession::Start() {
     dialog_ = std::make_unique<CMainDialog>(MainDialogParts{
         .view = view_,
         .loop = loop_,
@@ -65,12 +65,13 @@ std::string CCliSession::Start(IConnectionActions* connection) {
         .table = table_,
         .columns = rules_,
         .adapterCombo = combo_,
-        .connection = connection,
+        .connection = &application_->Connection(),
         .adapterAddresses =
             [this](std::vector<std::string> texts) { rules_.SetAddresses(std::move(texts)); },
         .adapterClaim = &claim_,
         .importDefaultsOnFirstLaunch = false,
     });
+    application_->Connection().Attach(dialog_.get(), &loop_);
     loop_.SetTickHandler([this](int id) { dialog_->OnTimer(id); });
     if (!dialog_->Initialize()) {
         return "no driver answers at " + driverio::UserSocketPath() +

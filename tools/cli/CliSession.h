@@ -8,7 +8,6 @@
 
 #include "app/AdapterClaim.h"
 #include "app/Application.h"
-#include "app/ConnectionActions.h"
 #include "app/MainDialog.h"
 #include "app/NetworkColumnRules.h"
 #include "app/NetworkTableModel.h"
@@ -46,14 +45,16 @@ class CCliSession {
     CCliSession(const CCliSession&) = delete;
     CCliSession& operator=(const CCliSession&) = delete;
 
-    // Creates the controller (`connection` may be null) and runs its start-up.
-    // Empty when the chosen adapter is ours; otherwise the one line that
-    // says why not (no driver, no wireless adapter, held by another program).
-    std::string Start(IConnectionActions* connection = nullptr);
+    // Creates the controller with the application's connection procedure
+    // and runs its start-up. Empty when the chosen adapter is ours;
+    // otherwise the one line that says why not (no driver, no adapter,
+    // held by another program).
+    std::string Start();
     // Releases waiting senders and runs the shut-down sequence.
     void Finish();
 
     CApplication& Application() { return *application_; }
+    CConnectionProcedure& Connection() { return application_->Connection(); }
     CMainDialog& Dialog() { return *dialog_; }
     CTerminalLoop& Loop() { return loop_; }
     CTerminalView& View() { return view_; }
