@@ -257,7 +257,7 @@ void CMainDialog::ClaimChosenAdapter() {
     if (!refusal_.empty() && !wasRefused) SetStatusText(refusal_);
     // The scanning that start-up left off for a held card begins now.
     if (refusal_.empty() && wasRefused && adapters_.Chosen()) {
-        SetStatusText("The adapter is free again.");
+        SetStatusText("The chosen adapter is free; this program drives it now.");
         cycle_.StartScanning();
     }
 }

@@ -162,8 +162,11 @@ int Connect(const ConnectRequest& request) {
     session.Loop().Run(deadline, [&] { return !connection.IsRunning() || StopRequested(); });
     if (connection.IsRunning()) {
         session.Finish();
-        return Fail(kExitFailed, "gave up on " + request.network + " after " +
-                                     std::to_string(request.timeoutSeconds) + " seconds");
+        const std::string why =
+            StopRequested()
+                ? "stopped"
+                : "no result within " + std::to_string(request.timeoutSeconds) + " seconds";
+        return Fail(kExitFailed, "gave up on " + request.network + ": " + why);
     }
     // An address alone proves nothing: the card may keep the one of the
     // network it was on before a failed attempt.
