@@ -20,7 +20,7 @@ namespace tarvik::testing {
 namespace {
 
 constexpr const char* kAppKey = "Software\\Tarvik\\tarvik";
-const std::string kCardGuid = "{AD000051-0000-4000-8000-000000000051}";
+const std::string kCardGuid = "{AD000061-0000-4000-8000-000000000061}";
 
 ToolRun RunCli(const std::string& args) {
     return RunCommand(std::string(TARVIK_BINARY_DIR) + "/bin/tarvik-cli " + args);
@@ -46,7 +46,7 @@ class CliTool : public ::testing::Test {
 
     std::filesystem::path InstanceFolder() const { return temp_.Path() / "instance"; }
 
-    void StartDaemon(const std::string& scenario = "tests/ui/scenarios/three_networks.json") {
+    void StartDaemon(const std::string& scenario) {
         daemon_ = std::make_unique<DaemonProcess>(std::string(TARVIK_SOURCE_DIR) + "/" + scenario);
         ASSERT_TRUE(daemon_->ready());
     }
@@ -104,27 +104,27 @@ TEST_F(CliTool, ArgumentsAreCheckedBeforeAnythingRuns) {
 }
 
 TEST_F(CliTool, WatchPrintsTheNetworkTable) {
-    StartDaemon();
-    const ToolRun run = RunCli("watch --seconds 6 2>/dev/null");
+    StartDaemon("tests/tools/scenarios/watch.json");
+    const ToolRun run = RunCli("watch --seconds 6");
     EXPECT_EQ(run.status, 0) << run.out;
-    // Sorted by the window's default order, control bytes escaped.
+    // In the window's default order; the escape byte printed as text.
     const std::string table =
-        "MAC Address        Ssid     Channel  Signal   Encryption  Status\n"
-        "00:18:39:51:00:02  Alpha    1        -40 dBm  None        Not Connected\n"
-        "00:18:39:51:00:01  bravo    6        -60 dBm  None        Not Connected\n"
-        "00:18:39:51:00:03  charlie  11       -80 dBm  WPA2        Not Connected\n\n";
+        "MAC Address        Ssid         Channel  Signal   Encryption  Status\n"
+        "00:18:39:61:00:01  Alpha        1        -40 dBm  None        Not Connected\n"
+        "00:18:39:61:00:02  Evil\\x1b[2J  11       -70 dBm  WPA2        Not Connected\n\n";
     EXPECT_NE(run.out.find(table), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
 }
 
 TEST_F(CliTool, AnAdapterInUseElsewhereIsRefusedWithItsHolder) {
-    StartDaemon();
+    StartDaemon("tests/tools/scenarios/watch.json");
     ASSERT_TRUE(PreparePrivateFolder(InstanceFolder()).empty());
     CHolderLock window;
     ASSERT_EQ(
         window.Take(InstanceFolder() / AdapterLockFileName("\\DEVICE\\" + kCardGuid), "tarvik"),
         LockOutcome::Taken);
     ExpectRun(RunCli("watch --seconds 1"), 1,
-              "tarvik-cli: Tarvik is already using adapter Desk Card " + kCardGuid +
+              "tarvik-cli: Tarvik is already using adapter Cli Card " + kCardGuid +
                   " (tarvik, process " + std::to_string(::getpid()) + "); close it first.\n");
 }
 
