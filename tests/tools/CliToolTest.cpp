@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -79,7 +80,7 @@ TEST_F(CliTool, ArgumentsAreCheckedBeforeAnythingRuns) {
     };
     const Case cases[] = {
         {"", 2, "tarvik-cli: no command given"},
-        {"frob", 2, "unknown command 'frob'"},
+        {"frob", 2, "tarvik-cli: unknown command 'frob' (see 'tarvik-cli --help')\n"},
         {"--help", 0, "usage: tarvik-cli COMMAND"},
         {"watch --help", 0, "--seconds N"},
         {"profiles show 1 --help", 0, "--show-key"},
@@ -99,7 +100,12 @@ TEST_F(CliTool, ArgumentsAreCheckedBeforeAnythingRuns) {
     };
     for (const Case& row : cases) {
         SCOPED_TRACE(row.args);
-        ExpectRun(RunCli(row.args), row.status, row.text);
+        const ToolRun run = RunCli(row.args);
+        ExpectRun(run, row.status, row.text);
+        // A usage error is one line.
+        if (row.status == 2) {
+            EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1);
+        }
     }
 }
 

@@ -14,10 +14,9 @@ int Fail(int status, const std::string& text) {
 }
 
 int UsageError(const std::string& command, const std::string& text) {
-    Fail(kExitUsage, text);
-    std::fprintf(stderr, "Try 'tarvik-cli %s--help'.\n",
-                 command.empty() ? "" : (command + " ").c_str());
-    return kExitUsage;
+    const std::string help =
+        command.empty() ? "tarvik-cli --help" : "tarvik-cli " + command + " --help";
+    return Fail(kExitUsage, text + " (see '" + help + "')");
 }
 
 std::optional<long> ParseNumber(const std::string& text, long min, long max) {

@@ -17,7 +17,7 @@ using Arguments = std::vector<std::string>;
 
 // "tarvik-cli: <text>" on stderr; returns `status`.
 int Fail(int status, const std::string& text);
-// The error, then "Try 'tarvik-cli <command> --help'."; returns kExitUsage.
+// The error and where the help is, on one line; returns kExitUsage.
 int UsageError(const std::string& command, const std::string& text);
 
 // A decimal number from `min` to `max` and nothing else.
