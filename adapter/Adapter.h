@@ -130,6 +130,7 @@ class CAdapter : public IScanSource {
     std::uint32_t MediaStatus() const { return mediaStatus_; }
     void SetMediaStatus(std::uint32_t status) { mediaStatus_ = status; }
     std::uint32_t AuthenticationMode() const { return authenticationMode_; }
+    std::uint32_t InfrastructureMode() const { return infrastructureMode_; }
     std::uint32_t EncryptionStatus() const { return encryptionStatus_; }
     std::uint32_t WpaCapability() const { return wpaCapability_; }
     std::uint32_t BestEncryption() const { return bestEncryption_; }

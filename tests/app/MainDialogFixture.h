@@ -48,8 +48,8 @@ class MainDialogFixture : public ::testing::Test {
         ::unsetenv("TARVIK_DRIVER_SOCKET");
     }
 
-    void StartDaemon() {
-        daemon_ = std::make_unique<DaemonProcess>(ScenarioPath("watch.json"));
+    void StartDaemon(const std::string& scenario = ScenarioPath("watch.json")) {
+        daemon_ = std::make_unique<DaemonProcess>(scenario);
         ASSERT_TRUE(daemon_->ready());
     }
 
@@ -63,7 +63,7 @@ class MainDialogFixture : public ::testing::Test {
             .columns = columns_,
             .adapterCombo = combo_,
             .scanFiles = &files_,
-            .connection = &connection_,
+            .connection = connectionUnderTest_ ? connectionUnderTest_ : &connection_,
             .adapterAddresses =
                 [this](std::vector<std::string> addresses) {
                     addressCalls_.push_back(std::move(addresses));
@@ -100,6 +100,7 @@ class MainDialogFixture : public ::testing::Test {
     FakeCombo combo_;
     FakeScanFiles files_;
     FakeConnection connection_;
+    IConnectionActions* connectionUnderTest_ = nullptr;  // replaces the fake when set
     CountingFilter filter_;
     std::vector<std::vector<std::string>> addressCalls_;
     std::int64_t now_ = 1000;               // seconds, for the re-enumeration guard
