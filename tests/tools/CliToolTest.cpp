@@ -136,7 +136,7 @@ TEST_F(CliTool, AnAdapterInUseElsewhereIsRefusedWithItsHolder) {
 
 // Each step starts where the one before left the card and the hive.
 TEST_F(CliTool, ConnectJoinsWithAKeyOrAProfileAndSaysWhyNot) {
-    StartDaemon("tests/app/scenarios/join.json");
+    StartDaemon("tests/tools/scenarios/join.json");
     const std::string joined =
         "Network configuration applied, IP address received, connected to the network.\n";
     const struct {
@@ -150,7 +150,7 @@ TEST_F(CliTool, ConnectJoinsWithAKeyOrAProfileAndSaysWhyNot) {
         {"connect WepThirteen --key 61626364 --hex", 1,
          "could not connect to WepThirteen: result 1026 (the WEP key could not be added)"},
         {"connect WepFive", 1, "no saved profile matches WepFive; give its key with --key"},
-        {"connect 00:18:39:31:00:02 --key abcde --remember", 0, joined},
+        {"connect 00:18:39:62:00:02 --key abcde --remember", 0, joined},
         {"disconnect", 0, "Disconnected from WepFive.\n"},
         {"connect WepFive", 0, joined},
         {"connect Nowhere --timeout 2", 1, "no network Nowhere is in range"},
