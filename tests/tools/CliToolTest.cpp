@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,8 +24,10 @@ namespace {
 constexpr const char* kAppKey = "Software\\Tarvik\\tarvik";
 const std::string kCardGuid = "{AD000061-0000-4000-8000-000000000061}";
 
-ToolRun RunCli(const std::string& args) {
-    return RunCommand(std::string(TARVIK_BINARY_DIR) + "/bin/tarvik-cli " + args);
+// Run from `folder`, so arguments may name files in it.
+ToolRun RunCli(const std::string& args, const std::filesystem::path& folder = ".") {
+    return RunCommand("cd '" + folder.string() + "' && " + TARVIK_BINARY_DIR + "/bin/tarvik-cli " +
+                      args);
 }
 
 class CliTool : public ::testing::Test {
@@ -137,6 +140,7 @@ TEST_F(CliTool, AnAdapterInUseElsewhereIsRefusedWithItsHolder) {
 // Each step starts where the one before left the card and the hive.
 TEST_F(CliTool, ConnectJoinsWithAKeyOrAProfileAndSaysWhyNot) {
     StartDaemon("tests/tools/scenarios/join.json");
+    std::ofstream(temp_.Path() / "key.txt") << "abcde\n";
     const std::string joined =
         "Network configuration applied, IP address received, connected to the network.\n";
     const struct {
@@ -150,14 +154,15 @@ TEST_F(CliTool, ConnectJoinsWithAKeyOrAProfileAndSaysWhyNot) {
         {"connect WepThirteen --key 61626364 --hex", 1,
          "could not connect to WepThirteen: result 1026 (the WEP key could not be added)"},
         {"connect WepFive", 1, "no saved profile matches WepFive; give its key with --key"},
-        {"connect 00:18:39:62:00:02 --key abcde --remember", 0, joined},
+        // The key from standard input, out of sight of ps.
+        {"connect 00:18:39:62:00:02 --key - --remember < key.txt", 0, joined},
         {"disconnect", 0, "Disconnected from WepFive.\n"},
         {"connect WepFive", 0, joined},
         {"connect Nowhere --timeout 2", 1, "no network Nowhere is in range"},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.args);
-        ExpectRun(RunCli(step.args), step.status, step.text);
+        ExpectRun(RunCli(step.args, temp_.Path()), step.status, step.text);
     }
     EXPECT_EQ(StoredSsids(), std::vector<std::string>{"WepFive"});
 }

@@ -1,6 +1,7 @@
 #include "tools/cli/ConnectCommand.h"
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
 
 #include "adapter/Adapter.h"
@@ -20,7 +21,8 @@ const char* const kConnectHelp =
     "text as a line. MAC names one access point; an SSID the strongest of its name.\n"
     "Without --key a saved profile that matches the network gives the key (an open\n"
     "network needs none).\n"
-    "  --key TEXT     the WEP key or WPA passphrase (1 to 500 characters)\n"
+    "  --key TEXT     the WEP key or WPA passphrase (1 to 500 characters); '-' reads\n"
+    "                 it from the first line of standard input, out of sight of ps\n"
     "  --hex          TEXT is hex digits, two per byte\n"
     "  --remember     once connected, save the key as a profile\n"
     "  --timeout S    give up after S seconds, finding the network included (default 90)\n"
@@ -38,6 +40,8 @@ namespace {
 using Clock = CTerminalLoop::Clock;
 
 constexpr long kDefaultTimeoutSeconds = 90;
+// SetKeyFromText takes at most 500 characters; one more shows a longer line.
+constexpr std::size_t kLongestKeyLine = 501;
 constexpr long kMostTimeoutSeconds = 24L * 3600;
 // Long enough for a scan and the status refresh that follows it.
 constexpr auto kFindConnectedBound = std::chrono::seconds(6);
@@ -49,6 +53,16 @@ struct ConnectRequest {
     bool remember = false;
     long timeoutSeconds = kDefaultTimeoutSeconds;
 };
+
+// The first line of standard input, without its line end. A line longer
+// than any key is refused rather than cut.
+bool ReadKeyLine(std::string& key) {
+    char line[kLongestKeyLine + 2];
+    if (std::fgets(line, sizeof line, stdin) == nullptr) return false;
+    key = line;
+    while (!key.empty() && (key.back() == '\n' || key.back() == '\r')) key.pop_back();
+    return !key.empty() && key.size() <= kLongestKeyLine;
+}
 
 std::string ParseConnect(const Arguments& args, ConnectRequest& request) {
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -71,6 +85,9 @@ std::string ParseConnect(const Arguments& args, ConnectRequest& request) {
         }
     }
     if (request.network.empty()) return "connect needs the network's MAC address or SSID";
+    if (request.key == "-" && !ReadKeyLine(*request.key)) {
+        return "--key - found no key on the first line of standard input";
+    }
     if ((request.hex || request.remember) && !request.key)
         return "--hex and --remember go with --key";
     return {};
