@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "MainDialogFixture.h"
+#include "app/CommandIds.h"
 #include "app/NetworkColumnRules.h"
 #include "core/StatusLine.h"
 
@@ -27,7 +28,10 @@ TEST(ApplicationTest, OwnsTheRecordsAndAttachesTheStatusLineForTheControllersLif
             nullptr, (folder.Path() / "bin" / "tarvik").string()));
         CNetworkColumnRules columns(application.Options(), application.Networks());
         const MainWindowSeams seams{view, loop, table, columns, combo, &statusLine};
-        application.CreateMainDialog(seams);
+        CMainDialog& dialog = application.CreateMainDialog(seams);
+        // Its connection procedure joins: Connect is offered for a selected row.
+        view.selected = std::make_shared<CBssid>();
+        EXPECT_TRUE(dialog.QueryCommandState(ID_NETWORK_CONNECT).enabled);
 
         SetStatusText("shown");
         ASSERT_EQ(statusLine.texts.size(), 1u);

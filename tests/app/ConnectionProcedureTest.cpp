@@ -199,11 +199,13 @@ TEST_P(AttemptTest, EndsWithItsResultAndText) {
               1u);
 }
 
-// Stops the daemon when `text` is shown.
-std::function<void(ConnectionFixture&)> StopDaemonAt(std::string text) {
-    return [text](ConnectionFixture& test) {
-        test.status_.onText = [&test, text](const std::string& shown) {
-            if (shown == text) test.daemon_->Stop();
+// Stops (or freezes) the daemon when `text` is shown; a frozen daemon's
+// requests give up after the worker's bound.
+std::function<void(ConnectionFixture&)> DaemonGoesAt(std::string text, bool freeze = false) {
+    return [text, freeze](ConnectionFixture& test) {
+        test.procedure_.SetDriverWaitBound(std::chrono::milliseconds(200));
+        test.status_.onText = [&test, text, freeze](const std::string& shown) {
+            if (shown == text) freeze ? test.daemon_->Freeze() : void(test.daemon_->Stop());
         };
     };
 }
@@ -245,7 +247,9 @@ const AttemptRow kAttemptRows[] = {
      ""},
     {"SevenByteWepKey", "WepFive", "abcdefg", nullptr, 0, RES_ADD_KEY_FAILED,
      "Could not add the WEP key on the selected adapter."},
-    {"DaemonGoneBeforeAuthentication", "OpenCafe", "", StopDaemonAt(kSetTexts[0]), 0,
+    {"DaemonFrozenBeforeAuthentication", "OpenCafe", "", DaemonGoesAt(kSetTexts[0], true), 0,
+     RES_SET_AUTHENTICATION_FAILED, "Could not set authentication OID on the selected adapter."},
+    {"DaemonGoneBeforeAuthentication", "OpenCafe", "", DaemonGoesAt(kSetTexts[0]), 0,
      RES_SET_AUTHENTICATION_FAILED, "Could not set authentication OID on the selected adapter."},
     // The simulated port stays closed without the real handshake: no address.
     {"Wpa2HandshakeDone", "WpaTwo", "correct horse", Bridge({BridgeWaitKind::Event}), 0,
@@ -256,7 +260,7 @@ const AttemptRow kAttemptRows[] = {
      RES_KEY_EXCHANGE_FAILED, "Error occured while performing EAPOL negotiation, connect aborted."},
     {"Wpa2WaitAlerted", "WpaTwo", "correct horse", Bridge({BridgeWaitKind::Other, 0, 192}), 0, 192,
      "The key exchange was interrupted, unable to connect."},
-    {"DaemonGoneBeforeTheAddress", "OpenCafe", "", StopDaemonAt(kWaitAddress), 0,
+    {"DaemonGoneBeforeTheAddress", "OpenCafe", "", DaemonGoesAt(kWaitAddress), 0,
      RES_CONNECTED_NO_ADDRESS,
      "Connected to the server, but address changes could not be watched; no IP address was "
      "received."},
