@@ -49,6 +49,7 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
         .connection = connection_.get(),
         .profiles = profileCommands_.get(),
         .adapterAddresses = std::move(addresses),
+        .adapterClaim = seams.adapterClaim,
     });
     connection_->Attach(dialog_.get(), &seams.loop);
     // The key prompt of a protected network without a profile.

@@ -28,6 +28,8 @@ struct MainWindowSeams {
     IStatusLineSink* statusLine = nullptr;
     // The profile dialogs; without them there are no profile commands.
     IProfileDialogs* profileDialogs = nullptr;
+    // Claims the chosen adapter against other front ends when given.
+    IAdapterClaim* adapterClaim = nullptr;
 };
 
 class CApplication {

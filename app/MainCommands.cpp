@@ -25,11 +25,13 @@ bool IsConnectedStatus(std::uint32_t status) {
 
 CommandState CMainDialog::QueryCommandState(int id) const {
     switch (id) {
+        // The card is left alone while another program holds it.
+        case ID_DEVICE_SOFT_REFRESH:
+        case ID_DEVICE_HARD_REFRESH:
+            return {refusal_.empty(), false};
         case ID_FILE_EXIT:
         case ID_VIEW_CLEAR_ALL:
         case ID_VIEW_COLUMNS:
-        case ID_DEVICE_SOFT_REFRESH:
-        case ID_DEVICE_HARD_REFRESH:
         case ID_HELP_MANUAL:
         case ID_HELP_CREDITS:
         case ID_HELP_ABOUT:
@@ -79,7 +81,7 @@ CommandState CMainDialog::QueryCommandState(int id) const {
 // Connect: a selected record that is not connected; Disconnect: a connected
 // one; neither while a connection runs.
 CommandState CMainDialog::ConnectState(bool connect) const {
-    if (!connection_ || connecting_.load()) return {false, false};
+    if (!connection_ || connecting_.load() || !refusal_.empty()) return {false, false};
     const BssidRecord selected = view_.SelectedRecord();
     if (!selected) return {false, false};
     return {IsConnectedStatus(selected->ConnectionStatus()) != connect, false};
@@ -184,7 +186,7 @@ bool CMainDialog::CanShowContextMenu() const {
 
 void CMainDialog::OnTableDoubleClick() {
     const BssidRecord selected = view_.SelectedRecord();
-    if (!selected || closing_ || !connection_) return;
+    if (!selected || closing_ || !connection_ || !refusal_.empty()) return;
     if (IsConnectedStatus(selected->ConnectionStatus())) {
         connection_->Disconnect();
     } else if (selected->ConnectionStatus() == STATUS_NOT_CONNECTED) {

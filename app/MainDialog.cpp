@@ -38,6 +38,8 @@ CMainDialog::CMainDialog(const MainDialogParts& parts)
       connection_(parts.connection),
       profiles_(parts.profiles),
       adapterAddresses_(parts.adapterAddresses),
+      claim_(parts.adapterClaim),
+      importDefaults_(parts.importDefaultsOnFirstLaunch),
       ownWzc_(parts.wzc ? nullptr : std::make_unique<CDriverWzcService>()),
       wzc_(parts.wzc ? *parts.wzc : *ownWzc_),
       mediaSource_(parts.loop),
@@ -60,7 +62,7 @@ bool CMainDialog::Initialize() {
     // first-launch defaults must not overwrite what was kept.
     const std::optional<RegDamageReport> damage = options_.UserHive().TakeDamageReport();
     if (damage) std::fprintf(stderr, "tarvik: %s\n", damage->Describe().c_str());
-    if (!damage && options_.IsFirstLaunch()) options_.ImportDefaultSettings();
+    if (!damage && importDefaults_ && options_.IsFirstLaunch()) options_.ImportDefaultSettings();
     options_.Load();
     SetStatusText("Please wait while the program finishes loading ...");
 
@@ -85,10 +87,12 @@ bool CMainDialog::Initialize() {
     if (enumerated == RES_BINDINGS_FAILED) return false;
     SetStatusText("Successfully obtained the list of all the wireless cards!");
 
+    // A card another program drives is neither scanned nor prepared here.
+    const bool ours = refusal_.empty();
     LogInfo("Forcing a manual access point refresh.");
     SetStatusText("Performing an initial network scan ...");
-    if (adapters_.Chosen()) cycle_.StartScanning();
-    cycle_.ScanNetworks(false);
+    if (adapters_.Chosen() && ours) cycle_.StartScanning();
+    if (ours) cycle_.ScanNetworks(false);
 
     StopWzcIfConfigured();
 
@@ -99,12 +103,13 @@ bool CMainDialog::Initialize() {
     LayOutControls();
 
     LogInfo("Performing wireless card initialization.");
-    PrepareCardIfAllowed();
+    if (ours) PrepareCardIfAllowed();
 
     SetStatusText("Starting all timers ...");
     StartAllTimers();
     SetStatusText("Program initialization completed successfully.");
     if (damage) SetStatusText(damage->Describe());
+    if (!refusal_.empty()) SetStatusText(refusal_);
 
     LogInfo("Restoring column states.");
     view_.RestoreColumnLayout();
@@ -193,6 +198,10 @@ void CMainDialog::OnTimer(int id) {
         return;
     }
     if (closing_ || !adapters_.Chosen()) return;
+    if (!refusal_.empty()) {
+        if (id == TIMER_CONNECTION_STATUS) ClaimChosenAdapter();
+        if (!refusal_.empty()) return;
+    }
     // A hung driver costs the tick at most the bound, never the window.
     const CDriverAnswerBound bound;
     RunTick(id);
@@ -239,6 +248,20 @@ void CMainDialog::RefreshConnectionStatus() {
 
 void CMainDialog::SyncChosenAdapter() {
     cycle_.SetChosenAdapter(adapters_.Chosen());
+    ClaimChosenAdapter();
+}
+
+void CMainDialog::ClaimChosenAdapter() {
+    if (!claim_) return;
+    const bool wasRefused = !refusal_.empty();
+    refusal_ = claim_->Claim(adapters_.Chosen());
+    // Said when it changes, not on every retry.
+    if (!refusal_.empty() && !wasRefused) SetStatusText(refusal_);
+    // The scanning that start-up left off for a held card begins now.
+    if (refusal_.empty() && wasRefused && adapters_.Chosen()) {
+        SetStatusText("The chosen adapter is free; this program drives it now.");
+        cycle_.StartScanning();
+    }
 }
 
 void CMainDialog::FetchWithoutScan(CAdapter& adapter) {

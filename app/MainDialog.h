@@ -18,6 +18,7 @@
 
 #include "adapter/AdapterList.h"
 #include "adapter/MediaEvents.h"
+#include "app/AdapterClaim.h"
 #include "app/ConnectionActions.h"
 #include "app/MainLoop.h"
 #include "app/MainWindowView.h"
@@ -75,6 +76,15 @@ struct MainDialogParts {
     std::function<void(std::vector<std::string>)> adapterAddresses = nullptr;
     // Optional: seconds since 1970 for the re-enumeration guard.
     std::function<std::int64_t()> clock = nullptr;
+    // Optional: claims each newly chosen adapter; while another program
+    // holds it, the controller leaves the card alone (no initial scan or
+    // preparation, ticks and adapter commands do nothing) and asks again
+    // each second.
+    IAdapterClaim* adapterClaim = nullptr;
+    // The first-launch import of the default settings. The window's column
+    // layout marks a launch as done, so a front end without that table
+    // leaves the import to the window rather than run it every time.
+    bool importDefaultsOnFirstLaunch = true;
 };
 
 class CMainDialog {
@@ -143,6 +153,9 @@ class CMainDialog {
     CScanCycle& ScanCycle() { return cycle_; }
     CAdapterList& Adapters() { return adapters_; }
     CAdapter* ChosenAdapter() const { return adapters_.Chosen(); }
+    // Another program holds the chosen adapter; AdapterRefusal() says which.
+    bool IsAdapterHeldElsewhere() const { return !refusal_.empty(); }
+    const std::string& AdapterRefusal() const { return refusal_; }
     // The table's selected record, or null.
     BssidRecord SelectedRecord() const { return view_.SelectedRecord(); }
 
@@ -159,6 +172,7 @@ class CMainDialog {
     void KeepScanningSwitch(const std::function<void()>& change);
     void FetchWithoutScan(CAdapter& adapter);
     void RefreshConnectionStatus();
+    void ClaimChosenAdapter();
 
     // Commands (MainCommands.cpp).
     void OpenUserManual();
@@ -181,6 +195,8 @@ class CMainDialog {
     IConnectionActions* connection_;
     CProfileCommands* profiles_;
     std::function<void(std::vector<std::string>)> adapterAddresses_;
+    IAdapterClaim* claim_;
+    bool importDefaults_;
     std::unique_ptr<IWzcService> ownWzc_;
     IWzcService& wzc_;
     CMediaEventSource mediaSource_;
@@ -194,6 +210,8 @@ class CMainDialog {
     bool closing_ = false;
     bool shutDown_ = false;
     bool wzcStoppedByUs_ = false;
+    // Why the chosen adapter is not ours; empty while it is.
+    std::string refusal_;
     std::atomic<bool> connecting_ = false;
     BssidRecord connectingRecord_;
     // The chosen adapter and its scanning switch while a connection runs.

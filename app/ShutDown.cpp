@@ -83,6 +83,7 @@ bool CMainDialog::RunShutDown() {
     cycle_.ClearAllNetworks();
     cycle_.SetChosenAdapter(nullptr);
     adapters_.ClearAdapters();
+    if (claim_) claim_->Claim(nullptr);
 
     LogInfo("Saving column states");
     view_.SaveColumnLayout();

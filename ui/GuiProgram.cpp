@@ -1,10 +1,14 @@
 #include "ui/GuiProgram.h"
 
+#include "platform/SingleInstance.h"
+
 namespace tarvik::ui {
 
 GuiProgram::GuiProgram() {
     application_ = std::make_unique<CApplication>();
     loop_ = std::make_unique<QtMainLoop>();
+    // tarvik-cli is refused an adapter this window has chosen, and the other way round.
+    claim_ = std::make_unique<CAdapterClaim>(DefaultInstanceFolder(), "tarvik");
     rules_ =
         std::make_unique<CNetworkColumnRules>(application_->Options(), application_->Networks());
     table_ = std::make_unique<CNetworkTableModel>(*rules_);
@@ -13,7 +17,7 @@ GuiProgram::GuiProgram() {
     // Rules of this kind also get the chosen adapter's addresses.
     dialog_ = &application_->CreateMainDialog(
         MainWindowSeams{*window_, *loop_, *table_, *rules_, window_->AdapterChooser(),
-                        &window_->StatusLine(), profileDialogs_.get()});
+                        &window_->StatusLine(), profileDialogs_.get(), claim_.get()});
     window_->Bind(dialog_);
     loop_->SetTickHandler([this](int id) { dialog_->OnTimer(id); });
 }

@@ -41,6 +41,7 @@ class GuiProgram {
   private:
     // Declared before the application object: destroyed after its controller.
     std::unique_ptr<QtMainLoop> loop_;
+    std::unique_ptr<CAdapterClaim> claim_;
     std::unique_ptr<CNetworkColumnRules> rules_;
     std::unique_ptr<CNetworkTableModel> table_;
     std::unique_ptr<MainWindow> window_;

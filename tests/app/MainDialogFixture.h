@@ -71,6 +71,7 @@ class MainDialogFixture : public ::testing::Test {
                     addressCalls_.push_back(std::move(addresses));
                 },
             .clock = [this] { return now_; },
+            .adapterClaim = claim_.get(),
         });
         dialog_->ScanCycle().SetFilter(&filter_);
     }
@@ -105,7 +106,8 @@ class MainDialogFixture : public ::testing::Test {
     CountingFilter filter_;
     CProfileCommands* profiles_ = nullptr;
     std::vector<std::vector<std::string>> addressCalls_;
-    std::int64_t now_ = 1000;  // seconds, for the re-enumeration guard
+    std::int64_t now_ = 1000;               // seconds, for the re-enumeration guard
+    std::unique_ptr<CAdapterClaim> claim_;  // none unless a test sets one
     std::unique_ptr<DaemonProcess> daemon_;
     std::unique_ptr<CMainDialog> dialog_;
 };

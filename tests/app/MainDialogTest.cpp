@@ -4,6 +4,8 @@
 #include <fstream>
 #include <thread>
 
+#include <unistd.h>
+
 #include "MainDialogFixture.h"
 #include "adapter/DriverAnswerBound.h"
 #include "app/CommandIds.h"
@@ -83,6 +85,39 @@ TEST_F(MainDialogTest, ADamagedSettingsFileKeepsItsGoodValuesAndIsShownOnTheStat
                           "App: Info: First launch by this user: importing default "
                           "registry settings."))
         << "the defaults would overwrite what was kept";
+}
+
+// Another program holds the adapter: the card is neither scanned, prepared
+// nor ticked; once it lets go, the next status tick takes the adapter over.
+TEST_F(MainDialogTest, AnAdapterHeldByAnotherProgramIsLeftAloneUntilItIsFree) {
+    claim_ = std::make_unique<CAdapterClaim>(folder_.Path(), "tarvik");
+    const std::string guid = "{AD000001-0000-4000-8000-000000000001}";
+    const auto lockPath = folder_.Path() / AdapterLockFileName("\\DEVICE\\" + guid);
+    CHolderLock other;
+    ASSERT_EQ(other.Take(lockPath, "tarvik-cli"), LockOutcome::Taken);
+    StartDaemon();
+    Create();
+    ASSERT_TRUE(dialog_->Initialize());
+    const std::string refusal = "Tarvik is already using adapter Watch Test Card " + guid +
+                                " (tarvik-cli, process " + std::to_string(::getpid()) +
+                                "); close it first.";
+    EXPECT_EQ(dialog_->AdapterRefusal(), refusal);
+    EXPECT_TRUE(InOrder(
+        log_.Messages(),
+        {"App: Info: Program initialization completed successfully.", "App: Info: " + refusal}));
+    EXPECT_FALSE(dialog_->QueryCommandState(ID_DEVICE_SOFT_REFRESH).enabled);
+    dialog_->OnScanningButton();
+    for (int id : {TIMER_SOFT_REFRESH, TIMER_HARD_REFRESH, TIMER_CONNECTION_STATUS}) {
+        dialog_->OnTimer(id);
+    }
+    EXPECT_EQ(networks_.ScanCounter(), 0u);
+
+    other.Release();
+    dialog_->OnTimer(TIMER_CONNECTION_STATUS);
+    EXPECT_FALSE(dialog_->IsAdapterHeldElsewhere());
+    dialog_->OnTimer(TIMER_SOFT_REFRESH);
+    EXPECT_GT(networks_.ScanCounter(), 0u);
+    EXPECT_EQ(other.Take(lockPath, "tarvik-cli"), LockOutcome::HeldElsewhere);
 }
 
 TEST_F(MainDialogTest, WithoutTheDriverStartUpStopsEarlyTicksDoNothingAndCloseHides) {

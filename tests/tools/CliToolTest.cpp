@@ -1,0 +1,226 @@
+// tarvik-cli as a user runs it: its exit status and output for bad
+// arguments, the network table, the profiles, and refusals.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/AdapterClaim.h"
+#include "platform/RegistryStore.h"
+#include "platform/SingleInstance.h"
+#include "profiles/ProfileList.h"
+#include "tests/adapter/DaemonProcess.h"
+#include "tests/adapter/OidToolRun.h"
+#include "tests/core/TempFolder.h"
+
+namespace tarvik::testing {
+namespace {
+
+constexpr const char* kAppKey = "Software\\Tarvik\\tarvik";
+const std::string kCardGuid = "{AD000061-0000-4000-8000-000000000061}";
+
+// Run from `folder`, so arguments may name files in it.
+ToolRun RunCli(const std::string& args, const std::filesystem::path& folder = ".") {
+    return RunCommand("cd '" + folder.string() + "' && " + TARVIK_BINARY_DIR + "/bin/tarvik-cli " +
+                      args);
+}
+
+class CliTool : public ::testing::Test {
+  protected:
+    CliTool() {
+        ::setenv("XDG_CONFIG_HOME", (temp_.Path() / "config").c_str(), 1);
+        ::setenv("TARVIK_MACHINE_HIVE", (temp_.Path() / "machine.reg").c_str(), 1);
+        ::setenv("TARVIK_INSTANCE_DIR", InstanceFolder().c_str(), 1);
+        ::setenv("TARVIK_DRIVER_SOCKET", (temp_.Path() / "absent.sock").c_str(), 1);
+        RegistryStore::ResetDefaultHives();
+    }
+    ~CliTool() override {
+        daemon_.reset();
+        for (const char* name : {"XDG_CONFIG_HOME", "TARVIK_MACHINE_HIVE", "TARVIK_INSTANCE_DIR",
+                                 "TARVIK_DRIVER_SOCKET"}) {
+            ::unsetenv(name);
+        }
+        RegistryStore::ResetDefaultHives();
+    }
+
+    std::filesystem::path InstanceFolder() const { return temp_.Path() / "instance"; }
+
+    void StartDaemon(const std::string& scenario) {
+        daemon_ = std::make_unique<DaemonProcess>(std::string(TARVIK_SOURCE_DIR) + "/" + scenario);
+        ASSERT_TRUE(daemon_->ready());
+    }
+
+    // The SSIDs of the stored profiles, in list order, as another program
+    // reads them.
+    std::vector<std::string> StoredSsids() {
+        RegistryStore::ResetDefaultHives();
+        CProfileList list(RegistryStore::CurrentUser(), kAppKey);
+        list.Load();
+        std::vector<std::string> ssids;
+        for (std::size_t i = 0; i < list.Size(); ++i) ssids.push_back(list.At(i).SsidText());
+        return ssids;
+    }
+
+    TempFolder temp_;
+    std::unique_ptr<DaemonProcess> daemon_;
+};
+
+void ExpectRun(const ToolRun& run, int status, const std::string& text) {
+    EXPECT_EQ(run.status, status) << run.out;
+    EXPECT_NE(run.out.find(text), std::string::npos) << run.out;
+}
+
+TEST_F(CliTool, ArgumentsAreCheckedBeforeAnythingRuns) {
+    struct Case {
+        const char* args;
+        int status;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"", 2, "tarvik-cli: no command given"},
+        {"frob", 2, "tarvik-cli: unknown command 'frob' (see 'tarvik-cli --help')\n"},
+        {"--help", 0, "usage: tarvik-cli COMMAND"},
+        {"watch --help", 0, "--seconds N"},
+        {"profiles show 1 --help", 0, "--show-key"},
+        {"watch --seconds", 2, "unknown or incomplete option '--seconds'"},
+        {"watch --seconds -1", 2, "--seconds takes a whole number"},
+        {"watch --columns Ssid,Nope", 2, "--columns names a column that does not exist"},
+        {"profiles", 2, "profiles needs list, show, remove or move"},
+        {"profiles list extra", 2, "list takes no arguments"},
+        {"profiles show", 2, "show takes N"},
+        {"profiles move 1 sideways", 2, "move takes N and up or down"},
+        {"profiles show 1", 1, "there is no profile 1 (0 saved"},
+        {"connect", 2, "connect needs the network's MAC address or SSID"},
+        {"connect Cafe --hex", 2, "--hex and --remember go with --key"},
+        {"connect Cafe --timeout 0", 2, "--timeout takes a whole number"},
+        {"disconnect now", 2, "disconnect takes no arguments"},
+        {"watch --seconds 1", 1, "tarvik-cli: no driver answers at "},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.args);
+        const ToolRun run = RunCli(row.args);
+        ExpectRun(run, row.status, row.text);
+        // A usage error is one line.
+        if (row.status == 2) {
+            EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1);
+        }
+    }
+}
+
+TEST_F(CliTool, WatchPrintsTheNetworkTable) {
+    StartDaemon("tests/tools/scenarios/watch.json");
+    const ToolRun run = RunCli("watch --seconds 6");
+    EXPECT_EQ(run.status, 0) << run.out;
+    // In the window's default order; the escape byte printed as text.
+    const std::string table =
+        "MAC Address        Ssid         Channel  Signal   Encryption  Status\n"
+        "00:18:39:61:00:01  Alpha        1        -40 dBm  None        Not Connected\n"
+        "00:18:39:61:00:02  Evil\\x1b[2J  11       -70 dBm  WPA2        Not Connected\n\n";
+    EXPECT_NE(run.out.find(table), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+}
+
+TEST_F(CliTool, AnAdapterInUseElsewhereIsRefusedWithItsHolder) {
+    StartDaemon("tests/tools/scenarios/watch.json");
+    ASSERT_TRUE(PreparePrivateFolder(InstanceFolder()).empty());
+    CHolderLock window;
+    ASSERT_EQ(
+        window.Take(InstanceFolder() / AdapterLockFileName("\\DEVICE\\" + kCardGuid), "tarvik"),
+        LockOutcome::Taken);
+    ExpectRun(RunCli("watch --seconds 1"), 1,
+              "tarvik-cli: Tarvik is already using adapter Cli Card " + kCardGuid +
+                  " (tarvik, process " + std::to_string(::getpid()) + "); close it first.\n");
+}
+
+// Each step starts where the one before left the card and the hive.
+TEST_F(CliTool, ConnectJoinsWithAKeyOrAProfileAndSaysWhyNot) {
+    StartDaemon("tests/tools/scenarios/join.json");
+    std::ofstream(temp_.Path() / "key.txt") << "abcde\n";
+    const std::string joined =
+        "Network configuration applied, IP address received, connected to the network.\n";
+    const struct {
+        const char* args;
+        int status;
+        std::string text;
+    } steps[] = {
+        {"connect OpenCafe", 0, joined},
+        {"connect OpenCafe --key abcde", 1, "OpenCafe is an open network; it takes no key"},
+        // Still on OpenCafe with its address: the failed join must not pass for one.
+        {"connect WepThirteen --key 61626364 --hex", 1,
+         "could not connect to WepThirteen: result 1026 (the WEP key could not be added)"},
+        {"connect WepFive", 1, "no saved profile matches WepFive; give its key with --key"},
+        // The key from standard input, out of sight of ps.
+        {"connect 00:18:39:62:00:02 --key - --remember < key.txt", 0, joined},
+        {"disconnect", 0, "Disconnected from WepFive.\n"},
+        {"connect WepFive", 0, joined},
+        {"connect Nowhere --timeout 2", 1, "no network Nowhere is in range"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.args);
+        ExpectRun(RunCli(step.args, temp_.Path()), step.status, step.text);
+    }
+    EXPECT_EQ(StoredSsids(), std::vector<std::string>{"WepFive"});
+}
+
+std::unique_ptr<CNetworkKey> Profile(const std::string& ssid, int securityClass,
+                                     const std::string& key) {
+    auto profile = std::make_unique<CNetworkKey>();
+    profile->ssidLength = static_cast<std::uint32_t>(ssid.size());
+    std::copy(ssid.begin(), ssid.end(), profile->ssid.begin());
+    profile->securityClass = securityClass;
+    if (!key.empty()) profile->SetKeyFromText(key, KEY_TYPE_ASCII);
+    return profile;
+}
+
+// Each step runs on what the steps before it left in the hive.
+TEST_F(CliTool, ProfilesAreListedShownMaskedMovedAndRemoved) {
+    {
+        CProfileList list(RegistryStore::CurrentUser(), kAppKey);
+        ASSERT_TRUE(list.Add(Profile("alpha", 1, "")));
+        ASSERT_TRUE(list.Add(Profile("bravo", 4, "bravo-secret")));
+        ASSERT_TRUE(list.Add(Profile("charlie", 2, "abcde")));
+    }
+    struct Step {
+        const char* args;
+        int status;
+        const char* shown;
+        const char* hidden;
+        std::vector<std::string> after;
+    };
+    const std::vector<std::string> initial{"alpha", "bravo", "charlie"};
+    const Step steps[] = {
+        {"profiles list", 0, "2  bravo    00:00:00:00:00:00  WPA2      Infrastructure  ASCII", "",
+         initial},
+        {"profiles show 2", 0, "Key:                    ******** (--show-key shows it)",
+         "bravo-secret", initial},
+        {"profiles show 2 --show-key", 0, "Key:                    bravo-secret", "***", initial},
+        {"profiles show 1", 0, "Key:                    Not Available", "", initial},
+        {"profiles move 3 UP", 0, "", "", {"alpha", "charlie", "bravo"}},
+        {"profiles move 1 up", 1, "profile 1 cannot move up", "", {"alpha", "charlie", "bravo"}},
+        {"profiles remove 1", 0, "", "", {"charlie", "bravo"}},
+        {"profiles remove 3", 1, "there is no profile 3 (2 saved", "", {"charlie", "bravo"}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.args);
+        const ToolRun run = RunCli(step.args);
+        ExpectRun(run, step.status, step.shown);
+        if (*step.hidden) {
+            EXPECT_EQ(run.out.find(step.hidden), std::string::npos) << run.out;
+        }
+        EXPECT_EQ(StoredSsids(), step.after);
+    }
+
+    // The window keeps its own copy: changes wait until it has closed.
+    CSingleInstance window(InstanceFolder());
+    ASSERT_TRUE(window.Acquire());
+    ExpectRun(RunCli("profiles remove 1"), 1, "Tarvik is running and keeps its own copy");
+    EXPECT_EQ(StoredSsids(), (std::vector<std::string>{"charlie", "bravo"}));
+}
+
+}  // namespace
+}  // namespace tarvik::testing

@@ -1,0 +1,138 @@
+#include "tools/cli/WatchCommand.h"
+
+#include <unistd.h>
+
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+
+#include "networks/ColumnIds.h"
+#include "tools/cli/CliSession.h"
+#include "tools/cli/TextTable.h"
+
+namespace tarvik::cli {
+
+const char* const kWatchHelp =
+    "usage: tarvik-cli watch [--seconds N] [--columns LIST]\n"
+    "Scans with the chosen adapter as the window does, with the same settings, and\n"
+    "shows the network table once a second: on a terminal in place, otherwise as\n"
+    "one block of lines per second (a header line, a line per network, an empty\n"
+    "line), with status texts on stderr.\n"
+    "  --seconds N     stop after N seconds (default: at SIGINT or SIGTERM)\n"
+    "  --columns LIST  the table's columns by title, comma-separated, e.g.\n"
+    "                  \"MAC Address,Ssid,Channel,Signal,Encryption,Status\" (the default)\n";
+
+namespace {
+
+constexpr NetworkColumn kDefaultColumns[] = {COLUMN_MAC_ADDRESS, COLUMN_SSID,       COLUMN_CHANNEL,
+                                             COLUMN_SIGNAL,      COLUMN_ENCRYPTION, COLUMN_STATUS};
+constexpr long kMostSeconds = 366L * 24 * 3600;
+constexpr auto kRedrawPeriod = std::chrono::seconds(1);
+
+// Titles compare without case and spaces: "mac address" and "MACAddress" alike.
+std::string TitleKey(std::string_view title) {
+    std::string key;
+    for (const char c : title) {
+        if (c != ' ') key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return key;
+}
+
+bool ParseColumns(const std::string& list, std::vector<int>& columns) {
+    columns.clear();
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        const std::size_t comma = std::min(list.find(',', start), list.size());
+        const std::string key = TitleKey(std::string_view(list).substr(start, comma - start));
+        const auto found =
+            std::find_if(kNetworkColumns.begin(), kNetworkColumns.end(),
+                         [&](const auto& info) { return TitleKey(info.title) == key; });
+        if (found == kNetworkColumns.end()) return false;
+        columns.push_back(found->id);
+        start = comma + 1;
+    }
+    return true;
+}
+
+// The latest status text, shown under the table on a terminal; any thread.
+class CLatestStatus : public IStatusLineSink {
+  public:
+    void ShowStatusText(const std::string& text) override {
+        std::lock_guard lock(mutex_);
+        text_ = text;
+    }
+    std::string Text() {
+        std::lock_guard lock(mutex_);
+        return text_;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::string text_;
+};
+
+std::string TableText(CNetworkTableModel& table, const std::vector<int>& columns) {
+    std::vector<std::vector<std::string>> rows(1);
+    for (const int column : columns) rows[0].emplace_back(kNetworkColumns[column].title);
+    for (std::size_t row = 0; row < table.RowCount(); ++row) {
+        auto& cells = rows.emplace_back();
+        for (const int column : columns) {
+            cells.emplace_back(table.Text(static_cast<int>(row), column));
+        }
+    }
+    return FormatTable(rows);
+}
+
+int Watch(long seconds, const std::vector<int>& columns) {
+    const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+    CStatusPrinter printer(stderr);
+    CLatestStatus latest;
+    IStatusLineSink& status = terminal ? static_cast<IStatusLineSink&>(latest) : printer;
+    CCliSession session(status);
+    if (const std::string refusal = session.Start(); !refusal.empty()) {
+        return Fail(kExitFailed, refusal);
+    }
+    session.Loop().Every(kRedrawPeriod, [&] {
+        const std::string text = TableText(session.Table(), columns);
+        if (terminal) {
+            // Home, clear, the table and the status line under it.
+            std::printf("\x1b[H\x1b[2J%s\n%s\n", text.c_str(),
+                        PrintableText(latest.Text()).c_str());
+        } else {
+            std::printf("%s\n", text.c_str());
+        }
+        std::fflush(stdout);
+    });
+    const auto deadline = seconds < 0 ? CTerminalLoop::Clock::time_point::max()
+                                      : CTerminalLoop::Clock::now() + std::chrono::seconds(seconds);
+    session.Loop().Run(deadline, [] { return StopRequested(); });
+    session.Finish();
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunWatch(const Arguments& args) {
+    long seconds = -1;
+    std::vector<int> columns(std::begin(kDefaultColumns), std::end(kDefaultColumns));
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--seconds" && hasValue) {
+            const auto value = ParseNumber(args[++i], 1, kMostSeconds);
+            if (!value) return UsageError("watch", "--seconds takes a whole number of seconds");
+            seconds = *value;
+        } else if (arg == "--columns" && hasValue) {
+            if (!ParseColumns(args[++i], columns)) {
+                return UsageError("watch", "--columns names a column that does not exist");
+            }
+        } else {
+            return UsageError("watch", "unknown or incomplete option '" + arg + "'");
+        }
+    }
+    InstallStopSignals();
+    return Watch(seconds, columns);
+}
+
+}  // namespace tarvik::cli
