@@ -166,6 +166,11 @@ struct HandshakeRow {
     bool installPairwiseKey;
 };
 
+// CTest and failure messages name a row, not its bytes.
+void PrintTo(const HandshakeRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class SimHandshakeRun : public SimHandshake, public testing::WithParamInterface<HandshakeRow> {};
 
 TEST_P(SimHandshakeRun, OpensThePortWithTheKeysTheStationInstalled) {
