@@ -86,6 +86,16 @@ TEST_F(SimTraffic, StationFramesCountAndTheGatewayAnswersArp) {
     EXPECT_EQ(U32(device, OID_GEN_XMIT_OK), xmitBefore + 3);
 }
 
+TEST_F(SimTraffic, ClosedPortPassesOnlyEapol) {
+    // "Raw" has no passphrase: nothing completes a handshake, the port stays closed.
+    const std::string device = Device(kFull);
+    Join(device, "Raw", Ndis802_11AuthModeWPA2PSK, Ndis802_11Encryption3Enabled);
+    RunTo(1);
+    const MacAddress station{0x00, 0x13, 0xe8, 0x00, 0x00, 0x01};
+    ASSERT_EQ(backend_->WriteFrame(device, BuildArpRequest(station, 0, 0xC0A80101)), 0u);
+    EXPECT_EQ(sink_.Count(SinkEvent::Kind::Frame), 0u);
+}
+
 TEST_F(SimTraffic, WritesWithoutAnAssociationAreErrorsAndCountersWrap) {
     const std::string device = Device(kFull);
     const std::vector<std::uint8_t> frame(60, 0);
