@@ -65,6 +65,7 @@ class CAdapter : public IScanSource {
     Result QueryMediaStatus();
     Result QueryAssociatedBssid();
     Result QueryAuthenticationMode();
+    Result QueryInfrastructureMode();
     // OID_802_11_ASSOCIATION_INFORMATION into the adapter's 4000-byte buffer.
     Result QueryAssociationInformation();
     std::span<const std::uint8_t> AssociationInformation() const {
@@ -82,6 +83,10 @@ class CAdapter : public IScanSource {
     Result AddKey(std::span<const std::uint8_t> key);
     Result SetEncryptionStatus(std::uint32_t status);
     Result SetRandomSsid();
+    // Leaves the network: releases a DHCP address, then disassociates
+    // (UseDisassociateWhenDisconnecting) or sets infrastructure mode and a
+    // random SSID. The scanning switch is off meanwhile. 0.
+    Result DisconnectCard();
 
     Result QueryAdapterOid(std::uint32_t oid, void* buffer, std::uint32_t length,
                            std::uint32_t* bytesReturned) const;
@@ -125,6 +130,7 @@ class CAdapter : public IScanSource {
     std::uint32_t MediaStatus() const { return mediaStatus_; }
     void SetMediaStatus(std::uint32_t status) { mediaStatus_ = status; }
     std::uint32_t AuthenticationMode() const { return authenticationMode_; }
+    std::uint32_t InfrastructureMode() const { return infrastructureMode_; }
     std::uint32_t EncryptionStatus() const { return encryptionStatus_; }
     std::uint32_t WpaCapability() const { return wpaCapability_; }
     std::uint32_t BestEncryption() const { return bestEncryption_; }

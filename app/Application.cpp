@@ -7,13 +7,15 @@ namespace tarvik {
 CApplication::CApplication() : CApplication(std::make_unique<CApplicationOptions>()) {}
 
 CApplication::CApplication(std::unique_ptr<CApplicationOptions> options)
-    : options_(std::move(options)) {
+    : options_(std::move(options)), connection_(std::make_unique<CConnectionProcedure>(*options_)) {
     InstallLogAsStoreErrorSink();
     SetLogSettings(options_.get());
 }
 
 CApplication::~CApplication() {
     if (statusLine_) SetStatusLineSink(nullptr);
+    // A running attempt reports to the controller: it ends first.
+    connection_->EndAttempts();
     dialog_.reset();
     ClearLogSettings(options_.get());
 }
@@ -36,8 +38,10 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
         .table = seams.table,
         .columns = seams.columns,
         .adapterCombo = seams.adapterCombo,
+        .connection = connection_.get(),
         .adapterAddresses = std::move(addresses),
     });
+    connection_->Attach(dialog_.get(), &seams.loop);
     statusLine_ = seams.statusLine;
     if (statusLine_) SetStatusLineSink(statusLine_);
     return *dialog_;

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "app/ConnectionProcedure.h"
 #include "app/MainDialog.h"
 #include "app/NetworkColumnRules.h"
 #include "core/ApplicationOptions.h"
@@ -43,10 +44,14 @@ class CApplication {
     // gone; the seams must outlive the controller.
     CMainDialog& CreateMainDialog(const MainWindowSeams& seams);
     CMainDialog* MainDialog() { return dialog_.get(); }
+    // Joins and leaves networks for the controller; a key source and a WPA
+    // bridge are plugged in here.
+    CConnectionProcedure& Connection() { return *connection_; }
 
   private:
     std::unique_ptr<CApplicationOptions> options_;
     CNetworkList networks_;
+    std::unique_ptr<CConnectionProcedure> connection_;
     std::unique_ptr<CMainDialog> dialog_;
     IStatusLineSink* statusLine_ = nullptr;
 };

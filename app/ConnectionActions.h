@@ -2,15 +2,25 @@
 // table's double click start them. The connection procedure implements it.
 #pragma once
 
+#include "core/ResultCodes.h"
 #include "networks/NetworkList.h"
+#include "profiles/NetworkKey.h"
 
 namespace tarvik {
 
 class IConnectionActions {
   public:
     virtual ~IConnectionActions() = default;
-    virtual void ConnectToBssid(const BssidRecord& record) = 0;
+    // 0 or RES_KEY_OBTAINED when an attempt started (or the support check
+    // refused the network with its own message); -1 when nothing started
+    // (already connected, key prompt cancelled, refused); -2 while an
+    // attempt runs. `profile` is copied.
+    virtual Result ConnectToBssid(const BssidRecord& record,
+                                  const CNetworkKey* profile = nullptr) = 0;
     virtual void Disconnect() = 0;
+    // Program exit, before the adapters go: a running attempt skips its
+    // remaining steps and is waited for; no attempt starts afterwards.
+    virtual void EndAttempts() {}
 };
 
 }  // namespace tarvik

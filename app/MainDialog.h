@@ -138,6 +138,8 @@ class CMainDialog {
     CScanCycle& ScanCycle() { return cycle_; }
     CAdapterList& Adapters() { return adapters_; }
     CAdapter* ChosenAdapter() const { return adapters_.Chosen(); }
+    // The table's selected record, or null.
+    BssidRecord SelectedRecord() const { return view_.SelectedRecord(); }
 
   private:
     // Start-up pieces (MainDialog.cpp).

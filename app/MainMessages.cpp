@@ -56,6 +56,8 @@ void CMainDialog::OnConnectionStarted() {
     view_.SetControlsEnabled(false);
     connecting_ = true;
     adapters_.SetConnectionInProgress(true);
+    // The procedure kept "connect starting" up until now.
+    adapters_.SetConnectStarting(false);
 }
 
 void CMainDialog::OnConnectionEnded() {

@@ -76,6 +76,8 @@ bool CMainDialog::RunShutDown() {
         wzc_.Start();
         wzcStoppedByUs_ = false;
     }
+    // A running connection attempt uses the chosen adapter: it ends first.
+    if (connection_) connection_->EndAttempts();
     // Empties the list and the table's rows, which share the records.
     cycle_.ClearAllNetworks();
     cycle_.SetChosenAdapter(nullptr);

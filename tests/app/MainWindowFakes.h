@@ -138,7 +138,10 @@ class FakeScanFiles : public IScanFileService {
 class FakeConnection : public IConnectionActions {
   public:
     std::vector<std::string> calls;
-    void ConnectToBssid(const BssidRecord&) override { calls.push_back("Connect"); }
+    Result ConnectToBssid(const BssidRecord&, const CNetworkKey*) override {
+        calls.push_back("Connect");
+        return RES_SUCCESS;
+    }
     void Disconnect() override { calls.push_back("Disconnect"); }
 };
 
