@@ -7,7 +7,14 @@ namespace tarvik {
 CApplication::CApplication() : CApplication(std::make_unique<CApplicationOptions>()) {}
 
 CApplication::CApplication(std::unique_ptr<CApplicationOptions> options)
-    : options_(std::move(options)), connection_(std::make_unique<CConnectionProcedure>(*options_)) {
+    : options_(std::move(options)),
+      bridge_([this](const ndis::MacAddress& bssid) -> std::optional<ndis::BssidEntry> {
+          auto found = networks_.LookUpByMac(bssid);
+          if (!found) return std::nullopt;
+          return std::move(found->entry);
+      }),
+      connection_(std::make_unique<CConnectionProcedure>(*options_)) {
+    connection_->SetSupplicantBridge(&bridge_);
     InstallLogAsStoreErrorSink();
     SetLogSettings(options_.get());
 }
@@ -40,6 +47,12 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
         .adapterCombo = seams.adapterCombo,
         .connection = connection_.get(),
         .adapterAddresses = std::move(addresses),
+    });
+    // The chosen wireless adapter's receive thread hands EAPOL frames to the bridge.
+    dialog_->Adapters().SetSelectedHook([this](CAdapter& adapter) {
+        adapter.StartReceive([this](CAdapter& receiver, std::span<const std::uint8_t> frame) {
+            bridge_.HandleEapol(receiver, frame);
+        });
     });
     connection_->Attach(dialog_.get(), &seams.loop);
     statusLine_ = seams.statusLine;

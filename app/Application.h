@@ -10,6 +10,7 @@
 #include "app/ConnectionProcedure.h"
 #include "app/MainDialog.h"
 #include "app/NetworkColumnRules.h"
+#include "connect/WpaBridge.h"
 #include "core/ApplicationOptions.h"
 #include "core/StatusLine.h"
 #include "networks/NetworkList.h"
@@ -44,13 +45,16 @@ class CApplication {
     // gone; the seams must outlive the controller.
     CMainDialog& CreateMainDialog(const MainWindowSeams& seams);
     CMainDialog* MainDialog() { return dialog_.get(); }
-    // Joins and leaves networks for the controller; a key source and a WPA
-    // bridge are plugged in here.
+    // Joins and leaves networks for the controller; a key source is plugged
+    // in here. WPA joins run through the bridge, fed by the chosen adapter's
+    // receive thread.
     CConnectionProcedure& Connection() { return *connection_; }
 
   private:
     std::unique_ptr<CApplicationOptions> options_;
     CNetworkList networks_;
+    // Before the procedure and the controller: both use it until they are gone.
+    CWpaBridge bridge_;
     std::unique_ptr<CConnectionProcedure> connection_;
     std::unique_ptr<CMainDialog> dialog_;
     IStatusLineSink* statusLine_ = nullptr;
