@@ -76,6 +76,12 @@ inline constexpr std::size_t kAesWrapBlockLength = 8;
 [[nodiscard]] int AesUnwrap(const std::uint8_t* kek, std::size_t n, const std::uint8_t* wrapped,
                             std::uint8_t* plain);
 
+// AES-128 key wrap (RFC 3394, integrity value A6A6A6A6A6A6A6A6): `plain`
+// holds 8 * n bytes, `wrapped` receives 8 * (n + 1); n >= 2. `wrapped` may
+// overlap `plain` only when they start at the same byte.
+[[nodiscard]] int AesWrap(const std::uint8_t* kek, std::size_t n, const std::uint8_t* plain,
+                          std::uint8_t* wrapped);
+
 // RC4 over `data` in place, after generating and dropping the first `skip`
 // keystream bytes (WPA key data: key = key IV || KEK, skip 256). The key is
 // 1 to 256 bytes long.

@@ -44,11 +44,34 @@ void ApSession::OpenPort(Clock::time_point now) {
     }
 }
 
-void ApSession::OnFrameFromStation(std::span<const std::uint8_t> frame) {
+bool ApSession::KeyMatches() const {
+    if (!authenticator_) return keyMatches_;
+    const auto tk = authenticator_->TemporalKey();
+    return !tk.empty() && port_.HoldsPairwiseKey(tk);
+}
+
+void ApSession::StartAuthenticator(AuthenticatorSetup setup, Clock::time_point now) {
+    authenticator_ = std::make_unique<CApAuthenticator>(
+        std::move(setup), [this](std::span<const std::uint8_t> eapol) { SendEapol(eapol); });
+    authenticator_->Start(now);
+}
+
+void ApSession::SendEapol(std::span<const std::uint8_t> eapol) {
+    std::vector<std::uint8_t> frame(station_.begin(), station_.end());
+    frame.insert(frame.end(), ap_.Config().bssid.begin(), ap_.Config().bssid.end());
+    frame.push_back(static_cast<std::uint8_t>(kEtherTypeEapol >> 8));
+    frame.push_back(static_cast<std::uint8_t>(kEtherTypeEapol & 0xFF));
+    frame.insert(frame.end(), eapol.begin(), eapol.end());
+    port_.DeliverToStation(frame, true);
+}
+
+void ApSession::OnFrameFromStation(std::span<const std::uint8_t> frame, Clock::time_point now) {
     const auto etherType = EtherTypeOf(frame);
     if (!etherType) return;
     if (*etherType == kEtherTypeEapol) {
-        // The authenticator's entry point; this access point has none yet.
+        if (!authenticator_) return;
+        authenticator_->Receive(frame.subspan(kEthernetHeaderSize), now);
+        if (authenticator_->IsAuthorized() && !portOpen_) OpenPort(now);
         return;
     }
     if (!portOpen_) return;
@@ -58,15 +81,20 @@ void ApSession::OnFrameFromStation(std::span<const std::uint8_t> frame) {
     if (request && gateway != 0 && request->targetIp == gateway) {
         const auto reply =
             BuildArpReply(ap_.Config().bssid, gateway, request->senderMac, request->senderIp);
-        port_.DeliverToStation(reply, keyMatches_);
+        port_.DeliverToStation(reply, KeyMatches());
     }
 }
 
 std::optional<Clock::time_point> ApSession::NextDeadline() const {
-    return portOpen_ ? nextFrame_ : std::nullopt;
+    std::optional<Clock::time_point> traffic = portOpen_ ? nextFrame_ : std::nullopt;
+    const auto handshake =
+        authenticator_ ? authenticator_->NextDeadline() : std::optional<Clock::time_point>();
+    if (handshake && (!traffic || *handshake < *traffic)) return handshake;
+    return traffic;
 }
 
 void ApSession::Run(Clock::time_point now) {
+    if (authenticator_) authenticator_->Run(now);
     if (!portOpen_ || !nextFrame_) return;
     const auto interval = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(1.0 / ap_.Config().traffic.framesPerSecond));
@@ -101,7 +129,7 @@ void ApSession::SendTrafficFrame() {
         frame = BuildUdpFrame(source, kBroadcastMac, neighbour, network | ~mask, 138, 138, payload);
     }
     const bool corrupted = (NextRandom() % 10000) / 10000.0 < traffic.receiveErrorShare;
-    port_.DeliverToStation(frame, keyMatches_ && !corrupted);
+    port_.DeliverToStation(frame, KeyMatches() && !corrupted);
 }
 
 }  // namespace tarvik::driver::sim

@@ -1,16 +1,18 @@
 // The link between one associated station and its access point. Frames from
 // the station arrive here and frames to the station leave from here, so the
 // access point's side of the conversation (ARP for the gateway, the network's
-// own traffic, and later the EAPOL authenticator) lives in one place.
+// own traffic, and the EAPOL authenticator of WPA networks) lives in one place.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
 
 #include "driver/Backend.h"
+#include "driver/sim/ApAuthenticator.h"
 #include "driver/sim/SimAccessPoint.h"
 
 namespace tarvik::driver::sim {
@@ -22,6 +24,8 @@ class IStationPort {
     // `readable` is false when the station cannot decrypt the frame (a WEP
     // key that does not match, a corrupted frame): it counts as an error.
     virtual void DeliverToStation(std::span<const std::uint8_t> frame, bool readable) = 0;
+    // True when the station installed `temporalKey` as its pairwise key.
+    virtual bool HoldsPairwiseKey(std::span<const std::uint8_t> temporalKey) const = 0;
 };
 
 class ApSession {
@@ -33,7 +37,15 @@ class ApSession {
 
     const SimAccessPoint& Ap() const { return ap_; }
     const MacAddress& Station() const { return station_; }
-    bool KeyMatches() const { return keyMatches_; }
+    // Whether the station can read what the access point sends: with an
+    // authenticator, while its pairwise key is the one the handshake made.
+    bool KeyMatches() const;
+
+    // Runs the key handshakes of a WPA network, starting with message 1.
+    void StartAuthenticator(AuthenticatorSetup setup, Clock::time_point now);
+    const CApAuthenticator* Authenticator() const { return authenticator_.get(); }
+    // The authenticator gave up: the station is to be deauthenticated.
+    bool IsRejected() const { return authenticator_ && authenticator_->HasFailed(); }
 
     // 802.1X controlled port: open and WEP networks open it at association;
     // WPA networks open it when the key handshake completes.
@@ -41,9 +53,9 @@ class ApSession {
     void OpenPort(Clock::time_point now);
 
     // A frame the station transmitted. Before the port opens only EAPOL
-    // frames pass; they belong to the authenticator (none yet), so nothing
-    // answers them.
-    void OnFrameFromStation(std::span<const std::uint8_t> frame);
+    // frames pass; they go to the authenticator, which opens the port when
+    // its handshakes complete.
+    void OnFrameFromStation(std::span<const std::uint8_t> frame, Clock::time_point now);
 
     // The network's own traffic toward the station.
     std::optional<Clock::time_point> NextDeadline() const;
@@ -51,6 +63,7 @@ class ApSession {
 
   private:
     void SendTrafficFrame();
+    void SendEapol(std::span<const std::uint8_t> eapol);
     std::uint32_t NextRandom();
 
     const SimAccessPoint& ap_;
@@ -60,6 +73,7 @@ class ApSession {
     bool portOpen_ = false;
     std::optional<Clock::time_point> nextFrame_;
     std::uint32_t random_;
+    std::unique_ptr<CApAuthenticator> authenticator_;
 };
 
 }  // namespace tarvik::driver::sim

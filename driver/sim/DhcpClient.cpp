@@ -70,10 +70,10 @@ bool DhcpClient::Release() {
     return hadAddress;
 }
 
-bool DhcpClient::Run(Clock::time_point now) {
+bool DhcpClient::Run(Clock::time_point now, bool reachable) {
     if (!due_ || *due_ > now) return false;
     due_.reset();
-    if (serverAnswers_) {
+    if (serverAnswers_ && reachable) {
         const bool renewal = config_.leaseObtained != 0;
         ApplyLease(now, *server_);
         return !renewal;

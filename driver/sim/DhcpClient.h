@@ -30,8 +30,10 @@ class DhcpClient {
     bool Release();
 
     std::optional<Clock::time_point> NextDeadline() const { return due_; }
-    // Applies an outcome or a renewal that is due; true when the address changed.
-    bool Run(Clock::time_point now);
+    // Applies an outcome or a renewal that is due; true when the address
+    // changed. `reachable` false: the exchange's frames do not get through
+    // (the station's keys do not match), so no server answers.
+    bool Run(Clock::time_point now, bool reachable = true);
 
   private:
     void ApplyLease(Clock::time_point now, const DhcpConfig& server);

@@ -86,6 +86,15 @@ struct TrafficConfig {
     double receiveErrorShare = 0;
 };
 
+// What the access point's key handshakes use; empty values are drawn at
+// random for each handshake.
+struct AuthenticatorConfig {
+    std::vector<std::uint8_t> anonce;     // 32 bytes: the ANonce of every 4-way handshake
+    std::vector<std::uint8_t> gtk;        // the first group key: 32 bytes for TKIP, 16 for CCMP
+    std::uint64_t replayCounter = 1;      // of the first frame sent
+    std::uint32_t groupRekeySeconds = 0;  // 0: the group key never changes
+};
+
 struct AccessPoint {
     MacAddress bssid{};
     std::string ssid;  // bytes, at most 32
@@ -103,7 +112,8 @@ struct AccessPoint {
     std::uint32_t hopSet = 0;
     std::uint32_t dwellTime = 0;
     std::vector<Rate> rates;
-    std::string passphrase;
+    std::string passphrase;  // 8 to 63 characters, or the PSK as 64 hex digits
+    AuthenticatorConfig authenticator;
     std::vector<std::vector<std::uint8_t>> wepKeys;  // 5 or 13 bytes each
     SignalTimeline signal;
     DhcpConfig dhcp;

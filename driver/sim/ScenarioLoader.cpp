@@ -320,12 +320,53 @@ void ApplySecurityShorthand(const JsonNode& node, AccessPoint& ap) {
     }
 }
 
+bool IsHexKey(const std::string& text) {
+    return text.size() == 64 && std::all_of(text.begin(), text.end(),
+                                            [](unsigned char c) { return std::isxdigit(c) != 0; });
+}
+
+void ReadPassphrase(const JsonNode& node, AccessPoint& ap) {
+    ap.passphrase = node.String("passphrase", "");
+    if (!ap.passphrase.empty() && (ap.passphrase.size() < 8 || ap.passphrase.size() > 63) &&
+        !IsHexKey(ap.passphrase)) {
+        node.FailAt("passphrase", "must be 8 to 63 characters, or 64 hex digits");
+    }
+}
+
+// The group cipher the handshakes hand out: RSN's when the network has it.
+std::uint32_t GroupCipherOf(const AccessPoint& ap) {
+    return ap.rsn.present ? ap.rsn.groupCipher : ap.wpa.groupCipher;
+}
+
+void ReadAuthenticator(const JsonNode& parent, AccessPoint& ap) {
+    if (!parent.Has("authenticator")) return;
+    const JsonNode node = parent.Child("authenticator");
+    node.RequireObject({"anonce", "gtk", "replayCounter", "groupRekeySeconds"});
+    AuthenticatorConfig& config = ap.authenticator;
+    if (const auto anonce = node.Hex("anonce")) {
+        if (anonce->size() != 32) node.FailAt("anonce", "must be 64 hex digits");
+        config.anonce = *anonce;
+    }
+    if (const auto gtk = node.Hex("gtk")) {
+        const std::size_t wanted = GroupCipherOf(ap) == kCipherCcmp ? 16 : 32;
+        if (gtk->size() != wanted) {
+            node.FailAt("gtk", wanted == 16 ? "must be 32 hex digits (a CCMP group key)"
+                                            : "must be 64 hex digits (a TKIP group key)");
+        }
+        config.gtk = *gtk;
+    }
+    config.replayCounter =
+        static_cast<std::uint64_t>(node.Integer("replayCounter", 1, 0, 1LL << 48));
+    config.groupRekeySeconds =
+        static_cast<std::uint32_t>(node.Integer("groupRekeySeconds", 0, 0, 86400 * 366));
+}
+
 AccessPoint ReadAccessPoint(const JsonNode& node) {
     node.RequireObject({"bssid",       "ssid",         "hiddenSsid", "channel", "frequencyMHz",
                         "networkType", "mode",         "security",   "privacy", "wpa",
                         "rsn",         "beaconPeriod", "atimWindow", "fh",      "rates",
                         "basicRates",  "passphrase",   "wepKeys",    "signal",  "dhcp",
-                        "traffic"});
+                        "traffic",     "authenticator"});
     AccessPoint ap;
     const auto bssid = node.Mac("bssid");
     if (!bssid) node.FailAt("bssid", "is required");
@@ -355,10 +396,8 @@ AccessPoint ReadAccessPoint(const JsonNode& node) {
     ApplySecurityShorthand(node, ap);
     ReadSecurityElement(node, "wpa", false, ap.wpa);
     ReadSecurityElement(node, "rsn", true, ap.rsn);
-    ap.passphrase = node.String("passphrase", "");
-    if (!ap.passphrase.empty() && (ap.passphrase.size() < 8 || ap.passphrase.size() > 63)) {
-        node.FailAt("passphrase", "must be 8 to 63 characters");
-    }
+    ReadPassphrase(node, ap);
+    ReadAuthenticator(node, ap);
     if (node.Has("wepKeys")) {
         const JsonNode keys = node.Child("wepKeys");
         keys.RequireArray();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "connect/PmkDerivation.h"
 #include "core/ResultCodes.h"
 #include "driver/sim/SimFrames.h"
 #include "ndis/NdisTypes.h"
@@ -174,18 +175,50 @@ void SimAdapter::CompleteAssociation(Clock::time_point now, std::size_t apIndex)
     if (!ap.IsWpaFamily()) {
         session_->OpenPort(now);
         StartDhcp(now);
+    } else if (auto setup = HandshakeSetup(ap)) {
+        session_->StartAuthenticator(std::move(*setup), now);
     }
 }
 
-void SimAdapter::StartDhcp(Clock::time_point now) {
-    const bool reachable = session_ && session_->KeyMatches();
-    dhcp_.Begin(now, reachable ? &session_->Ap().Config().dhcp : nullptr);
+std::optional<AuthenticatorSetup> SimAdapter::HandshakeSetup(const SimAccessPoint& ap) const {
+    const AccessPoint& config = ap.Config();
+    const bool rsn = authenticationMode_ == ndis::Ndis802_11AuthModeWPA2PSK;
+    if (config.passphrase.empty() ||
+        (!rsn && authenticationMode_ != ndis::Ndis802_11AuthModeWPAPSK)) {
+        return std::nullopt;
+    }
+    const SecurityElement& element = rsn ? config.rsn : config.wpa;
+    AuthenticatorSetup setup;
+    setup.rsn = rsn;
+    // The ciphers the station's association request named.
+    setup.pairwiseCipher = encryptionStatus_ == ndis::Ndis802_11Encryption3Enabled &&
+                                   (element.pairwiseCiphers & kCipherCcmp)
+                               ? kCipherCcmp
+                               : kCipherTkip;
+    setup.groupCipher = element.groupCipher == kCipherCcmp ? kCipherCcmp : kCipherTkip;
+    setup.apElement = rsn ? ap.RsnElement() : ap.WpaElement();
+    setup.bssid = config.bssid;
+    setup.station = config_.currentMac;
+    setup.config = config.authenticator;
+    const std::span<const std::uint8_t> ssid(
+        reinterpret_cast<const std::uint8_t*>(config.ssid.data()), config.ssid.size());
+    if (DerivePmk(config.passphrase, ssid, setup.pmk) != 0) return std::nullopt;
+    return setup;
 }
 
-void SimAdapter::AuthorizePort() {
-    if (!session_ || session_->PortOpen()) return;
-    session_->OpenPort(now_);
-    StartDhcp(now_);
+bool SimAdapter::HoldsPairwiseKey(std::span<const std::uint8_t> temporalKey) const {
+    return std::any_of(keys_.begin(), keys_.end(), [&](const Key& key) {
+        return key.pairwise && std::equal(key.material.begin(), key.material.end(),
+                                          temporalKey.begin(), temporalKey.end());
+    });
+}
+
+void SimAdapter::StartDhcp(Clock::time_point now) {
+    // With an authenticator, whether the exchange gets through is decided
+    // when it happens (the station installs its key after the last message).
+    const bool reachable =
+        session_ && (session_->Authenticator() != nullptr || session_->KeyMatches());
+    dhcp_.Begin(now, reachable ? &session_->Ap().Config().dhcp : nullptr);
 }
 
 void SimAdapter::Disassociate() {
@@ -271,7 +304,9 @@ void SimAdapter::Advance(Clock::time_point now) {
         Disassociate();
     }
     if (session_) session_->Run(now);
-    if (dhcp_.Run(now)) sink_.OnAddressChanged(DeviceName());
+    // A station that never proved the passphrase is sent away.
+    if (session_ && session_->IsRejected()) Disassociate();
+    if (dhcp_.Run(now, !session_ || session_->KeyMatches())) sink_.OnAddressChanged(DeviceName());
     if (nextRescan_ && *nextRescan_ <= now) {
         Scan();
         nextRescan_ = now + std::chrono::seconds(config_.options.autoRescanSeconds);
@@ -305,7 +340,9 @@ std::uint32_t SimAdapter::WriteFrame(std::span<const std::uint8_t> frame) {
         return ERROR_GEN_FAILURE;
     }
     ++counters_.xmitOk;
-    session_->OnFrameFromStation(frame);
+    const bool wasOpen = session_->PortOpen();
+    session_->OnFrameFromStation(frame, now_);
+    if (!wasOpen && session_->PortOpen()) StartDhcp(now_);
     return 0;
 }
 

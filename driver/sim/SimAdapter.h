@@ -43,15 +43,17 @@ class SimAdapter final : public IStationPort {
     std::optional<Clock::time_point> NextDeadline() const;
     void Advance(Clock::time_point now);
 
-    // For the authenticator that will complete WPA handshakes: opens the
-    // controlled port of the current association (and starts DHCP).
-    void AuthorizePort();
+    // The key handshakes of the current association, if it has any.
+    const CApAuthenticator* Authenticator() const {
+        return session_ ? session_->Authenticator() : nullptr;
+    }
 
     // Puts the card into the association the scenario says it has when the
     // daemon starts. False when the card cannot join that access point.
     bool SettleInitialAssociation();
 
     void DeliverToStation(std::span<const std::uint8_t> frame, bool readable) override;
+    bool HoldsPairwiseKey(std::span<const std::uint8_t> temporalKey) const override;
 
   private:
     struct Key {
@@ -90,6 +92,7 @@ class SimAdapter final : public IStationPort {
     void CompleteAssociation(Clock::time_point now, std::size_t apIndex);
     void Disassociate();
     void StartDhcp(Clock::time_point now);
+    std::optional<AuthenticatorSetup> HandshakeSetup(const SimAccessPoint& ap) const;
     bool HasWepKey() const;
     bool HasPairwiseKey() const;
     double Seconds(Clock::time_point t) const { return world_.SecondsAt(t); }

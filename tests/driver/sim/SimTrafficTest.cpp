@@ -86,19 +86,6 @@ TEST_F(SimTraffic, StationFramesCountAndTheGatewayAnswersArp) {
     EXPECT_EQ(U32(device, OID_GEN_XMIT_OK), xmitBefore + 3);
 }
 
-TEST_F(SimTraffic, ClosedPortPassesOnlyEapol) {
-    const std::string device = Device(kFull);
-    Join(device, "Wpa2-1", Ndis802_11AuthModeWPA2PSK, Ndis802_11Encryption3Enabled);
-    RunTo(1);
-    const MacAddress station{0x00, 0x13, 0xe8, 0x00, 0x00, 0x01};
-    // The gateway would answer, but the port is closed until the handshake.
-    ASSERT_EQ(backend_->WriteFrame(device, BuildArpRequest(station, 0, 0xC0A80101)), 0u);
-    EXPECT_EQ(sink_.Count(SinkEvent::Kind::Frame), 0u);
-    backend_->FindAdapter(device)->AuthorizePort();
-    ASSERT_EQ(backend_->WriteFrame(device, BuildArpRequest(station, 0, 0xC0A80401)), 0u);
-    EXPECT_EQ(sink_.Count(SinkEvent::Kind::Frame), 1u);
-}
-
 TEST_F(SimTraffic, WritesWithoutAnAssociationAreErrorsAndCountersWrap) {
     const std::string device = Device(kFull);
     const std::vector<std::uint8_t> frame(60, 0);
