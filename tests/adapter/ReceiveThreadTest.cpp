@@ -26,7 +26,10 @@ class ReceiveThreadTest : public ::testing::Test {
         ASSERT_EQ(adapter_.SetAuthenticationMode(0), 0);
         ASSERT_EQ(adapter_.SetEncryptionStatus(1), 0);
         ASSERT_EQ(adapter_.SetSsid(ssid), 0);
-        ASSERT_EQ(adapter_.WaitForMediaConnect(5), RES_MEDIA_CONNECTED);
+        ASSERT_TRUE(Eventually([&] {
+            adapter_.QueryMediaStatus();
+            return adapter_.MediaStatus() == kMediaConnected;
+        }));
     }
     std::size_t Count(const std::string& line) const { return CountOf(log_.Messages(), line); }
     std::size_t CountMatching(const std::regex& pattern) const {
