@@ -161,8 +161,8 @@ void RunLoop(const ContextPtr& context) {
         std::lock_guard lock(context->mutex);
         context->queue = driverio::CurrentThreadApcQueue();
     }
-    LogInfo("Receive Thread: Starting thread");
     std::uint32_t seenMedia = CurrentMedia(*context);
+    LogInfo("Receive Thread: Starting thread");
     while (context->running) {
         IssueRead(context);
         const Wake wake = WaitForWake(*context, seenMedia);

@@ -94,6 +94,9 @@ TEST_F(ReceiveThreadTest, StopsWithAPendingReadAndCancelsItOnMediaDisconnect) {
         Count("App: Info: Stopped receive thread for " + kCard + ", waiting for it to finish"), 1u);
 
     ASSERT_EQ(adapter_.StartReceive(nullptr), 0);
+    // The thread has taken the connected status as its starting point.
+    ASSERT_TRUE(
+        Eventually([&] { return Count("App: Info: Receive Thread: Starting thread") == 2; }));
     ASSERT_EQ(adapter_.SetRandomSsid(), 0);
     EXPECT_TRUE(Eventually([&] {
         adapter_.QueryMediaStatus();
