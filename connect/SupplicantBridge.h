@@ -30,7 +30,7 @@ struct BridgeWaitResult {
     std::uint32_t lastError = 0;
     Result code = RES_FAILURE;
     // With Failed: a text for the status line when the bridge knows why.
-    std::string text;
+    std::string text = {};
 };
 
 // The handshake state the procedure sets before it waits.

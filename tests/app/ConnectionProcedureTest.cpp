@@ -225,7 +225,8 @@ TEST_P(WpaTest, SetsModeAndLevelThenWaitsForTheHandshake) {
     EXPECT_TRUE(InOrder(
         log, {"App: Info: Determined best encryption level: " + std::to_string(row.level)}));
     if (row.wait.kind == BridgeWaitKind::Failed) {
-        EXPECT_TRUE(InOrder(log, {"App: Error: WPA wait failed 6"}));
+        EXPECT_TRUE(
+            InOrder(log, {"App: Error: WPA wait failed " + std::to_string(row.wait.lastError)}));
     }
 }
 
@@ -254,6 +255,14 @@ INSTANTIATE_TEST_SUITE_P(
                7,
                6,
                "Error occured while performing EAPOL negotiation, connect aborted."},
+        // The bridge's own reason replaces the general text.
+        WpaRow{"Wpa2KeyRefused",
+               "WpaTwo",
+               {BridgeWaitKind::Failed, 87, RES_KEY_EXCHANGE_FAILED, "No usable key."},
+               RES_KEY_EXCHANGE_FAILED,
+               7,
+               6,
+               "No usable key."},
         WpaRow{"Wpa2Alerted",
                "WpaTwo",
                {BridgeWaitKind::Other, 0, 192},
