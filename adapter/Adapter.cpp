@@ -132,6 +132,7 @@ Result CAdapter::RefreshLinkState() {
 }
 
 void CAdapter::Close() {
+    if (receive_->Exists()) receive_->Stop(true);
     channel_.CloseHandle();
     if (sink_ && mediaSource_) mediaSource_->Cancel(sink_);
     sink_.reset();

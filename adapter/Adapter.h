@@ -17,6 +17,7 @@
 #include "adapter/AdapterChannel.h"
 #include "adapter/ManualResetEvent.h"
 #include "adapter/MediaEvents.h"
+#include "adapter/ReceiveThread.h"
 #include "core/ResultCodes.h"
 #include "ndis/NdisTypes.h"
 #include "networks/ScanSource.h"
@@ -49,7 +50,12 @@ class CAdapter : public IScanSource {
     void Initialize();
     Result OpenChannel() { return channel_.Open(); }
     void CloseChannel() { channel_.CloseHandle(); }
+    // Stops the receive thread (waiting), closes the channel, cancels the sink.
     void Close();
+    // The receive thread of the chosen adapter (0); Start stops a running one first.
+    int StartReceive(EapolHandler handler) { return receive_->Start(std::move(handler)); }
+    int StopReceive(bool wait) { return receive_->Stop(wait); }
+    bool HasReceiveThread() const { return receive_->Exists(); }
 
     bool IsWireless() const { return physicalMedium_ == kPhysicalMediumWirelessLan; }
     bool IsConnected() const;
@@ -180,6 +186,8 @@ class CAdapter : public IScanSource {
     std::uint32_t wpaCapability_ = 0;
     std::uint32_t bestEncryption_ = 0;
     bool capabilitiesProbed_ = false;
+    // Last member: its thread reads the fields above until it is stopped.
+    std::unique_ptr<CReceiveThread> receive_ = std::make_unique<CReceiveThread>(*this);
 };
 
 // "a, b" (an adapter's addresses joined by ", ") as its parts; empty parts

@@ -30,6 +30,7 @@ Result CAdapterList::EnumerateDevices() {
         LogInfo("Found chosen adapter: %d", position);
         chosen_->QueryPermanentAddress();
         previous = chosen_->PermanentAddress();
+        if (chosen_->HasReceiveThread()) chosen_->StopReceive(true);
         chosen_->CloseChannel();
         chosen_ = nullptr;
     } else {

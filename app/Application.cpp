@@ -9,7 +9,13 @@ CApplication::CApplication() : CApplication(std::make_unique<CApplicationOptions
 CApplication::CApplication(std::unique_ptr<CApplicationOptions> options)
     : options_(std::move(options)),
       profiles_(options_->UserHive(), options_->ApplicationKey()),
+      bridge_([this](const ndis::MacAddress& bssid) -> std::optional<ndis::BssidEntry> {
+          auto found = networks_.LookUpByMac(bssid);
+          if (!found) return std::nullopt;
+          return std::move(found->entry);
+      }),
       connection_(std::make_unique<CConnectionProcedure>(*options_)) {
+    connection_->SetSupplicantBridge(&bridge_);
     InstallLogAsStoreErrorSink();
     SetLogSettings(options_.get());
 }
@@ -51,12 +57,22 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
         .adapterAddresses = std::move(addresses),
         .adapterClaim = seams.adapterClaim,
     });
-    connection_->Attach(dialog_.get(), &seams.loop);
+    AttachConnection(*dialog_, seams.loop);
     // The key prompt of a protected network without a profile.
     if (profileCommands_) connection_->SetKeySource(profileCommands_.get());
     statusLine_ = seams.statusLine;
     if (statusLine_) SetStatusLineSink(statusLine_);
     return *dialog_;
+}
+
+void CApplication::AttachConnection(CMainDialog& dialog, IMainLoop& loop) {
+    // The chosen wireless adapter's receive thread hands EAPOL frames to the bridge.
+    dialog.Adapters().SetSelectedHook([this](CAdapter& adapter) {
+        adapter.StartReceive([this](CAdapter& receiver, std::span<const std::uint8_t> frame) {
+            bridge_.HandleEapol(receiver, frame);
+        });
+    });
+    connection_->Attach(&dialog, &loop);
 }
 
 }  // namespace tarvik

@@ -11,6 +11,7 @@
 #include "app/MainDialog.h"
 #include "app/NetworkColumnRules.h"
 #include "app/ProfileCommands.h"
+#include "connect/WpaBridge.h"
 #include "core/ApplicationOptions.h"
 #include "core/StatusLine.h"
 #include "networks/NetworkList.h"
@@ -55,15 +56,21 @@ class CApplication {
     // gone; the seams must outlive the controller.
     CMainDialog& CreateMainDialog(const MainWindowSeams& seams);
     CMainDialog* MainDialog() { return dialog_.get(); }
-    // Joins and leaves networks for the controller; a key source and a WPA
-    // bridge are plugged in here.
+    // Joins and leaves networks for the controller; a key source is plugged
+    // in here. WPA joins run through the bridge, fed by the chosen adapter's
+    // receive thread.
     CConnectionProcedure& Connection() { return *connection_; }
+    // Ties the connection procedure and the WPA bridge to a controller made
+    // elsewhere (the command line's); CreateMainDialog does it for its own.
+    void AttachConnection(CMainDialog& dialog, IMainLoop& loop);
 
   private:
     std::unique_ptr<CApplicationOptions> options_;
     CNetworkList networks_;
     CProfileList profiles_;
     std::unique_ptr<CProfileCommands> profileCommands_;
+    // Before the procedure and the controller: both use it until they are gone.
+    CWpaBridge bridge_;
     std::unique_ptr<CConnectionProcedure> connection_;
     std::unique_ptr<CMainDialog> dialog_;
     IStatusLineSink* statusLine_ = nullptr;

@@ -202,7 +202,9 @@ Result CConnectionProcedure::FinishWpaHandshake(ConnectParameters& params) {
     switch (wait.kind) {
         case BridgeWaitKind::Failed:
             LogError("WPA wait failed %d", static_cast<int>(wait.lastError));
-            Say("Error occured while performing EAPOL negotiation, connect aborted.");
+            Say(wait.text.empty()
+                    ? "Error occured while performing EAPOL negotiation, connect aborted."
+                    : wait.text);
             result = RES_KEY_EXCHANGE_FAILED;
             break;
         case BridgeWaitKind::Timeout:

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 
 #include "connect/CipherChoice.h"
 #include "core/ResultCodes.h"
@@ -28,6 +29,8 @@ struct BridgeWaitResult {
     BridgeWaitKind kind = BridgeWaitKind::Timeout;
     std::uint32_t lastError = 0;
     Result code = RES_FAILURE;
+    // With Failed: a text for the status line when the bridge knows why.
+    std::string text = {};
 };
 
 // The handshake state the procedure sets before it waits.

@@ -266,6 +266,10 @@ const AttemptRow kAttemptRows[] = {
      RES_KEY_EXCHANGE_TIMEOUT, "Key exchange timed out, unable to connect."},
     {"Wpa2WaitFailed", "WpaTwo", "correct horse", Bridge({BridgeWaitKind::Failed, 6}), 0,
      RES_KEY_EXCHANGE_FAILED, "Error occured while performing EAPOL negotiation, connect aborted."},
+    // The bridge's own reason replaces the general text.
+    {"Wpa2KeyRefused", "WpaTwo", "correct horse",
+     Bridge({BridgeWaitKind::Failed, 87, RES_KEY_EXCHANGE_FAILED, "No usable key."}), 0,
+     RES_KEY_EXCHANGE_FAILED, "No usable key."},
     {"Wpa2WaitAlerted", "WpaTwo", "correct horse", Bridge({BridgeWaitKind::Other, 0, 192}), 0, 192,
      "The key exchange was interrupted, unable to connect."},
     {"DaemonGoneBeforeTheAddress", "OpenCafe", "", DaemonGoesAt(kWaitAddress), 0,

@@ -71,7 +71,7 @@ std::string CCliSession::Start() {
         .adapterClaim = &claim_,
         .importDefaultsOnFirstLaunch = false,
     });
-    application_->Connection().Attach(dialog_.get(), &loop_);
+    application_->AttachConnection(*dialog_, loop_);
     loop_.SetTickHandler([this](int id) { dialog_->OnTimer(id); });
     if (!dialog_->Initialize()) {
         return "no driver answers at " + driverio::UserSocketPath() +
