@@ -50,10 +50,11 @@ bool SocketIsLive(const sockaddr_un& address) {
 std::string ClearPath(const std::string& path, const sockaddr_un& address) {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0) return {};
+
     if (S_ISLNK(info.st_mode)) return path + " is a symbolic link";
     if (!S_ISSOCK(info.st_mode)) return path + " exists and is not a socket";
     if (info.st_uid != ::geteuid()) return path + " is another user's socket";
-    if (SocketIsLive(address)) return "another program listens on " + path;
+    if (SocketIsLive(address)) return path + " is served by another program";
     ::unlink(path.c_str());
     return {};
 }
