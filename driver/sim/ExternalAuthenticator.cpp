@@ -213,6 +213,7 @@ void CExternalAuthenticator::DropProgram(const std::string& why) {
     ::close(programFd_);
     programFd_ = -1;
     outbound_.clear();
+    droppedOutbound_ = 0;
     inbound_.clear();
     // The station loses its access point with the program.
     if (claimed_) inbound_.push_back({Inbound::Kind::Gone, {}});
@@ -250,7 +251,8 @@ void CExternalAuthenticator::SendEvent(const std::string& json) {
 void CExternalAuthenticator::Send(std::vector<std::uint8_t> packet) {
     if (programFd_ < 0) return;
     if (outbound_.size() >= kMaxQueued) {
-        Log("dropped a packet: the program does not read");
+        // One line for a run of drops, not one each.
+        if (droppedOutbound_++ == 0) Log("the program does not read: dropping packets for it");
         return;
     }
     outbound_.push_back(std::move(packet));
@@ -264,6 +266,10 @@ void CExternalAuthenticator::Flush() {
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
         if (n < 0) return DropProgram(std::strerror(errno));
         outbound_.pop_front();
+    }
+    if (outbound_.empty() && droppedOutbound_ > 0) {
+        Log("the program reads again; " + std::to_string(droppedOutbound_) + " packets dropped");
+        droppedOutbound_ = 0;
     }
 }
 

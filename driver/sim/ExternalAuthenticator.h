@@ -79,6 +79,7 @@ class CExternalAuthenticator {
     bool claimed_ = false;
     std::deque<Inbound> inbound_;
     std::deque<std::vector<std::uint8_t>> outbound_;
+    std::size_t droppedOutbound_ = 0;  // since the queue was last full
 };
 
 }  // namespace tarvik::driver::sim

@@ -231,6 +231,17 @@ TEST_F(SimExternal, DropsHostilePacketsAndKeepsServing) {
     Drive();
     EXPECT_TRUE(Connected(device_));
     EXPECT_EQ(sink_.Count(SinkEvent::Kind::Frame), before + 1);
+    // A program that does not read gets what fits and no more.
+    const Bytes arp = BuildArpRequest(kStation, 0, kExt.gateway);
+    for (int i = 0; i < 3000; ++i) ASSERT_EQ(backend_->WriteFrame(device_, arp), 0u);
+    std::size_t delivered = 0, got = 0;
+    do {  // the daemon sends what waits on each look
+        RunTo(clock_ += 0.01);
+        Bytes packet(64);
+        for (got = 0; ::recv(program_, packet.data(), packet.size(), 0) > 0;) ++got;
+        delivered += got;
+    } while (got > 0);
+    EXPECT_LT(delivered, 3000u);
     // Sent away; the card then joins again, as it keeps looking for its network.
     Command("deauthenticate");
     Drive();
