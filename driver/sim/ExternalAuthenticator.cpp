@@ -1,6 +1,7 @@
 #include "driver/sim/ExternalAuthenticator.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -44,6 +45,12 @@ bool SocketIsLive(const sockaddr_un& address) {
         ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
     ::close(fd);
     return live;
+}
+
+// An empty packet reads as 0 bytes, as the end does: only a hang-up is the end.
+bool PeerClosed(int fd) {
+    pollfd entry{fd, POLLRDHUP, 0};
+    return ::poll(&entry, 1, 0) > 0 && (entry.revents & (POLLRDHUP | POLLHUP | POLLERR));
 }
 
 // Empty when `path` is free to bind (a stale socket removed); else why not.
@@ -156,9 +163,11 @@ void CExternalAuthenticator::Receive() {
     for (int read = 0; read < kMaxReadsPerPoll && programFd_ >= 0; ++read) {
         const ssize_t n = ::recv(programFd_, buffer.data(), buffer.size(), MSG_TRUNC);
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
-        if (n <= 0) {
-            DropProgram(n == 0 ? "the program disconnected" : std::strerror(errno));
-            return;
+        if (n < 0) return DropProgram(std::strerror(errno));
+        if (n == 0 && PeerClosed(programFd_)) return DropProgram("the program disconnected");
+        if (n == 0) {
+            Log("dropped an empty packet");
+            continue;
         }
         if (static_cast<std::size_t>(n) > buffer.size()) {
             Log("dropped a packet of " + std::to_string(n) + " bytes: too long");

@@ -218,7 +218,8 @@ TEST_F(SimExternal, DropsHostilePacketsAndKeepsServing) {
     Connect(kExt, kExt.passphrase);
     Drive();
     ASSERT_TRUE(Connected(device_));
-    const Bytes hostile[] = {Hex("58 00"),
+    const Bytes hostile[] = {Bytes{},
+                             Hex("58 00"),
                              Bytes{'J', '{'},
                              Bytes{'J', '[', ']'},
                              Bytes{'J'} + Hex("7b22636f6d6d616e64223a317d"),  // {"command":1}
