@@ -57,7 +57,7 @@ class SimExternal : public SimHandshake {
         device_ = Device(0);
     }
     void TearDown() override {
-        if (program_ >= 0) ::close(program_);
+        if (program_ >= 0) ::close(std::exchange(program_, -1));
         backend_.reset();
         std::filesystem::remove_all(folder_);
     }
@@ -107,19 +107,17 @@ class SimExternal : public SimHandshake {
                 const Bytes content(packet.begin() + 1, packet.begin() + n);
                 if (packet[0] == 'J') events_.push_back(json::parse(content));
                 if (packet[0] == 'J' && events_.size() == 1 && auth_) auth_->Start(now_);
-                if (packet[0] != 'E' || !auth_) continue;
-                const auto nonce = content.begin() + 14 + layout::kKeyNonce;
-                if (snonce_.empty()) snonce_.assign(nonce, nonce + 32);
+                if (packet[0] != 'E' || !auth_ || EtherTypeOf(content) != kEtherTypeEapol) continue;
+                if (snonce_.empty() && content.size() >= 14 + layout::kKeyNonce + 32)
+                    snonce_.assign(content.begin() + 14 + layout::kKeyNonce,
+                                   content.begin() + 14 + layout::kKeyNonce + 32);
                 auth_->Receive(std::span(content).subspan(14), now_);
             }
         }
     }
     void Restart() {
         TearDown();
-        program_ = -1;
-        clock_ = 0;
         seen_ = 0;
-        keys_.clear();
         events_.clear();
         snonce_.clear();
         SetUp();
