@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <nlohmann/json.hpp>
+
 #include "driver/sim/ScenarioFields.h"
 #include "driver/sim/SimFrames.h"
 
@@ -20,6 +22,26 @@ std::uint32_t AddressOf(const std::string& text) {
     return address;
 }
 
+std::string FormatHex(std::span<const std::uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (const std::uint8_t byte : bytes) {
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 0x0F];
+    }
+    return text;
+}
+
+// "00:11:22:33:44:55"
+std::string FormatMac(const MacAddress& mac) {
+    std::string text;
+    for (const std::uint8_t byte : mac) {
+        if (!text.empty()) text += ':';
+        text += FormatHex(std::span(&byte, 1));
+    }
+    return text;
+}
+
 }  // namespace
 
 ApSession::ApSession(const SimAccessPoint& ap, const MacAddress& station, IStationPort& port,
@@ -28,6 +50,12 @@ ApSession::ApSession(const SimAccessPoint& ap, const MacAddress& station, IStati
     // A fixed seed per access point keeps the traffic reproducible.
     random_ = 0x9E3779B9u ^ (static_cast<std::uint32_t>(ap.Config().bssid[3]) << 16) ^
               (static_cast<std::uint32_t>(ap.Config().bssid[4]) << 8) ^ ap.Config().bssid[5];
+}
+
+ApSession::~ApSession() {
+    if (!external_) return;
+    external_->SendEvent(R"({"event":"disassociated"})");
+    external_->Release();
 }
 
 std::uint32_t ApSession::NextRandom() {
@@ -56,6 +84,51 @@ void ApSession::StartAuthenticator(AuthenticatorSetup setup, Clock::time_point n
     authenticator_->Start(now);
 }
 
+void ApSession::StartExternal(std::span<const std::uint8_t> stationElement) {
+    external_ = ap_.External();
+    external_->Claim();
+    nlohmann::json event = {{"event", "associated"},
+                            {"station", FormatMac(station_)},
+                            {"bssid", FormatMac(ap_.Config().bssid)},
+                            {"ssid", ap_.Config().ssid},
+                            {"ie", FormatHex(stationElement)}};
+    // An SSID is bytes: what is not UTF-8 is replaced rather than thrown on.
+    external_->SendEvent(event.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+}
+
+void ApSession::ReportKey(bool pairwise, std::uint32_t index, std::uint64_t rsc,
+                          std::span<const std::uint8_t> key) {
+    if (!external_) return;
+    std::uint8_t rscBytes[8];
+    for (int i = 0; i < 8; ++i) rscBytes[i] = static_cast<std::uint8_t>(rsc >> (8 * i));
+    const nlohmann::json event = {{"event", "key"},
+                                  {"kind", pairwise ? "pairwise" : "group"},
+                                  {"index", index},
+                                  {"length", key.size()},
+                                  {"rsc", FormatHex(rscBytes)},
+                                  {"key", FormatHex(key)}};
+    external_->SendEvent(event.dump());
+}
+
+void ApSession::RunExternal(Clock::time_point now) {
+    while (!externalRejected_) {
+        auto inbound = external_->TakeInbound();
+        if (!inbound) return;
+        switch (inbound->kind) {
+            case CExternalAuthenticator::Inbound::Kind::Frame:
+                port_.DeliverToStation(inbound->frame, true);
+                break;
+            case CExternalAuthenticator::Inbound::Kind::Authorized:
+                if (!portOpen_) OpenPort(now);
+                break;
+            case CExternalAuthenticator::Inbound::Kind::Deauthenticate:
+            case CExternalAuthenticator::Inbound::Kind::Gone:
+                externalRejected_ = true;
+                break;
+        }
+    }
+}
+
 void ApSession::SendEapol(std::span<const std::uint8_t> eapol) {
     std::vector<std::uint8_t> frame(station_.begin(), station_.end());
     frame.insert(frame.end(), ap_.Config().bssid.begin(), ap_.Config().bssid.end());
@@ -68,6 +141,8 @@ void ApSession::SendEapol(std::span<const std::uint8_t> eapol) {
 void ApSession::OnFrameFromStation(std::span<const std::uint8_t> frame, Clock::time_point now) {
     const auto etherType = EtherTypeOf(frame);
     if (!etherType) return;
+    // The program hears everything the station sends to its access point.
+    if (external_) external_->SendFrame(frame);
     if (*etherType == kEtherTypeEapol) {
         if (!authenticator_) return;
         authenticator_->Receive(frame.subspan(kEthernetHeaderSize), now);
@@ -95,6 +170,7 @@ std::optional<Clock::time_point> ApSession::NextDeadline() const {
 
 void ApSession::Run(Clock::time_point now) {
     if (authenticator_) authenticator_->Run(now);
+    if (external_) RunExternal(now);
     if (!portOpen_ || !nextFrame_) return;
     const auto interval = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(1.0 / ap_.Config().traffic.framesPerSecond));

@@ -13,6 +13,7 @@
 
 #include "driver/Backend.h"
 #include "driver/sim/ApAuthenticator.h"
+#include "driver/sim/ExternalAuthenticator.h"
 #include "driver/sim/SimAccessPoint.h"
 
 namespace tarvik::driver::sim {
@@ -34,6 +35,9 @@ class ApSession {
     // its own, so nothing it receives decrypts.
     ApSession(const SimAccessPoint& ap, const MacAddress& station, IStationPort& port,
               bool keyMatches);
+    ~ApSession();
+    ApSession(const ApSession&) = delete;
+    ApSession& operator=(const ApSession&) = delete;
 
     const SimAccessPoint& Ap() const { return ap_; }
     const MacAddress& Station() const { return station_; }
@@ -44,8 +48,19 @@ class ApSession {
     // Runs the key handshakes of a WPA network, starting with message 1.
     void StartAuthenticator(AuthenticatorSetup setup, Clock::time_point now);
     const CApAuthenticator* Authenticator() const { return authenticator_.get(); }
-    // The authenticator gave up: the station is to be deauthenticated.
-    bool IsRejected() const { return authenticator_ && authenticator_->HasFailed(); }
+    // Hands the access point's side to the access point's program, telling
+    // it of the association and `stationElement` (the station's WPA or RSN
+    // element of its association request).
+    void StartExternal(std::span<const std::uint8_t> stationElement);
+    bool IsExternal() const { return external_ != nullptr; }
+    // Tells the program of a key the station installed.
+    void ReportKey(bool pairwise, std::uint32_t index, std::uint64_t rsc,
+                   std::span<const std::uint8_t> key);
+    // The authenticator gave up, or the program sent the station away or
+    // went: the station is to be deauthenticated.
+    bool IsRejected() const {
+        return externalRejected_ || (authenticator_ && authenticator_->HasFailed());
+    }
 
     // 802.1X controlled port: open and WEP networks open it at association;
     // WPA networks open it when the key handshake completes.
@@ -63,6 +78,7 @@ class ApSession {
 
   private:
     void SendTrafficFrame();
+    void RunExternal(Clock::time_point now);
     void SendEapol(std::span<const std::uint8_t> eapol);
     std::uint32_t NextRandom();
 
@@ -74,6 +90,8 @@ class ApSession {
     std::optional<Clock::time_point> nextFrame_;
     std::uint32_t random_;
     std::unique_ptr<CApAuthenticator> authenticator_;
+    CExternalAuthenticator* external_ = nullptr;
+    bool externalRejected_ = false;
 };
 
 }  // namespace tarvik::driver::sim

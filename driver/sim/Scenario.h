@@ -93,6 +93,9 @@ struct AuthenticatorConfig {
     std::vector<std::uint8_t> gtk;        // the first group key: 32 bytes for TKIP, 16 for CCMP
     std::uint64_t replayCounter = 1;      // of the first frame sent
     std::uint32_t groupRekeySeconds = 0;  // 0: the group key never changes
+    // The socket another program plays the access point's side on; when
+    // set, the values above and the passphrase are not used.
+    std::string external;
 };
 
 struct AccessPoint {

@@ -341,8 +341,15 @@ std::uint32_t GroupCipherOf(const AccessPoint& ap) {
 void ReadAuthenticator(const JsonNode& parent, AccessPoint& ap) {
     if (!parent.Has("authenticator")) return;
     const JsonNode node = parent.Child("authenticator");
-    node.RequireObject({"anonce", "gtk", "replayCounter", "groupRekeySeconds"});
+    node.RequireObject({"anonce", "gtk", "replayCounter", "groupRekeySeconds", "external"});
     AuthenticatorConfig& config = ap.authenticator;
+    config.external = node.String("external", "");
+    if (node.Has("external") && !config.external.starts_with('/')) {
+        node.FailAt("external", "must be an absolute socket path");
+    }
+    if (!config.external.empty() && !ap.wpa.present && !ap.rsn.present) {
+        node.FailAt("external", "needs a WPA or RSN network");
+    }
     if (const auto anonce = node.Hex("anonce")) {
         if (anonce->size() != 32) node.FailAt("anonce", "must be 64 hex digits");
         config.anonce = *anonce;

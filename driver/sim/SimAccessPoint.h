@@ -11,9 +11,16 @@
 
 namespace tarvik::driver::sim {
 
+class CExternalAuthenticator;
+
 class SimAccessPoint {
   public:
     explicit SimAccessPoint(const AccessPoint& config);
+
+    // The program that plays this access point's side, if the scenario
+    // names one (owned by the backend).
+    CExternalAuthenticator* External() const { return external_; }
+    void SetExternal(CExternalAuthenticator* external) { external_ = external; }
 
     const AccessPoint& Config() const { return config_; }
     bool IsOnAir(double seconds) const;
@@ -38,6 +45,7 @@ class SimAccessPoint {
     void BuildElements();
 
     const AccessPoint& config_;
+    CExternalAuthenticator* external_ = nullptr;
     std::vector<std::uint8_t> rates_;
     std::vector<std::uint8_t> wpaElement_;
     std::vector<std::uint8_t> rsnElement_;

@@ -108,6 +108,12 @@ bool SimAdapter::WepKeyMatches(const SimAccessPoint& ap) const {
 
 bool SimAdapter::Fits(const SimAccessPoint& ap) const {
     if (!CanHear(ap)) return false;
+    // An access point played by a program takes one station, and only while
+    // the program is there.
+    if (const auto* external = ap.External();
+        external && (!external->HasProgram() || external->IsClaimed())) {
+        return false;
+    }
     const AccessPoint& config = ap.Config();
     if (config.adHoc ? infrastructureMode_ == ndis::Ndis802_11Infrastructure
                      : infrastructureMode_ == ndis::Ndis802_11IBSS) {
@@ -175,6 +181,8 @@ void SimAdapter::CompleteAssociation(Clock::time_point now, std::size_t apIndex)
     if (!ap.IsWpaFamily()) {
         session_->OpenPort(now);
         StartDhcp(now);
+    } else if (ap.External()) {
+        session_->StartExternal(StationElement(ap));
     } else if (auto setup = HandshakeSetup(ap)) {
         session_->StartAuthenticator(std::move(*setup), now);
     }
@@ -303,8 +311,13 @@ void SimAdapter::Advance(Clock::time_point now) {
         // Lost the access point; the card keeps looking for the same SSID.
         Disassociate();
     }
-    if (session_) session_->Run(now);
-    // A station that never proved the passphrase is sent away.
+    if (session_) {
+        const bool wasOpen = session_->PortOpen();
+        session_->Run(now);
+        if (!wasOpen && session_->PortOpen()) StartDhcp(now);
+    }
+    // A station that never proved the passphrase, or that its access point's
+    // program sent away, is deauthenticated.
     if (session_ && session_->IsRejected()) Disassociate();
     if (dhcp_.Run(now, !session_ || session_->KeyMatches())) sink_.OnAddressChanged(DeviceName());
     if (nextRescan_ && *nextRescan_ <= now) {

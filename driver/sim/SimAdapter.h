@@ -81,6 +81,7 @@ class SimAdapter final : public IStationPort {
     std::vector<std::uint8_t> SupportedRatesReply(std::size_t capacity) const;
     std::uint32_t LinkSpeed() const;
     std::vector<std::uint8_t> BuildAssociationInfo(const SimAccessPoint& ap) const;
+    std::vector<std::uint8_t> StationElement(const SimAccessPoint& ap) const;
 
     // Card behaviour (SimAdapter.cpp).
     bool CanHear(const SimAccessPoint& ap) const;

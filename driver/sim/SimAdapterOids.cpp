@@ -236,7 +236,16 @@ std::vector<std::uint8_t> SimAdapter::BuildAssociationInfo(const SimAccessPoint&
     }
     const auto rates = ndis::BuildRateElements(cardRates);
     if (rates) request.insert(request.end(), rates->begin(), rates->end());
-    if (ap.IsWpaFamily()) {
+    const auto own = StationElement(ap);
+    request.insert(request.end(), own.begin(), own.end());
+    const auto apRates = ndis::BuildRateElements(ap.RateBytes());
+    if (apRates) info.responseIes = *apRates;
+    return ndis::BuildAssociationInformation(info);
+}
+
+std::vector<std::uint8_t> SimAdapter::StationElement(const SimAccessPoint& ap) const {
+    if (!ap.IsWpaFamily()) return {};
+    {
         // The station's own WPA or RSN element, as the driver builds it from
         // the authentication mode and encryption status.
         const bool rsn = authenticationMode_ == ndis::Ndis802_11AuthModeWPA2 ||
@@ -246,13 +255,9 @@ std::vector<std::uint8_t> SimAdapter::BuildAssociationInfo(const SimAccessPoint&
                          authenticationMode_ == ndis::Ndis802_11AuthModeWPA2PSK;
         const bool ccmp = encryptionStatus_ == ndis::Ndis802_11Encryption3Enabled &&
                           (element.pairwiseCiphers & kCipherCcmp);
-        const auto own = StationSecurityElement(
-            rsn, element.groupCipher, ccmp ? kCipherCcmp : kCipherTkip, psk ? kAkmPsk : kAkm8021X);
-        request.insert(request.end(), own.begin(), own.end());
+        return StationSecurityElement(rsn, element.groupCipher, ccmp ? kCipherCcmp : kCipherTkip,
+                                      psk ? kAkmPsk : kAkm8021X);
     }
-    const auto apRates = ndis::BuildRateElements(ap.RateBytes());
-    if (apRates) info.responseIes = *apRates;
-    return ndis::BuildAssociationInformation(info);
 }
 
 std::uint32_t SimAdapter::SetOid(std::uint32_t oid, std::span<const std::uint8_t> data) {
@@ -383,6 +388,8 @@ std::uint32_t SimAdapter::AddKey(std::span<const std::uint8_t> data) {
         return held.pairwise == pairwise && (held.index & 0xFF) == (key->keyIndex & 0xFF);
     });
     keys_.push_back({key->keyIndex, key->keyMaterial, pairwise});
+    if (session_)
+        session_->ReportKey(pairwise, key->keyIndex & 0xFF, key->keyRsc, key->keyMaterial);
     return kNoError;
 }
 

@@ -11,6 +11,8 @@ namespace {
 // the rest of the stretch is covered in one step.
 constexpr int kMaxStepsPerTick = 100000;
 constexpr auto kIdleDeadline = std::chrono::seconds(60);
+// How often the sockets of access points played by programs are looked at.
+constexpr auto kExternalPollInterval = std::chrono::milliseconds(20);
 
 }  // namespace
 
@@ -29,6 +31,17 @@ std::unique_ptr<SimBackend> SimBackend::Create(Scenario scenario, Clock::time_po
                                                TimeSource now) {
     std::unique_ptr<SimBackend> backend(
         new SimBackend(std::move(scenario), start, wallStart, std::move(now)));
+    for (std::size_t i = 0; i < backend->scenario_.accessPoints.size(); ++i) {
+        const std::string& path = backend->scenario_.accessPoints[i].authenticator.external;
+        if (path.empty()) continue;
+        auto external = CExternalAuthenticator::Open(path, error);
+        if (!external) {
+            error = "accessPoints[" + std::to_string(i) + "].authenticator.external: " + error;
+            return nullptr;
+        }
+        backend->world_.accessPoints[i].SetExternal(external.get());
+        backend->externals_.push_back(std::move(external));
+    }
     for (std::size_t i = 0; i < backend->scenario_.adapters.size(); ++i) {
         const Adapter& config = backend->scenario_.adapters[i];
         auto adapter = std::make_unique<SimAdapter>(config, backend->world_, backend->sink_);
@@ -52,6 +65,7 @@ void SimBackend::CatchUp() const {
 
 void SimBackend::RunWorld(Clock::time_point now) const {
     if (now < lastTick_) now = lastTick_;
+    for (const auto& external : externals_) external->Poll();
     // Run every moment the world wants in between, in order, so delays and
     // timelines are honoured even when the ticks come late.
     for (int step = 0; step < kMaxStepsPerTick; ++step) {
@@ -68,7 +82,8 @@ void SimBackend::RunWorld(Clock::time_point now) const {
 }
 
 Clock::time_point SimBackend::NextDeadline() const {
-    Clock::time_point next = lastTick_ + kIdleDeadline;
+    Clock::time_point next =
+        lastTick_ + (externals_.empty() ? Clock::duration(kIdleDeadline) : kExternalPollInterval);
     for (const auto& adapter : adapters_) {
         const auto deadline = adapter->NextDeadline();
         if (deadline && *deadline < next) next = *deadline;

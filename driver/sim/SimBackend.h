@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "driver/Backend.h"
+#include "driver/sim/ExternalAuthenticator.h"
 #include "driver/sim/Scenario.h"
 #include "driver/sim/SimAdapter.h"
 #include "driver/sim/SimWorld.h"
@@ -66,6 +67,8 @@ class SimBackend final : public IBackend {
 
     Scenario scenario_;  // owns what the world's objects refer to; never changes
     SimWorld world_;
+    // Before the adapters: their sessions talk to these until they go.
+    std::vector<std::unique_ptr<CExternalAuthenticator>> externals_;
     SinkRelay sink_;
     std::vector<std::unique_ptr<SimAdapter>> adapters_;
     TimeSource now_;
