@@ -227,7 +227,14 @@ std::vector<std::uint8_t> SimAdapter::BuildAssociationInfo(const SimAccessPoint&
     info.statusCode = 0;
     info.associationId = 0xC001;  // AID 1 with the two top bits set
 
-    auto& request = info.requestIes;
+    info.requestIes = RequestElements(ap);
+    const auto apRates = ndis::BuildRateElements(ap.RateBytes());
+    if (apRates) info.responseIes = *apRates;
+    return ndis::BuildAssociationInformation(info);
+}
+
+std::vector<std::uint8_t> SimAdapter::RequestElements(const SimAccessPoint& ap) const {
+    std::vector<std::uint8_t> request;
     const auto ssid = ndis::BuildSsidElement(std::string_view(ap.Config().ssid));
     if (ssid) request.insert(request.end(), ssid->begin(), ssid->end());
     std::vector<std::uint8_t> cardRates;
@@ -250,9 +257,7 @@ std::vector<std::uint8_t> SimAdapter::BuildAssociationInfo(const SimAccessPoint&
             rsn, element.groupCipher, ccmp ? kCipherCcmp : kCipherTkip, psk ? kAkmPsk : kAkm8021X);
         request.insert(request.end(), own.begin(), own.end());
     }
-    const auto apRates = ndis::BuildRateElements(ap.RateBytes());
-    if (apRates) info.responseIes = *apRates;
-    return ndis::BuildAssociationInformation(info);
+    return request;
 }
 
 std::uint32_t SimAdapter::SetOid(std::uint32_t oid, std::span<const std::uint8_t> data) {
