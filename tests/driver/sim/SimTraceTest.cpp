@@ -3,7 +3,9 @@
 #include <nlohmann/json.hpp>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -146,6 +148,41 @@ TEST(PrivateLogFile, RefusesWhatIsNoPlainFileOfOurs) {
     }
     std::ifstream target(folder / "target");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(target), {}), "keep");
+}
+
+// The daemon names the file it cannot open and stops before serving.
+TEST(DaemonLogOptions, AreRefusedWithAMessage) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::path(testing::TempDir()) / "daemon-logs";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    fs::create_symlink(folder / "planted", folder / "link");
+    // A folder the daemon refuses to serve in: should it get past the
+    // options, it exits instead of serving.
+    fs::create_directory(folder / "shared");
+    fs::permissions(folder / "shared", fs::perms::all);
+    const std::string link = (folder / "link").string();
+    const struct {
+        std::string arguments;
+        int exitCode;
+        std::string message;
+    } rows[] = {{"--trace " + link, 1, "--trace: cannot open " + link + ": it is a symbolic link"},
+                {"--capture " + link, 1, "--capture: cannot open " + link},
+                {"--trace-keys", 2, "usage:"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.arguments);
+        const std::string errors = (folder / "stderr").string();
+        const std::string command = TARVIK_BINARY_DIR "/bin/tarvik-driverd --socket " +
+                                    (folder / "shared/sock").string() + " " + row.arguments +
+                                    " 2>" + errors;
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), row.exitCode);
+        std::ifstream in(errors);
+        const std::string text(std::istreambuf_iterator<char>(in), {});
+        EXPECT_NE(text.find(row.message), std::string::npos) << text;
+        EXPECT_FALSE(fs::exists(folder / "planted"));
+    }
 }
 
 }  // namespace
