@@ -3,10 +3,11 @@
 // through WriteFrame and its keys through OID_802_11_ADD_KEY.
 #include <nlohmann/json.hpp>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "SimTestWorld.h"
 #include "connect/KeyInstaller.h"
@@ -257,7 +258,7 @@ std::pair<int, std::string> Tshark(const std::string& path, const std::string& f
 
 // The join as a monitor-mode card hears it, read back by tshark.
 TEST_F(SimHandshake, CaptureOfAWpa2JoinDecodes) {
-    const std::string path = testing::TempDir() + "wpa2-join.pcap";
+    const std::string path = testing::TempDir() + "wpa2-join-" + std::to_string(getpid()) + ".pcap";
     std::filesystem::remove(path);
     CAirCapture capture([] { return 1700000000000000ull; });
     std::string error;

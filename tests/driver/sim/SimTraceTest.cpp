@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -46,7 +47,8 @@ class TraceOfJoin : public SimWorldTest, public testing::WithParamInterface<Trac
 TEST_P(TraceOfJoin, HoldsTheSetsInOrderAndMasksKeys) {
     const TraceRow& row = GetParam();
     LoadWorld();
-    const std::string path = testing::TempDir() + "trace-" + row.name + ".jsonl";
+    const std::string path =
+        testing::TempDir() + "trace-" + row.name + std::to_string(getpid()) + ".jsonl";
     std::filesystem::remove(path);
     CTraceBackend trace(*backend_, row.showKeys, [] { return 1700000000.5; });
     std::string error;
@@ -118,7 +120,8 @@ INSTANTIATE_TEST_SUITE_P(Daemon, TraceOfJoin, testing::ValuesIn(kTraceRows),
 // our own is taken over as 0600.
 TEST(PrivateLogFile, RefusesWhatIsNoPlainFileOfOurs) {
     namespace fs = std::filesystem;
-    const fs::path folder = fs::path(testing::TempDir()) / "private-log";
+    const fs::path folder =
+        fs::path(testing::TempDir()) / ("private-log-" + std::to_string(getpid()));
     fs::remove_all(folder);
     fs::create_directories(folder);
     std::ofstream(folder / "target") << "keep";
@@ -153,7 +156,8 @@ TEST(PrivateLogFile, RefusesWhatIsNoPlainFileOfOurs) {
 // The daemon names the file it cannot open and stops before serving.
 TEST(DaemonLogOptions, AreRefusedWithAMessage) {
     namespace fs = std::filesystem;
-    const fs::path folder = fs::path(testing::TempDir()) / "daemon-logs";
+    const fs::path folder =
+        fs::path(testing::TempDir()) / ("daemon-logs-" + std::to_string(getpid()));
     fs::remove_all(folder);
     fs::create_directories(folder);
     fs::create_symlink(folder / "planted", folder / "link");
