@@ -10,8 +10,10 @@
 #include <memory>
 #include <string>
 
+#include "driver/AirCapture.h"
 #include "driver/Backend.h"
 #include "driver/DriverServer.h"
+#include "driver/TraceBackend.h"
 #include "platform/driverio/DriverSocketPath.h"
 
 #include "driver/sim/SimBackend.h"
@@ -28,11 +30,17 @@ void PrintUsage(std::FILE* to) {
     std::fprintf(to,
                  "usage: tarvik-driverd [--backend sim] [--scenario FILE] "
                  "[--socket PATH | --system]\n"
+                 "                      [--trace FILE [--trace-keys]] [--capture FILE]\n"
                  "  --backend NAME   the world behind the driver device (sim)\n"
                  "  --scenario FILE  the simulated world's scenario (JSON); default: the\n"
                  "                   bundled share/tarvik/scenarios/default.json\n"
                  "  --socket PATH    serve this socket path\n"
                  "  --system         serve the system path (\\\\.\\Globals\\TarvikP)\n"
+                 "  --trace FILE     write each OID query and set, frame and media event to\n"
+                 "                   FILE, one JSON object a line; key material is masked\n"
+                 "  --trace-keys     write key material into the trace as it is\n"
+                 "  --capture FILE   write what the simulated channel carries to FILE\n"
+                 "                   (pcap, 802.11 with radiotap)\n"
                  "Without --socket or --system the per-user path is served\n"
                  "(\\\\.\\TarvikP, or the path in TARVIK_DRIVER_SOCKET).\n");
 }
@@ -50,6 +58,9 @@ struct Options {
     std::string backend = "sim";
     std::string scenario;
     std::string socketPath;
+    std::string tracePath;
+    bool traceKeys = false;
+    std::string capturePath;
 };
 
 bool ParseArguments(int argc, char** argv, Options& options) {
@@ -66,6 +77,12 @@ bool ParseArguments(int argc, char** argv, Options& options) {
             if (!value(options.scenario)) return false;
         } else if (arg == "--socket") {
             if (!value(options.socketPath)) return false;
+        } else if (arg == "--trace") {
+            if (!value(options.tracePath)) return false;
+        } else if (arg == "--trace-keys") {
+            options.traceKeys = true;
+        } else if (arg == "--capture") {
+            if (!value(options.capturePath)) return false;
         } else if (arg == "--system") {
             options.socketPath = tarvik::driverio::SystemSocketPath();
         } else {
@@ -73,10 +90,13 @@ bool ParseArguments(int argc, char** argv, Options& options) {
         }
     }
     if (options.socketPath.empty()) options.socketPath = tarvik::driverio::UserSocketPath();
-    return true;
+    // Keys in the trace without a trace is a mistake worth saying.
+    return !options.traceKeys || !options.tracePath.empty();
 }
 
-std::unique_ptr<tarvik::driver::IBackend> MakeBackend(const Options& options, std::string& error) {
+std::unique_ptr<tarvik::driver::IBackend> MakeBackend(const Options& options,
+                                                      tarvik::driver::CAirCapture* capture,
+                                                      std::string& error) {
     if (options.backend != "sim") {
         error = "unknown backend \"" + options.backend + "\" (available: sim)";
         return nullptr;
@@ -86,7 +106,7 @@ std::unique_ptr<tarvik::driver::IBackend> MakeBackend(const Options& options, st
         error = "no --scenario given and the bundled scenario cannot be found";
         return nullptr;
     }
-    return tarvik::driver::CreateSimBackend(scenario, error);
+    return tarvik::driver::CreateSimBackend(scenario, error, capture);
 }
 
 }  // namespace
@@ -102,12 +122,24 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::string error;
-    auto backend = MakeBackend(options, error);
+    tarvik::driver::CAirCapture capture;
+    if (!options.capturePath.empty() && !capture.Open(options.capturePath, error)) {
+        std::fprintf(stderr, "tarvik-driverd: --capture: %s\n", error.c_str());
+        return 1;
+    }
+    auto backend = MakeBackend(options, options.capturePath.empty() ? nullptr : &capture, error);
     if (!backend) {
         std::fprintf(stderr, "tarvik-driverd: %s\n", error.c_str());
         return 1;
     }
-    tarvik::driver::DriverServer server(*backend);
+    tarvik::driver::CTraceBackend trace(*backend, options.traceKeys);
+    if (!options.tracePath.empty() && !trace.Open(options.tracePath, error)) {
+        std::fprintf(stderr, "tarvik-driverd: --trace: %s\n", error.c_str());
+        return 1;
+    }
+    tarvik::driver::IBackend& served =
+        options.tracePath.empty() ? *backend : static_cast<tarvik::driver::IBackend&>(trace);
+    tarvik::driver::DriverServer server(served);
     if (!server.Listen(options.socketPath, error)) {
         std::fprintf(stderr, "tarvik-driverd: %s\n", error.c_str());
         return 1;

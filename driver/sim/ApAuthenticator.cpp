@@ -167,11 +167,16 @@ void CApAuthenticator::SendMessage1() {
 }
 
 std::vector<std::uint8_t> CApAuthenticator::GtkKde() const {
-    std::vector<std::uint8_t> kde = {kVendorElement, static_cast<std::uint8_t>(6 + gtk_.size())};
-    kde.insert(kde.end(), std::begin(kGtkKdeHeader), std::end(kGtkKdeHeader));
-    kde.push_back(static_cast<std::uint8_t>(gtkIndex_ & 3));
-    kde.push_back(0);
-    kde.insert(kde.end(), gtk_.begin(), gtk_.end());
+    // Sized first and filled by index: gcc 12 misreads appends to a short
+    // vector as writes past its end at -O3.
+    std::vector<std::uint8_t> kde(2 + std::size(kGtkKdeHeader) + 2 + gtk_.size(), 0);
+    std::size_t at = 0;
+    kde[at++] = kVendorElement;
+    kde[at++] = static_cast<std::uint8_t>(6 + gtk_.size());
+    for (const std::uint8_t byte : kGtkKdeHeader) kde[at++] = byte;
+    kde[at++] = static_cast<std::uint8_t>(gtkIndex_ & 3);
+    kde[at++] = 0;
+    std::copy(gtk_.begin(), gtk_.end(), kde.begin() + static_cast<std::ptrdiff_t>(at));
     return kde;
 }
 

@@ -177,6 +177,7 @@ void SimAdapter::CompleteAssociation(Clock::time_point now, std::size_t apIndex)
     const bool keyMatches = !ap.IsWep() || WepKeyMatches(ap);
     session_ = std::make_unique<ApSession>(ap, config_.currentMac, *this, keyMatches);
     associationInfo_ = BuildAssociationInfo(ap);
+    if (world_.monitor) world_.monitor->OnAssociation(ap, config_.currentMac, RequestElements(ap));
     sink_.OnMediaEvent(DeviceName(), config_.vendorDescription, true);
     if (!ap.IsWpaFamily()) {
         session_->OpenPort(now);
@@ -327,7 +328,18 @@ void SimAdapter::Advance(Clock::time_point now) {
     if (!session_ && !pendingAssociation_) LookForNetwork(now);
 }
 
+bool SimAdapter::SendsProtected() const {
+    return session_ && session_->Ap().Config().privacy && session_->PortOpen();
+}
+
+void SimAdapter::MonitorData(bool toAp, std::span<const std::uint8_t> frame) const {
+    if (world_.monitor && session_) {
+        world_.monitor->OnData(session_->Ap(), toAp, frame, SendsProtected());
+    }
+}
+
 void SimAdapter::DeliverToStation(std::span<const std::uint8_t> frame, bool readable) {
+    MonitorData(false, frame);
     if (!readable) {
         ++counters_.rcvError;
         return;
@@ -353,6 +365,7 @@ std::uint32_t SimAdapter::WriteFrame(std::span<const std::uint8_t> frame) {
         return ERROR_GEN_FAILURE;
     }
     ++counters_.xmitOk;
+    MonitorData(true, frame);
     const bool wasOpen = session_->PortOpen();
     session_->OnFrameFromStation(frame, now_);
     if (!wasOpen && session_->PortOpen()) StartDhcp(now_);

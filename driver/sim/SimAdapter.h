@@ -81,6 +81,7 @@ class SimAdapter final : public IStationPort {
     std::vector<std::uint8_t> SupportedRatesReply(std::size_t capacity) const;
     std::uint32_t LinkSpeed() const;
     std::vector<std::uint8_t> BuildAssociationInfo(const SimAccessPoint& ap) const;
+    std::vector<std::uint8_t> RequestElements(const SimAccessPoint& ap) const;
     std::vector<std::uint8_t> StationElement(const SimAccessPoint& ap) const;
 
     // Card behaviour (SimAdapter.cpp).
@@ -96,6 +97,9 @@ class SimAdapter final : public IStationPort {
     std::optional<AuthenticatorSetup> HandshakeSetup(const SimAccessPoint& ap) const;
     bool HasWepKey() const;
     bool HasPairwiseKey() const;
+    // Frames of the association go out encrypted (WEP, or WPA once keyed).
+    bool SendsProtected() const;
+    void MonitorData(bool toAp, std::span<const std::uint8_t> frame) const;
     double Seconds(Clock::time_point t) const { return world_.SecondsAt(t); }
 
     const Adapter& config_;

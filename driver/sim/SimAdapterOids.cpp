@@ -227,7 +227,14 @@ std::vector<std::uint8_t> SimAdapter::BuildAssociationInfo(const SimAccessPoint&
     info.statusCode = 0;
     info.associationId = 0xC001;  // AID 1 with the two top bits set
 
-    auto& request = info.requestIes;
+    info.requestIes = RequestElements(ap);
+    const auto apRates = ndis::BuildRateElements(ap.RateBytes());
+    if (apRates) info.responseIes = *apRates;
+    return ndis::BuildAssociationInformation(info);
+}
+
+std::vector<std::uint8_t> SimAdapter::RequestElements(const SimAccessPoint& ap) const {
+    std::vector<std::uint8_t> request;
     const auto ssid = ndis::BuildSsidElement(std::string_view(ap.Config().ssid));
     if (ssid) request.insert(request.end(), ssid->begin(), ssid->end());
     std::vector<std::uint8_t> cardRates;
@@ -238,26 +245,22 @@ std::vector<std::uint8_t> SimAdapter::BuildAssociationInfo(const SimAccessPoint&
     if (rates) request.insert(request.end(), rates->begin(), rates->end());
     const auto own = StationElement(ap);
     request.insert(request.end(), own.begin(), own.end());
-    const auto apRates = ndis::BuildRateElements(ap.RateBytes());
-    if (apRates) info.responseIes = *apRates;
-    return ndis::BuildAssociationInformation(info);
+    return request;
 }
 
+// The station's own WPA or RSN element, as the driver builds it from the
+// authentication mode and encryption status; empty for other networks.
 std::vector<std::uint8_t> SimAdapter::StationElement(const SimAccessPoint& ap) const {
     if (!ap.IsWpaFamily()) return {};
-    {
-        // The station's own WPA or RSN element, as the driver builds it from
-        // the authentication mode and encryption status.
-        const bool rsn = authenticationMode_ == ndis::Ndis802_11AuthModeWPA2 ||
-                         authenticationMode_ == ndis::Ndis802_11AuthModeWPA2PSK;
-        const SecurityElement& element = rsn ? ap.Config().rsn : ap.Config().wpa;
-        const bool psk = authenticationMode_ == ndis::Ndis802_11AuthModeWPAPSK ||
-                         authenticationMode_ == ndis::Ndis802_11AuthModeWPA2PSK;
-        const bool ccmp = encryptionStatus_ == ndis::Ndis802_11Encryption3Enabled &&
-                          (element.pairwiseCiphers & kCipherCcmp);
-        return StationSecurityElement(rsn, element.groupCipher, ccmp ? kCipherCcmp : kCipherTkip,
-                                      psk ? kAkmPsk : kAkm8021X);
-    }
+    const bool rsn = authenticationMode_ == ndis::Ndis802_11AuthModeWPA2 ||
+                     authenticationMode_ == ndis::Ndis802_11AuthModeWPA2PSK;
+    const SecurityElement& element = rsn ? ap.Config().rsn : ap.Config().wpa;
+    const bool psk = authenticationMode_ == ndis::Ndis802_11AuthModeWPAPSK ||
+                     authenticationMode_ == ndis::Ndis802_11AuthModeWPA2PSK;
+    const bool ccmp = encryptionStatus_ == ndis::Ndis802_11Encryption3Enabled &&
+                      (element.pairwiseCiphers & kCipherCcmp);
+    return StationSecurityElement(rsn, element.groupCipher, ccmp ? kCipherCcmp : kCipherTkip,
+                                  psk ? kAkmPsk : kAkm8021X);
 }
 
 std::uint32_t SimAdapter::SetOid(std::uint32_t oid, std::span<const std::uint8_t> data) {

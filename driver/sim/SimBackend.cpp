@@ -75,10 +75,28 @@ void SimBackend::RunWorld(Clock::time_point now) const {
             if (deadline && (!next || *deadline < *next)) next = deadline;
         }
         if (!next || *next > now) break;
+        NoteAccessPointsOnAir(*next);
         for (const auto& adapter : adapters_) adapter->Advance(*next);
     }
+    NoteAccessPointsOnAir(now);
     for (const auto& adapter : adapters_) adapter->Advance(now);
     lastTick_ = now;
+}
+
+void SimBackend::SetAirMonitor(IAirMonitor* monitor) {
+    world_.monitor = monitor;
+    onAir_.assign(world_.accessPoints.size(), false);
+    NoteAccessPointsOnAir(lastTick_);
+}
+
+void SimBackend::NoteAccessPointsOnAir(Clock::time_point now) const {
+    if (!world_.monitor) return;
+    const double seconds = world_.SecondsAt(now);
+    for (std::size_t i = 0; i < world_.accessPoints.size(); ++i) {
+        const bool onAir = world_.accessPoints[i].IsOnAir(seconds);
+        if (onAir && !onAir_[i]) world_.monitor->OnBeacon(world_.accessPoints[i]);
+        onAir_[i] = onAir;
+    }
 }
 
 Clock::time_point SimBackend::NextDeadline() const {
@@ -183,7 +201,8 @@ std::uint32_t SimBackend::StopService() {
 
 namespace tarvik::driver {
 
-std::unique_ptr<IBackend> CreateSimBackend(const std::string& scenarioPath, std::string& error) {
+std::unique_ptr<IBackend> CreateSimBackend(const std::string& scenarioPath, std::string& error,
+                                           sim::IAirMonitor* monitor) {
     using namespace sim;
     Scenario scenario;
     if (!LoadScenario(scenarioPath, scenario, error)) return nullptr;
@@ -192,7 +211,11 @@ std::unique_ptr<IBackend> CreateSimBackend(const std::string& scenarioPath, std:
                                        .count();
     auto backend = SimBackend::Create(std::move(scenario), Clock::now(), wallStart, error,
                                       [] { return Clock::now(); });
-    if (!backend) error = scenarioPath + ": " + error;
+    if (!backend) {
+        error = scenarioPath + ": " + error;
+        return nullptr;
+    }
+    if (monitor) backend->SetAirMonitor(monitor);
     return backend;
 }
 

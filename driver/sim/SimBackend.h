@@ -54,6 +54,10 @@ class SimBackend final : public IBackend {
     std::uint32_t StartService() override;
     std::uint32_t StopService() override;
 
+    // Reports what goes over the air to `monitor` from now on (none: stop),
+    // starting with a beacon of every access point on the air.
+    void SetAirMonitor(IAirMonitor* monitor);
+
     // The adapter of a device name, or none (for the authenticator and tests).
     SimAdapter* FindAdapter(const std::string& deviceName);
     const SimAdapter* FindAdapter(const std::string& deviceName) const;
@@ -64,6 +68,8 @@ class SimBackend final : public IBackend {
     // sees, and reports, what has happened by then).
     void RunWorld(Clock::time_point now) const;
     void CatchUp() const;
+    // Beacons of the access points that came on the air by `now`.
+    void NoteAccessPointsOnAir(Clock::time_point now) const;
 
     Scenario scenario_;  // owns what the world's objects refer to; never changes
     SimWorld world_;
@@ -74,6 +80,7 @@ class SimBackend final : public IBackend {
     TimeSource now_;
     mutable Clock::time_point lastTick_;
     bool serviceRunning_ = false;
+    mutable std::vector<bool> onAir_;  // per access point, as the monitor last saw it
 };
 
 }  // namespace tarvik::driver::sim
@@ -82,6 +89,8 @@ namespace tarvik::driver {
 
 // The daemon's entry: reads the scenario file and starts the world now. On
 // failure returns nothing, with `error` naming the file and the JSON path.
-std::unique_ptr<IBackend> CreateSimBackend(const std::string& scenarioPath, std::string& error);
+// With `monitor`, what goes over the air is reported to it.
+std::unique_ptr<IBackend> CreateSimBackend(const std::string& scenarioPath, std::string& error,
+                                           sim::IAirMonitor* monitor = nullptr);
 
 }  // namespace tarvik::driver

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "driver/Backend.h"
+#include "driver/sim/AirMonitor.h"
 #include "driver/sim/SimAccessPoint.h"
 
 namespace tarvik::driver::sim {
@@ -19,7 +20,8 @@ inline constexpr std::uint32_t kErrorServiceNotActive = 1062;
 struct SimWorld {
     std::vector<SimAccessPoint> accessPoints;
     Clock::time_point start;
-    std::int64_t wallStart = 0;  // Unix seconds at `start`
+    std::int64_t wallStart = 0;      // Unix seconds at `start`
+    IAirMonitor* monitor = nullptr;  // the capture of the channel, if any
 
     double SecondsAt(Clock::time_point t) const {
         return std::chrono::duration<double>(t - start).count();

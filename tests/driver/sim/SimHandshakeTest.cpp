@@ -3,9 +3,14 @@
 // through WriteFrame and its keys through OID_802_11_ADD_KEY.
 #include <nlohmann/json.hpp>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "SimHandshakeKit.h"
+#include "driver/AirCapture.h"
 
 namespace tarvik::driver::sim {
 namespace {
@@ -115,6 +120,66 @@ TEST_F(SimHandshake, FramesMatchACapturedAccessPoint) {
     ASSERT_TRUE(Authenticator() && !Authenticator()->IsAuthorized());
     ASSERT_EQ(SendEapol(frame("msg4")), 0u);
     EXPECT_TRUE(Authenticator()->IsAuthorized());
+}
+
+// What tshark makes of `path` with `filter`: the lines it prints, and what it
+// wrote to stderr besides its note about running as root.
+std::pair<int, std::string> Tshark(const std::string& path, const std::string& filter) {
+    const std::string errors = path + ".stderr";
+    const std::string command = "tshark -r '" + path + "' -Y '" + filter + "' 2>'" + errors + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return {-1, "cannot run tshark"};
+    int lines = 0;
+    for (int c; (c = std::fgetc(pipe)) != EOF;) lines += c == '\n';
+    const int status = pclose(pipe);
+    std::ifstream in(errors);
+    std::string stderrText;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.starts_with("Running as user")) stderrText += line + "\n";
+    }
+    if (status != 0) stderrText += "tshark exited with " + std::to_string(status);
+    return {lines, stderrText};
+}
+
+// The join as a monitor-mode card hears it, read back by tshark.
+TEST_F(SimHandshake, CaptureOfAWpa2JoinDecodes) {
+    const std::string path = testing::TempDir() + "wpa2-join-" + std::to_string(getpid()) + ".pcap";
+    std::filesystem::remove(path);
+    CAirCapture capture([] { return 1700000000000000ull; });
+    std::string error;
+    ASSERT_TRUE(capture.Open(path, error)) << error;
+    backend_->SetAirMonitor(&capture);
+    Connect(kWpa2Home, kWpa2Home.passphrase);
+    RunTo(0.1);
+    Pump();
+    ASSERT_TRUE(Authenticator() && Authenticator()->IsAuthorized());
+    ASSERT_TRUE(GatewayAnswers(kWpa2Home.gateway));
+    const std::string station = "00:11:22:00:00:01", ap = "00:1e:2a:30:00:02";
+    const struct {
+        std::string filter;
+        int frames;
+    } rows[] = {
+        {"eapol", 4},
+        {"eapol && wlan.fc.ds == 2 && wlan.da == " + station + " && wlan.fc.protected == 0", 2},
+        {"eapol && wlan.fc.ds == 1 && wlan.bssid == " + ap + " && llc.type == 0x888e", 2},
+        {"wlan.fc.type_subtype == 0x08", 3},  // handshake.json's access points,
+        {"wlan.fc.type_subtype == 0x08 && wlan.rsn.version == 1 && wlan.ds.current_channel == 6",
+         1},
+        {"wlan.fc.type_subtype == 0x0b && wlan.fixed.auth.alg == 0", 2},
+        {"wlan.fc.type_subtype == 0x00 && wlan.rsn.akms.type == 2 && wlan.ssid == \"Wpa2-Home\"",
+         1},
+        {"wlan.fc.type_subtype == 0x01 && wlan.fixed.status_code == 0", 1},
+        {"arp && wlan.fc.ds == 1", 0},  // after the handshake: encrypted
+        {"wlan.fc.type == 2 && wlan.fc.protected == 1 && wlan.fc.ds == 1", 1},
+        {"wlan.fc.type == 2 && wlan.fc.protected == 1 && wlan.fc.ds == 2", 1},
+        {"_ws.expert.severity >= warning", 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.filter);
+        const auto [frames, errors] = Tshark(path, row.filter);
+        EXPECT_EQ(errors, "");
+        EXPECT_EQ(frames, row.frames);
+    }
 }
 
 }  // namespace
