@@ -25,11 +25,17 @@ void AppendLe16(AirFrame& frame, std::uint16_t value) {
 // Frame control, duration, three addresses, sequence control.
 AirFrame Header(std::uint8_t type, std::uint8_t flags, const MacAddress& a1, const MacAddress& a2,
                 const MacAddress& a3, std::uint16_t sequence) {
-    AirFrame frame{type, flags, 0, 0};
-    Append(frame, a1);
-    Append(frame, a2);
-    Append(frame, a3);
-    AppendLe16(frame, static_cast<std::uint16_t>((sequence & 0x0FFF) << 4));
+    // Sized first and filled in place: gcc 12 misreads appends to a short
+    // vector as writes past its end at -O3.
+    AirFrame frame(24, 0);
+    frame[0] = type;
+    frame[1] = flags;
+    std::copy(a1.begin(), a1.end(), frame.begin() + 4);
+    std::copy(a2.begin(), a2.end(), frame.begin() + 10);
+    std::copy(a3.begin(), a3.end(), frame.begin() + 16);
+    const auto control = static_cast<std::uint16_t>((sequence & 0x0FFF) << 4);
+    frame[22] = static_cast<std::uint8_t>(control);
+    frame[23] = static_cast<std::uint8_t>(control >> 8);
     return frame;
 }
 
