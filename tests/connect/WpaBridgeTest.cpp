@@ -16,6 +16,7 @@ namespace tarvik::testing {
 namespace {
 
 const std::string kCard = "\\DEVICE\\{AD000061-0000-4000-8000-000000000061}";
+const char* const kHexPsk = "8e1f0a4bd1a3e5b2c4d6f8091a2b3c4d5e6f708192a3b4c5d6e7f8091a2b3c4d";
 
 struct JoinRow {
     const char* name;
@@ -56,6 +57,7 @@ const JoinRow kJoins[] = {
      6,
      "short",
      BridgeWaitKind::Failed},
+    {"HexPsk", "RxHex", {0x00, 0x18, 0x39, 0x61, 0x00, 0x06}, 7, 6, kHexPsk, BridgeWaitKind::Event},
 };
 
 void PrintTo(const JoinRow& row, std::ostream* out) {
