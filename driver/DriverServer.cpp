@@ -14,6 +14,7 @@
 
 #include "driver/DeviceCodes.h"
 #include "platform/PeerCredentials.h"
+#include "platform/UnixSocketAddress.h"
 
 namespace tarvik::driver {
 namespace {
@@ -55,24 +56,6 @@ bool MakeParentFolder(const std::string& path, std::string& error) {
             return false;
         }
     }
-    return true;
-}
-
-// True when a daemon answers on `path`.
-bool SocketIsLive(const sockaddr_un& address) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    const bool live =
-        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-    ::close(fd);
-    return live;
-}
-
-bool FillAddress(const std::string& path, sockaddr_un& address) {
-    address = {};
-    address.sun_family = AF_UNIX;
-    if (path.empty() || path.size() >= sizeof(address.sun_path)) return false;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     return true;
 }
 
@@ -134,7 +117,7 @@ DriverServer::~DriverServer() {
 bool DriverServer::Listen(const std::string& path, std::string& error) {
     sockaddr_un address{};
     // Room for the ".new" name the socket is bound under first.
-    if (!FillAddress(path + ".new", address) || !FillAddress(path, address)) {
+    if (!FillUnixAddress(path + ".new", address) || !FillUnixAddress(path, address)) {
         error = "socket path is empty or too long: " + path;
         return false;
     }
@@ -156,7 +139,7 @@ bool DriverServer::Listen(const std::string& path, std::string& error) {
             error = path + " exists and is not a socket";
             return false;
         }
-        if (SocketIsLive(address)) {
+        if (IsUnixSocketLive(address, SOCK_STREAM)) {
             error = "another tarvik-driverd serves " + path;
             return false;
         }
@@ -172,7 +155,7 @@ bool DriverServer::Listen(const std::string& path, std::string& error) {
 bool DriverServer::BindPrivately(const std::string& path, std::string& error) {
     const std::string fresh = path + ".new";
     sockaddr_un address{};
-    FillAddress(fresh, address);
+    FillUnixAddress(fresh, address);
     ::unlink(fresh.c_str());  // the folder is ours: a leftover of an earlier start
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     bool ok = fd >= 0 && SetNonBlocking(fd) &&

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "platform/PeerCredentials.h"
+#include "platform/UnixSocketAddress.h"
 
 namespace tarvik::driver::sim {
 
@@ -24,27 +25,10 @@ constexpr int kMaxReadsPerPoll = 64;
 // The largest packet read whole; a JSON command is far smaller.
 constexpr std::size_t kMaxPacket = 8192;
 
-bool FillAddress(const std::string& path, sockaddr_un& address) {
-    address = {};
-    address.sun_family = AF_UNIX;
-    if (path.empty() || path.size() >= sizeof(address.sun_path)) return false;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
-
 std::string ParentFolder(const std::string& path) {
     const auto slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool SocketIsLive(const sockaddr_un& address) {
-    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    const bool live =
-        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-    ::close(fd);
-    return live;
 }
 
 // An empty packet reads as 0 bytes, as the end does: only a hang-up is the end.
@@ -61,7 +45,7 @@ std::string ClearPath(const std::string& path, const sockaddr_un& address) {
     if (S_ISLNK(info.st_mode)) return path + " is a symbolic link";
     if (!S_ISSOCK(info.st_mode)) return path + " exists and is not a socket";
     if (info.st_uid != ::geteuid()) return path + " is another user's socket";
-    if (SocketIsLive(address)) return path + " is served by another program";
+    if (IsUnixSocketLive(address, SOCK_SEQPACKET)) return path + " is served by another program";
     ::unlink(path.c_str());
     return {};
 }
@@ -71,7 +55,7 @@ std::string ClearPath(const std::string& path, const sockaddr_un& address) {
 int BindPrivately(const std::string& path, std::string& error) {
     const std::string fresh = path + ".new";
     sockaddr_un address{};
-    FillAddress(fresh, address);
+    FillUnixAddress(fresh, address);
     ::unlink(fresh.c_str());
     const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     bool ok =
@@ -93,7 +77,7 @@ int BindPrivately(const std::string& path, std::string& error) {
 std::unique_ptr<CExternalAuthenticator> CExternalAuthenticator::Open(const std::string& path,
                                                                      std::string& error) {
     sockaddr_un address{};
-    if (!FillAddress(path + ".new", address) || !FillAddress(path, address)) {
+    if (!FillUnixAddress(path + ".new", address) || !FillUnixAddress(path, address)) {
         error = "socket path is empty or too long: " + path;
         return nullptr;
     }

@@ -6,13 +6,13 @@
 #include <memory>
 #include <string>
 
+#include "adapter/TextAdapterCombo.h"
 #include "app/AdapterClaim.h"
 #include "app/Application.h"
 #include "app/MainDialog.h"
 #include "app/NetworkColumnRules.h"
 #include "app/NetworkTableModel.h"
 #include "core/StatusLine.h"
-#include "tools/cli/TerminalCombo.h"
 #include "tools/cli/TerminalLoop.h"
 #include "tools/cli/TerminalView.h"
 
@@ -66,7 +66,7 @@ class CCliSession {
     // Destroyed after the controller, which uses them to its end.
     CTerminalLoop loop_;
     CTerminalView view_;
-    CTerminalCombo combo_;
+    CTextAdapterCombo combo_;
     CAdapterClaim claim_;
     std::unique_ptr<CApplication> application_;
     CNetworkColumnRules rules_;

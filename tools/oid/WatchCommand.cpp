@@ -15,6 +15,7 @@
 #include "adapter/Adapter.h"
 #include "adapter/AdapterList.h"
 #include "adapter/MediaEvents.h"
+#include "adapter/TextAdapterCombo.h"
 #include "core/ApplicationOptions.h"
 #include "core/EventLog.h"
 #include "core/ExecutablePath.h"
@@ -68,25 +69,6 @@ class QueuedDispatcher : public IEventDispatcher {
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<std::function<void()>> queue_;
-};
-
-// The adapter combo without a display: items and the selection only.
-class ConsoleCombo : public IAdapterCombo {
-  public:
-    void ResetContent() override { items_.clear(), selection_ = -1; }
-    int AddItem(const std::string& text, CAdapter*) override {
-        items_.push_back(text);
-        return static_cast<int>(items_.size()) - 1;
-    }
-    void SetCurrentSelection(int index) override { selection_ = index; }
-    int GetCurrentSelection() const override { return selection_; }
-    std::string GetItemText(int index) const override {
-        return index >= 0 && static_cast<std::size_t>(index) < items_.size() ? items_[index] : "";
-    }
-
-  private:
-    std::vector<std::string> items_;
-    int selection_ = -1;
 };
 
 // Status texts go to stderr, so stdout holds the network list alone.
@@ -196,7 +178,7 @@ int Watch(long seconds) {
         std::fprintf(stderr, "tarvik-oid: Failed to initialize WMI.\n");
     }
 
-    ConsoleCombo combo;
+    CTextAdapterCombo combo;
     CAdapterList adapters(
         options, combo, [] { return static_cast<std::int64_t>(std::time(nullptr)); }, &mediaSource);
     if (adapters.EnumerateDevices() == RES_BINDINGS_FAILED) return 1;

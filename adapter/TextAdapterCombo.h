@@ -1,4 +1,5 @@
-// The adapter chooser of a terminal front end: item texts and the selection.
+// The adapter chooser of a front end without a display (terminal, command
+// line tools): the item texts and the selection only.
 #pragma once
 
 #include <string>
@@ -6,9 +7,9 @@
 
 #include "adapter/AdapterList.h"
 
-namespace tarvik::cli {
+namespace tarvik {
 
-class CTerminalCombo : public IAdapterCombo {
+class CTextAdapterCombo : public IAdapterCombo {
   public:
     void ResetContent() override {
         items_.clear();
@@ -29,4 +30,4 @@ class CTerminalCombo : public IAdapterCombo {
     int selection_ = -1;
 };
 
-}  // namespace tarvik::cli
+}  // namespace tarvik
