@@ -21,6 +21,12 @@ class IConnectionActions {
     // Program exit, before the adapters go: a running attempt skips its
     // remaining steps and is waited for; no attempt starts afterwards.
     virtual void EndAttempts() {}
+    // What the automatic modes read (GUI thread): an attempt runs from its
+    // start until its result is known; the result of the last attempt that
+    // ended; the record the last started attempt set out to join.
+    virtual bool IsRunning() const { return false; }
+    virtual Result LastResult() const { return RES_FAILURE; }
+    virtual BssidRecord LastTarget() const { return nullptr; }
 };
 
 }  // namespace tarvik

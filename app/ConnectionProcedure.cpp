@@ -127,6 +127,7 @@ Result CConnectionProcedure::PrepareAndStart(const BssidRecord& record, const CN
         }
     }
     window_->SetConnectingRecord(record);
+    lastTarget_ = record;
     StartWorker(std::move(params));
     return result;
 }

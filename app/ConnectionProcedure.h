@@ -77,10 +77,13 @@ class CConnectionProcedure : public IConnectionActions {
     void Disconnect() override;
     void EndAttempts() override;
 
-    // True from the start of a worker until it has sent its end message.
-    bool IsRunning() const { return running_.load(); }
+    // True from the start of a worker until its result is stored, after
+    // its end message.
+    bool IsRunning() const override { return running_.load(); }
     // The result of the last attempt that ended; RES_FAILURE before any.
-    Result LastResult() const { return lastResult_.load(); }
+    Result LastResult() const override { return lastResult_.load(); }
+    // GUI thread: the record of the last attempt that started, or null.
+    BssidRecord LastTarget() const override { return lastTarget_; }
 
   private:
     struct Gate {
@@ -129,6 +132,7 @@ class CConnectionProcedure : public IConnectionActions {
     std::thread worker_;
     std::atomic<bool> running_ = false;
     std::atomic<Result> lastResult_ = RES_FAILURE;
+    BssidRecord lastTarget_;  // GUI thread only
 };
 
 }  // namespace tarvik

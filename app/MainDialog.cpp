@@ -6,11 +6,15 @@
 #include <optional>
 
 #include "adapter/DriverAnswerBound.h"
+#include "app/AutoConnectSeam.h"
 #include "app/CommandIds.h"
+#include "app/ConnectionManager.h"
+#include "app/NetworkHopping.h"
 #include "app/ProfileCommands.h"
 #include "core/EventLog.h"
 #include "core/StatusLine.h"
 #include "platform/RegistryStore.h"
+#include "profiles/ProfileList.h"
 
 namespace tarvik {
 namespace {
@@ -49,6 +53,7 @@ CMainDialog::CMainDialog(const MainDialogParts& parts)
     cycle_.SetConnectionInProgressFlag(&connecting_);
     // The driver coming back is this system's device-change notification.
     mediaSource_.SetDeviceChangeHandler([this] { OnDriverReturned(); });
+    CreateAutomaticModes(parts.autoConnectProfiles);
 }
 
 CMainDialog::~CMainDialog() {
@@ -115,6 +120,7 @@ bool CMainDialog::Initialize() {
     view_.RestoreColumnLayout();
     LogInfo("Loading saved network configuration.");
     if (profiles_) profiles_->LoadProfiles();
+    if (autoProfiles_) autoProfiles_->Load();
     adapters_.MarkReEnumerated();
     return true;
 }
@@ -225,13 +231,16 @@ void CMainDialog::RunTick(int id) {
         case TIMER_CONNECTION_STATUS:
             RefreshConnectionStatus();
             break;
-        // Network Hopping (mode 1), Connection Manager (mode 2), signal
-        // sampling and the GPS status join here once they exist; their
-        // ticks do nothing until then.
         case TIMER_HOPPING:
+            StepAutomaticMode(MODE_NETWORK_HOPPING);
+            break;
+        case TIMER_CONNECTION_MANAGER:
+            StepAutomaticMode(MODE_CONNECTION_MANAGER);
+            break;
+        // Signal sampling and the GPS status join here once they exist;
+        // their ticks do nothing until then.
         case TIMER_SIGNAL_GRAPH:
         case TIMER_GPS_STATUS:
-        case TIMER_CONNECTION_MANAGER:
             break;
         default:
             LogInfo("Timer id %d, is not assigned to anything!", id);

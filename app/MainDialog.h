@@ -31,7 +31,11 @@
 
 namespace tarvik {
 
+class CConnectionManager;
+class CNetworkHopping;
 class CProfileCommands;
+class CProfileList;
+class IAutoConnectSeam;
 
 enum ProgramMode : int {
     MODE_NETWORK_SCANNING = 0,
@@ -71,6 +75,9 @@ struct MainDialogParts {
     // Optional: null means no profiles (Remember Network and Network
     // Profiles... stay disabled). Loaded at start-up, freed at shut-down.
     CProfileCommands* profiles = nullptr;
+    // Optional: the profiles the Connection Manager chooses from, loaded at
+    // start-up; null means those of `profiles`, if any.
+    CProfileList* autoConnectProfiles = nullptr;
     // Optional: told the chosen adapter's IP address texts before each
     // connection-status refresh (the status column names them).
     std::function<void(std::vector<std::string>)> adapterAddresses = nullptr;
@@ -173,6 +180,9 @@ class CMainDialog {
     void FetchWithoutScan(CAdapter& adapter);
     void RefreshConnectionStatus();
     void ClaimChosenAdapter();
+    // Network Hopping and the Connection Manager (MainAutoConnect.cpp).
+    void CreateAutomaticModes(CProfileList* profiles);
+    void StepAutomaticMode(int mode);
 
     // Commands (MainCommands.cpp).
     void OpenUserManual();
@@ -202,6 +212,11 @@ class CMainDialog {
     CMediaEventSource mediaSource_;
     CAdapterList adapters_;
     CScanCycle cycle_;
+    // Both null without connection actions.
+    std::unique_ptr<IAutoConnectSeam> autoSeam_;
+    std::unique_ptr<CNetworkHopping> hopping_;
+    std::unique_ptr<CConnectionManager> manager_;
+    CProfileList* autoProfiles_ = nullptr;
 
     int mode_ = MODE_NETWORK_SCANNING;
     bool timersRunning_ = false;

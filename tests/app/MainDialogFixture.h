@@ -66,6 +66,7 @@ class MainDialogFixture : public ::testing::Test {
             .scanFiles = &files_,
             .connection = connectionUnderTest_ ? connectionUnderTest_ : &connection_,
             .profiles = profiles_,
+            .autoConnectProfiles = autoProfiles_,
             .adapterAddresses =
                 [this](std::vector<std::string> addresses) {
                     addressCalls_.push_back(std::move(addresses));
@@ -105,6 +106,7 @@ class MainDialogFixture : public ::testing::Test {
     IConnectionActions* connectionUnderTest_ = nullptr;  // replaces the fake when set
     CountingFilter filter_;
     CProfileCommands* profiles_ = nullptr;
+    CProfileList* autoProfiles_ = nullptr;
     std::vector<std::vector<std::string>> addressCalls_;
     std::int64_t now_ = 1000;               // seconds, for the re-enumeration guard
     std::unique_ptr<CAdapterClaim> claim_;  // none unless a test sets one
