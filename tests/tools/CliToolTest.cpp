@@ -90,6 +90,7 @@ TEST_F(CliTool, ArgumentsAreCheckedBeforeAnythingRuns) {
         {"watch --seconds", 2, "unknown or incomplete option '--seconds'"},
         {"watch --seconds -1", 2, "--seconds takes a whole number"},
         {"watch --columns Ssid,Nope", 2, "--columns names a column that does not exist"},
+        {"watch --mode hop", 2, "--mode takes scanning, hopping or manager"},
         {"profiles", 2, "profiles needs list, show, remove or move"},
         {"profiles list extra", 2, "list takes no arguments"},
         {"profiles show", 2, "show takes N"},
@@ -175,6 +176,17 @@ std::unique_ptr<CNetworkKey> Profile(const std::string& ssid, int securityClass,
     profile->securityClass = securityClass;
     if (!key.empty()) profile->SetKeyFromText(key, KEY_TYPE_ASCII);
     return profile;
+}
+
+// The mode's status lines on stderr; the second run finds the card joined.
+TEST_F(CliTool, WatchStepsTheChosenMode) {
+    StartDaemon("tests/tools/scenarios/join.json");
+    ASSERT_TRUE(
+        CProfileList(RegistryStore::CurrentUser(), kAppKey).Add(Profile("OpenCafe", 1, "")));
+    ExpectRun(RunCli("watch --mode hopping --seconds 6"), 0,
+              "Network Hopping: Connecting to network: OpenCafe\n");
+    ExpectRun(RunCli("watch --mode manager --seconds 6"), 0,
+              "Connection Manager: Connected to network: OpenCafe, 00:18:39:62:00:01\n");
 }
 
 // Each step runs on what the steps before it left in the hive.

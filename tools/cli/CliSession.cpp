@@ -66,6 +66,7 @@ std::string CCliSession::Start() {
         .columns = rules_,
         .adapterCombo = combo_,
         .connection = &application_->Connection(),
+        .autoConnectProfiles = &application_->Profiles(),
         .adapterAddresses =
             [this](std::vector<std::string> texts) { rules_.SetAddresses(std::move(texts)); },
         .adapterClaim = &claim_,

@@ -2,11 +2,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
 
+#include "app/CommandIds.h"
 #include "networks/ColumnIds.h"
 #include "tools/cli/CliSession.h"
 #include "tools/cli/TextTable.h"
@@ -14,14 +16,18 @@
 namespace tarvik::cli {
 
 const char* const kWatchHelp =
-    "usage: tarvik-cli watch [--seconds N] [--columns LIST]\n"
+    "usage: tarvik-cli watch [--seconds N] [--columns LIST] [--mode MODE]\n"
     "Scans with the chosen adapter as the window does, with the same settings, and\n"
     "shows the network table once a second: on a terminal in place, otherwise as\n"
     "one block of lines per second (a header line, a line per network, an empty\n"
     "line), with status texts on stderr.\n"
     "  --seconds N     stop after N seconds (default: at SIGINT or SIGTERM)\n"
     "  --columns LIST  the table's columns by title, comma-separated, e.g.\n"
-    "                  \"MAC Address,Ssid,Channel,Signal,Encryption,Status\" (the default)\n";
+    "                  \"MAC Address,Ssid,Channel,Signal,Encryption,Status\" (the default)\n"
+    "  --mode MODE     the window's program mode: scanning (the default, no automatic\n"
+    "                  connection), hopping (keep the adapter on the best-scoring open\n"
+    "                  network) or manager (keep it on the network of the saved profile\n"
+    "                  with the best priority); their status lines are shown too\n";
 
 namespace {
 
@@ -29,6 +35,14 @@ constexpr NetworkColumn kDefaultColumns[] = {COLUMN_MAC_ADDRESS, COLUMN_SSID,   
                                              COLUMN_SIGNAL,      COLUMN_ENCRYPTION, COLUMN_STATUS};
 constexpr long kMostSeconds = 366L * 24 * 3600;
 constexpr auto kRedrawPeriod = std::chrono::seconds(1);
+
+struct ModeName {
+    const char* name;
+    int command;
+};
+constexpr ModeName kModes[] = {{"scanning", ID_MODE_SCANNING},
+                               {"hopping", ID_MODE_HOPPING},
+                               {"manager", ID_MODE_CONNECTION_MANAGER}};
 
 // Titles compare without case and spaces: "mac address" and "MACAddress" alike.
 std::string TitleKey(std::string_view title) {
@@ -84,7 +98,7 @@ std::string TableText(CNetworkTableModel& table, const std::vector<int>& columns
     return FormatTable(rows);
 }
 
-int Watch(long seconds, const std::vector<int>& columns) {
+int Watch(long seconds, const std::vector<int>& columns, int modeCommand) {
     const bool terminal = ::isatty(STDOUT_FILENO) == 1;
     CStatusPrinter printer(stderr);
     CLatestStatus latest;
@@ -93,6 +107,8 @@ int Watch(long seconds, const std::vector<int>& columns) {
     if (const std::string refusal = session.Start(); !refusal.empty()) {
         return Fail(kExitFailed, refusal);
     }
+    // The mode's machine is stepped by the controller's own timers.
+    session.Dialog().ExecuteCommand(modeCommand);
     session.Loop().Every(kRedrawPeriod, [&] {
         const std::string text = TableText(session.Table(), columns);
         if (terminal) {
@@ -116,6 +132,7 @@ int Watch(long seconds, const std::vector<int>& columns) {
 int RunWatch(const Arguments& args) {
     long seconds = -1;
     std::vector<int> columns(std::begin(kDefaultColumns), std::end(kDefaultColumns));
+    int modeCommand = ID_MODE_SCANNING;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -127,12 +144,21 @@ int RunWatch(const Arguments& args) {
             if (!ParseColumns(args[++i], columns)) {
                 return UsageError("watch", "--columns names a column that does not exist");
             }
+        } else if (arg == "--mode" && hasValue) {
+            const std::string& name = args[++i];
+            const auto found =
+                std::find_if(std::begin(kModes), std::end(kModes),
+                             [&](const ModeName& mode) { return name == mode.name; });
+            if (found == std::end(kModes)) {
+                return UsageError("watch", "--mode takes scanning, hopping or manager");
+            }
+            modeCommand = found->command;
         } else {
             return UsageError("watch", "unknown or incomplete option '" + arg + "'");
         }
     }
     InstallStopSignals();
-    return Watch(seconds, columns);
+    return Watch(seconds, columns, modeCommand);
 }
 
 }  // namespace tarvik::cli
