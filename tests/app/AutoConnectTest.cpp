@@ -108,6 +108,10 @@ struct ModeRow {
     int state;
 };
 
+void PrintTo(const ModeRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
 class ModeChoice : public ::testing::TestWithParam<ModeRow> {};
 
 TEST_P(ModeChoice, ConnectsWaitsOrReports) {
