@@ -42,11 +42,7 @@ struct Net {
     char kind = 'o';
     std::uint32_t status = STATUS_NOT_CONNECTED;
 };
-struct Prof {
-    const char* ssid;
-    std::int32_t priority;
-    std::uint32_t autoConnect;
-};
+using Prof = std::tuple<const char*, std::int32_t, std::uint32_t>;  // SSID, priority, automatic
 
 class FakeSeam : public IAutoConnectSeam {
   public:
@@ -57,7 +53,7 @@ class FakeSeam : public IAutoConnectSeam {
     Result lastResult = RES_FAILURE;
     BssidRecord lastTarget;
     bool addressValid = true;
-    std::vector<std::string> texts;
+    std::string lastText;
     std::string connects;  // "SSID#last MAC byte" per attempt, comma-separated
 
     const std::vector<BssidRecord>& Records() const override { return records; }
@@ -76,7 +72,7 @@ class FakeSeam : public IAutoConnectSeam {
     bool IsAddressValid() override { return addressValid; }
     std::string CurrentSsidText() override { return "Here"; }
     std::string CurrentBssidText() override { return "00:18:39:00:00:01"; }
-    void ShowStatus(const std::string& text) override { texts.push_back(text); }
+    void ShowStatus(const std::string& text) override { lastText = text; }
     std::vector<const CNetworkKey*> Profiles() const override {
         std::vector<const CNetworkKey*> list;
         for (const auto& profile : profiles) list.push_back(profile.get());
@@ -118,15 +114,15 @@ TEST_P(ModeChoice, ConnectsWaitsOrReports) {
     const ModeRow& row = GetParam();
     FakeSeam seam;
     for (const Net& net : row.nets) seam.Add(net);
-    for (const Prof& p : row.profiles)
-        seam.profiles.push_back(Profile(p.ssid, p.priority, p.autoConnect));
+    for (const auto& [ssid, priority, automatic] : row.profiles)
+        seam.profiles.push_back(Profile(ssid, priority, automatic));
     seam.attemptResult = row.attemptResult;
     seam.addressValid = row.addressValid;
     CNetworkHopping hopping(seam);
     CConnectionManager manager(seam);
     for (int i = 0; i < row.ticks; ++i) row.manager ? manager.Tick() : hopping.Tick();
     EXPECT_EQ(seam.connects, row.connects);
-    EXPECT_EQ(seam.texts.empty() ? "" : seam.texts.back(), row.lastText);
+    EXPECT_EQ(seam.lastText, row.lastText);
     EXPECT_EQ(row.manager ? manager.State() : hopping.State(), row.state);
 }
 
@@ -214,46 +210,40 @@ TEST_F(AutoConnectDialog, EachModeStepsOnlyOnItsTimerAndSwitchingKeepsTheStates)
 }
 
 // The street: Alpha (open, strongest) and Work (WEP) leave after six seconds.
-class StreetWalk : public AutoConnectDialog,
-                   public ::testing::WithParamInterface<std::tuple<int, int>> {};
+class StreetWalk : public AutoConnectDialog, public ::testing::WithParamInterface<int> {};
 
 TEST_P(StreetWalk, JoinsTheNetworksInTurn) {
-    const auto [mode, timer] = GetParam();
+    const bool hopping = GetParam() == ID_MODE_HOPPING;
     CConnectionProcedure procedure(options_);
     connectionUnderTest_ = &procedure;
     Start(TARVIK_SOURCE_DIR "/tests/app/scenarios/street.json");
     procedure.Attach(dialog_.get(), &loop_);
     options_.MediaStatusNotificationTimeout = 1;
     options_.DhcpAddressAquisitionTimeout = 2;
-    dialog_->ExecuteCommand(mode);
+    dialog_->ExecuteCommand(GetParam());
     std::vector<std::string> joined;
     // Bounded so that a machine that never moves on fails instead of hanging.
     for (int round = 0; round < 3000 && joined.size() < 2; ++round) {
-        for (int id : {int{TIMER_HARD_REFRESH}, int{TIMER_CONNECTION_STATUS}, timer})
+        for (int id : {TIMER_HARD_REFRESH, TIMER_CONNECTION_STATUS,
+                       hopping ? TIMER_HOPPING : TIMER_CONNECTION_MANAGER})
             dialog_->OnTimer(id);
         loop_.RunQueued();
         for (const BssidRecord& record : networks_.Records()) {
             const std::string ssid = SsidText(*record);
-            if (record->IsConnected() && (joined.empty() || joined.back() != ssid)) {
+            if (record->IsConnected() && (joined.empty() || joined.back() != ssid))
                 joined.push_back(ssid);
-            }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     procedure.EndAttempts();
-    const bool hopping = mode == ID_MODE_HOPPING;
     EXPECT_EQ(joined,
               (std::vector<std::string>{hopping ? "Alpha" : "Work", hopping ? "Beta" : "Home"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(AutoConnect, StreetWalk,
-                         ::testing::Values(std::tuple(ID_MODE_HOPPING, TIMER_HOPPING),
-                                           std::tuple(ID_MODE_CONNECTION_MANAGER,
-                                                      TIMER_CONNECTION_MANAGER)),
+                         ::testing::Values(ID_MODE_HOPPING, ID_MODE_CONNECTION_MANAGER),
                          [](const auto& info) {
-                             return std::string(std::get<0>(info.param) == ID_MODE_HOPPING
-                                                    ? "NetworkHopping"
-                                                    : "ConnectionManager");
+                             return info.param == ID_MODE_HOPPING ? "Hopping" : "Manager";
                          });
 
 }  // namespace
