@@ -212,7 +212,7 @@ class CMainDialog {
     CMediaEventSource mediaSource_;
     CAdapterList adapters_;
     CScanCycle cycle_;
-    // Both null without connection actions.
+    // Null without connection actions.
     std::unique_ptr<IAutoConnectSeam> autoSeam_;
     std::unique_ptr<CNetworkHopping> hopping_;
     std::unique_ptr<CConnectionManager> manager_;
