@@ -24,7 +24,7 @@ bool CScanFileChunks::Fill(std::size_t wanted) {
         begin_ = 0;
     }
     if (buffer_.size() < wanted || buffer_.empty()) {
-        buffer_.resize(std::max(wanted, buffer_.empty() ? kChunkBytes : buffer_.size()));
+        buffer_.resize(std::max(wanted, buffer_.empty() ? chunkBytes_ : buffer_.size()));
     }
     // Fill the whole buffer: fewer, larger reads.
     while (end_ < buffer_.size()) {

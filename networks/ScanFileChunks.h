@@ -12,8 +12,11 @@ namespace tarvik {
 
 class CScanFileChunks {
   public:
-    // `fileSize` is the size fstat gave: it bounds how large the buffer grows.
-    CScanFileChunks(int fd, std::uint64_t fileSize) : fd_(fd), fileSize_(fileSize) {}
+    static constexpr std::size_t kChunkBytes = 1u << 20;
+
+    // `fileSize` is the size fstat gave. Reads are `chunkBytes` or more.
+    CScanFileChunks(int fd, std::uint64_t fileSize, std::size_t chunkBytes = kChunkBytes)
+        : fd_(fd), fileSize_(fileSize), chunkBytes_(chunkBytes > 0 ? chunkBytes : 1) {}
 
     // Makes at least `wanted` bytes available unless the file ends first.
     // False when reading failed (Error() says why).
@@ -32,10 +35,9 @@ class CScanFileChunks {
     int Error() const { return error_; }
 
   private:
-    static constexpr std::size_t kChunkBytes = 1u << 20;
-
     int fd_;
     std::uint64_t fileSize_;
+    std::size_t chunkBytes_;
     std::vector<std::uint8_t> buffer_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;

@@ -71,8 +71,8 @@ RecordExtent MeasureRecord(std::span<const std::uint8_t> bytes) {
 class CFrameReader {
   public:
     CFrameReader(int fd, const std::string& name, const ScanFileProgress& progress,
-                 std::uint64_t fileSize)
-        : chunks_(fd, fileSize), name_(name), progress_(progress), fileSize_(fileSize) {
+                 std::uint64_t fileSize, std::size_t chunkBytes)
+        : chunks_(fd, fileSize, chunkBytes), name_(name), progress_(progress), fileSize_(fileSize) {
         step_ = std::max(kSmallestProgressStep, fileSize / kProgressSteps);
     }
 
@@ -230,14 +230,15 @@ class CFrameReader {
 }  // namespace
 
 ScanFileContents ReadScanFileDescriptor(int fd, const std::string& name,
-                                        const ScanFileProgress& progress) {
+                                        const ScanFileProgress& progress, std::size_t chunkBytes) {
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ScanFileContents contents;
         contents.message = name + ": not a regular file";
         return contents;
     }
-    return CFrameReader(fd, name, progress, static_cast<std::uint64_t>(st.st_size)).Read();
+    return CFrameReader(fd, name, progress, static_cast<std::uint64_t>(st.st_size), chunkBytes)
+        .Read();
 }
 
 ScanFileContents ReadScanFileContents(const std::filesystem::path& path,

@@ -19,7 +19,10 @@ inline constexpr std::size_t kScanFileHeadBytes = kScanFileCountOffset + 8;
 
 // Reads a scan file from `fd`, which must be a regular file positioned at its
 // start; `name` is the file's name in messages. The descriptor stays open.
+// `chunkBytes` is the size of the reads (tests make it small so that records
+// straddle the chunks).
 ScanFileContents ReadScanFileDescriptor(int fd, const std::string& name,
-                                        const ScanFileProgress& progress = {});
+                                        const ScanFileProgress& progress = {},
+                                        std::size_t chunkBytes = std::size_t{1} << 20);
 
 }  // namespace tarvik
