@@ -176,12 +176,12 @@ class CFrameReader {
             if (bytes.empty()) return BadRecord(index, "the file ends before it");
             extent = MeasureRecord(bytes);
             if (extent.kind != RecordExtent::Short) break;
-            if (chunks_.AllRead())
-                return BadRecord(index, "the file ends inside it (or a length in it is wrong)");
             // The framing says how much it needs once the entry length is
             // known; before that, grow step by step, never past the file.
             if (extent.need > chunks_.Left())
                 return BadRecord(index, "its entry length runs past the end of the file");
+            if (chunks_.AllRead())
+                return BadRecord(index, "the file ends inside it (or a length in it is wrong)");
             const std::uint64_t grown =
                 std::min<std::uint64_t>(bytes.size() * 2, chunks_.Left() + 1);
             const std::uint64_t want =

@@ -212,6 +212,8 @@ TEST(ScanFileTest, DamagedFilesKeepTheGoodRecordsAndSayWhere) {
     Bytes noEntry = RecordBytes(2);
     noEntry.resize(6 + 5 + 64);
     noEntry = ByteBuilder{noEntry}.U32(0).U32(0).U32(0).bytes;
+    Bytes hugeEntry = RecordBytes(2);
+    hugeEntry[6 + 5 + 64 + 3] = 0x7f;  // an entry length near 2 GiB
     Bytes wrongFrame = FrameBytes(0, 0, {});
     wrongFrame[3] = 'X';
     Bytes wrongFrameVersion = FrameBytes(0, 0, {});
@@ -226,6 +228,8 @@ TEST(ScanFileTest, DamagedFilesKeepTheGoodRecordsAndSayWhere) {
          1, second},
         {"HugeStringLength", FrameBytes(3, 1, {good, hugeString}), ScanFileStatus::Damaged, 1,
          second},
+        {"HugeEntryLength", FrameBytes(3, 1, {good, hugeEntry}), ScanFileStatus::Damaged, 1,
+         "entry length runs past the end"},
         {"NoScanEntry", FrameBytes(3, 1, {good, noEntry, good}), ScanFileStatus::Damaged, 1,
          second},
         {"HugeCount", FrameBytes(4000000000u, 1, {good, good}), ScanFileStatus::Damaged, 2,
@@ -247,6 +251,7 @@ TEST(ScanFileTest, DamagedFilesKeepTheGoodRecordsAndSayWhere) {
             ::close(fd);
             EXPECT_EQ(read.status, row.status);
             EXPECT_EQ(read.records.size(), row.kept);
+            EXPECT_LE(read.records.capacity(), row.bytes.size() / 100);  // whatever the count
             EXPECT_NE(read.message.find(file.string()), std::string::npos) << read.message;
             EXPECT_NE(read.message.find(row.says), std::string::npos) << read.message;
         }
