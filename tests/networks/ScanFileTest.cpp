@@ -256,20 +256,15 @@ TEST(ScanFileTest, DamagedFilesKeepTheGoodRecordsAndSayWhere) {
             EXPECT_NE(read.message.find(row.says), std::string::npos) << read.message;
         }
     }
-}
-
-TEST(ScanFileTest, OpensOnlyRegularFilesWithoutBlocking) {
-    TempFolder folder;
-    const fs::path fifo = folder.Path() / "fifo.tvk";
+    // Not regular files: refused at once, without waiting for a FIFO's writer.
+    const fs::path fifo = folder.Path() / "fifo.tvk", link = folder.Path() / "link.tvk";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const fs::path link = folder.Path() / "link.tvk";
-    fs::create_symlink(Put(folder, FrameBytes(1, 4, {RecordBytes(1)})), link);
     for (const fs::path& path : {fifo, folder.Path(), folder.Path() / "missing.tvk"}) {
-        SCOPED_TRACE(path);
         const ScanFileContents read = ReadScanFileContents(path);
-        EXPECT_EQ(read.status, ScanFileStatus::CannotOpen);
+        EXPECT_EQ(read.status, ScanFileStatus::CannotOpen) << path;
         EXPECT_NE(read.message.find(path.string()), std::string::npos);
     }
+    fs::create_symlink(Put(folder, FrameBytes(1, 4, {good})), link);
     EXPECT_EQ(ReadScanFileContents(link).records.size(), 1u);
 }
 
@@ -291,61 +286,56 @@ TEST(ScanFileTest, ProgressIsByBytesAndCanCancel) {
     EXPECT_TRUE(cancelled.records.empty());
 }
 
-TEST(ScanFileTest, WriterReplacesTheLinkTargetAndKeepsModes) {
-    TempFolder folder;
-    const fs::path target = Put(folder, {}, "target.tvk");
-    ::chmod(target.c_str(), 0640);
-    const fs::path link = folder.Path() / "link.tvk";
-    fs::create_symlink("target.tvk", link);
-    const std::vector<BssidRecord> one = {Record(Fields(1))};
-    std::string error;
-    ASSERT_EQ(WriteScanFileRecords(link, 5, one, error), RES_FILE_SAVED) << error;
-    EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(ReadScanFileContents(target).records.size(), 1u);
-    struct stat st;
-    ASSERT_EQ(::stat(target.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
-
-    const mode_t old = ::umask(027);
-    ASSERT_EQ(WriteScanFileRecords(folder.Path() / "new.tvk", 5, one, error), RES_FILE_SAVED);
-    ::umask(old);
-    ASSERT_EQ(::stat((folder.Path() / "new.tvk").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
-}
-
-// A writer that fails or is abandoned leaves the old file as it was and no
-// temporary file behind.
-TEST(ScanFileTest, FailedWritesLeaveTheOldFile) {
+// The link stays and its target is replaced; modes are kept or follow the
+// umask. A writer that fails or is abandoned leaves the old file as it was
+// and no temporary file behind.
+TEST(ScanFileTest, WriterReplacesFilesWholeOrNotAtAll) {
     TempFolder folder;
     const Bytes oldBytes = FrameBytes(1, 4, {RecordBytes(1)});
-    const fs::path file = Put(folder, oldBytes);
+    const fs::path file = Put(folder, oldBytes), link = folder.Path() / "link.tvk";
+    ::chmod(file.c_str(), 0640);
+    fs::create_symlink("scan.tvk", link);
     const std::vector<BssidRecord> many(200, Record(Fields(2)));
     std::string error;
+    const mode_t umask = ::umask(027);
+    ASSERT_EQ(WriteScanFileRecords(folder.Path() / "new.tvk", 5, many, error), RES_FILE_SAVED);
+    ::umask(umask);
+    EXPECT_EQ(fs::status(folder.Path() / "new.tvk").permissions(), fs::perms(0640));
+    fs::permissions(folder.Path() / "new.tvk", fs::perms(0604));
+    ASSERT_EQ(WriteScanFileRecords(folder.Path() / "new.tvk", 5, many, error), RES_FILE_SAVED);
+    EXPECT_EQ(fs::status(folder.Path() / "new.tvk").permissions(), fs::perms(0604));
+
     EXPECT_EQ(WriteScanFileRecords(folder.Path() / "no" / "x.tvk", 1, many, error),
               RES_FILE_OPEN_FAILED);
     EXPECT_NE(error.find("No such file"), std::string::npos) << error;
     EXPECT_EQ(WriteScanFileRecords(folder.Path(), 1, many, error), RES_FILE_OPEN_FAILED);
     {
         CScanFileWriter writer;
-        ASSERT_EQ(writer.Begin(file, 1), RES_SUCCESS);
+        ASSERT_EQ(writer.Begin(link, 1), RES_SUCCESS);
         ASSERT_EQ(writer.Append(many), RES_SUCCESS);
         writer.Abandon();
         EXPECT_EQ(writer.Commit(), RES_ARCHIVE_FAILED);
-        ASSERT_EQ(writer.Begin(file, 1), RES_SUCCESS);  // dropped by the destructor
+        ASSERT_EQ(writer.Begin(link, 1), RES_SUCCESS);  // dropped by the destructor
     }
     // Writes beyond a file-size limit fail even for root.
     std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved;
+    rlimit saved, small;
     ::getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
+    small = {4096, saved.rlim_max};
     ::setrlimit(RLIMIT_FSIZE, &small);
-    const Result result = WriteScanFileRecords(file, 1, many, error);
+    const Result result = WriteScanFileRecords(link, 1, many, error);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_EQ(result, RES_ARCHIVE_FAILED);
     EXPECT_NE(error.find("too large"), std::string::npos) << error;
     EXPECT_EQ(ReadFile(file), std::string(oldBytes.begin(), oldBytes.end()));
-    EXPECT_EQ(ListFolder(folder.Path()), std::vector<std::string>{"scan.tvk"});
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640));
+    EXPECT_EQ(ListFolder(folder.Path()),
+              (std::vector<std::string>{"link.tvk", "new.tvk", "scan.tvk"}));
+
+    ASSERT_EQ(WriteScanFileRecords(link, 5, many, error), RES_FILE_SAVED) << error;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadScanFileContents(file).records.size(), 200u);
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640));
 }
 
 }  // namespace
