@@ -3,11 +3,13 @@
 #pragma once
 
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "tests/platform/HiveFolder.h"
 
@@ -44,6 +46,12 @@ class PtyPortTest : public HiveFolderTest {
     }
     void SendFromDevice(const std::string& bytes) {
         ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    // Waits until the port's side holds `count` unread bytes.
+    void AwaitBytesInDevice(int count) {
+        for (int queued = 0; ::ioctl(slave_, FIONREAD, &queued) == 0 && queued < count;) {
+            std::this_thread::yield();
+        }
     }
 
     int master_ = -1;

@@ -133,6 +133,21 @@ TEST_F(SerialPortTest, ReadsAndWritesBothWays) {
     EXPECT_EQ(std::string(buffer, got), "$GPGLL");
 }
 
+// A full input queue leaves the rest in the device, in order, and a wait on
+// it ends only when a read makes room.
+TEST_F(SerialPortTest, AFullInputQueueKeepsTheRestInTheDevice) {
+    CSerial port;
+    ASSERT_EQ(port.Open("COM3", 4, 0, true), RES_SUCCESS);
+    SendFromDevice("$GPGSV,");
+    AwaitBytesInDevice(7);
+    ASSERT_EQ(port.WaitEvent(), RES_SUCCESS);
+    EXPECT_EQ(port.WaitEvent(nullptr, 0), ERROR_TIMEOUT);
+    char buffer[7] = {};
+    std::size_t got = 0;
+    EXPECT_EQ(port.Read(buffer, sizeof buffer, &got, nullptr, 0), RES_SUCCESS);
+    EXPECT_EQ(std::string(buffer, got), "$GPGSV,");
+}
+
 // Misuse gives the documented code and never touches the device.
 TEST_F(SerialPortTest, MisuseResults) {
     CSerial port;
