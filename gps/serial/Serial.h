@@ -70,6 +70,8 @@ class CSerial {
     bool IsOpen() const { return fd_ >= 0; }
     Result GetLastResult() const { return lastResult_.load(); }
     std::string GetLastErrorText() const;
+    // The port's name and device, as "COM3 (/dev/ttyUSB0)", once Open was called.
+    std::string GetName() const { return Who(); }
     // The device path the open port uses.
     const std::string& GetDevicePath() const { return devicePath_; }
 

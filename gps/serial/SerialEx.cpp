@@ -2,6 +2,9 @@
 
 #include <chrono>
 
+#include "core/EventLog.h"
+#include "gps/serial/SerialText.h"
+
 namespace tarvik {
 
 CSerialEx::~CSerialEx() {
@@ -79,7 +82,11 @@ void CSerialEx::Listen() {
     for (;;) {
         const Result waited = WaitEvent(&request, kInfinite);
         if (stop_) return Finish(RES_SUCCESS);
-        if (waited != RES_SUCCESS) return Finish(waited);
+        if (waited != RES_SUCCESS) {
+            LogWarn("The serial port %s stopped listening: %s.", GetName().c_str(),
+                    DescribeSerialResult(waited).c_str());
+            return Finish(waited);
+        }
         const std::uint32_t events = TakeLastEvents() & GetEventMask();
         const std::uint32_t errors = TakeLineErrors();
         if (events != 0) OnEvent(events, errors);

@@ -2,7 +2,8 @@
 // each to OnEvent (on the listener thread) with the line errors seen with it.
 // A stop wakes the listener's wait at once; the thread is never killed.
 // A device that goes away is reported once (EV_ERR with CE_IOE) and ends the
-// listener, whose result then says why (GetListenerResult).
+// listener, whose result then says why (GetListenerResult); a listener that
+// ends by itself logs a warning naming the port and the reason.
 //
 // A class that implements OnEvent must call Close in its own destructor, so
 // the listener has stopped before the object it calls into is gone.

@@ -6,10 +6,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <fstream>
 #include <functional>
 #include <mutex>
+#include <sstream>
 #include <vector>
 
+#include "core/ApplicationOptions.h"
+#include "core/EventLog.h"
 #include "gps/serial/SerialWnd.h"
 #include "tests/gps/serial/PtyPort.h"
 
@@ -89,6 +93,19 @@ class ReadingWindow : public ISerialMessageTarget {
 
 class SerialListenerTest : public PtyPortTest {
   protected:
+    void TearDown() override {
+        SetLogSettings(nullptr);
+        PtyPortTest::TearDown();
+    }
+    // Switches the event log on into the test's folder; the file it writes.
+    std::filesystem::path LogToFile() {
+        RegistryStore::LocalMachine().WriteString("SOFTWARE\\Tarvik", "INSTInfo", temp_.Path());
+        logSettings_.FileLoggingEnabled = 1;
+        SetLogSettings(&logSettings_);
+        return temp_.Path() / kLogFileName;
+    }
+
+    CApplicationOptions logSettings_{nullptr, "/opt/tarvik/bin/tarvik"};
     TestLoop loop_;
     CSerialWnd port_;
     ReadingWindow window_{port_};
@@ -123,6 +140,7 @@ TEST_F(SerialListenerTest, DataReachesTheWindowUntilClosed) {
 // An unplugged receiver: one message with the I/O error in the high word,
 // then the listener ends by itself instead of spinning.
 TEST_F(SerialListenerTest, VanishedDeviceIsReportedOnceAndEndsTheListener) {
+    const auto log = LogToFile();
     ASSERT_EQ(port_.Open("COM3", loop_, window_), RES_SUCCESS);
     SendFromDevice("$GP");
     ASSERT_TRUE(loop_.RunUntil([&] { return window_.received == "$GP"; }));
@@ -135,6 +153,12 @@ TEST_F(SerialListenerTest, VanishedDeviceIsReportedOnceAndEndsTheListener) {
     EXPECT_EQ(window_.lastRead, ERROR_DEVICE_NOT_CONNECTED);
     EXPECT_NE(port_.GetLastErrorText().find("went away"), std::string::npos);
     EXPECT_EQ(port_.WaitEvent(nullptr, 0), ERROR_DEVICE_NOT_CONNECTED);
+    std::ostringstream logged;
+    logged << std::ifstream(log).rdbuf();
+    EXPECT_NE(logged.str().find("App: Warn: The serial port COM3 (" + port_.GetDevicePath() +
+                                ") stopped listening: the device is gone."),
+              std::string::npos)
+        << logged.str();
     EXPECT_EQ(port_.Close(), RES_SUCCESS);
 }
 
