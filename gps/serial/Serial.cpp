@@ -115,6 +115,7 @@ Result CSerial::OpenDevice(const std::string& name, const std::string& path) {
     fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) {
         const int error = errno;
+        if (error == EBUSY) return Fail(ERROR_ACCESS_DENIED, Who() + " is already in use.");
         return Fail(ResultFromErrno(error), "Could not open " + Who() + ": " + ErrnoText(error));
     }
     if (::fstat(fd_, &info) != 0 || !S_ISCHR(info.st_mode) || ::tcgetattr(fd_, &original_) != 0) {
