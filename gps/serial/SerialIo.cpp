@@ -16,6 +16,9 @@ namespace tarvik {
 namespace {
 
 constexpr std::size_t kReadChunk = 4096;
+// A blocking read looks at the input queue again this often: a listener's
+// wait may move the bytes it waits for into the queue behind its back.
+constexpr int kBlockingRecheckMs = 100;
 
 }  // namespace
 
@@ -126,7 +129,7 @@ Result CSerial::Read(void* buffer, std::size_t size, std::size_t* read, CSerialR
         if (freed) Wake();
         if (got == size || gone || !blockingReads_ || timeout == 0) break;
         pollfd fds{fd_, POLLIN, 0};
-        ::poll(&fds, 1, -1);
+        ::poll(&fds, 1, kBlockingRecheckMs);
     }
     if (read) *read = got;
     if (got == 0 && gone && size > 0) return Record(ERROR_DEVICE_NOT_CONNECTED);
