@@ -23,8 +23,8 @@ class CSerialEx : public CSerial {
     ~CSerialEx() override;
 
     // Opens for overlapped I/O; starts the listener when asked.
-    virtual Result Open(const std::string& name, std::uint32_t inQueue = 0,
-                        std::uint32_t outQueue = 0, bool startListener = true) override;
+    Result Open(const std::string& name, std::uint32_t inQueue = 0, std::uint32_t outQueue = 0,
+                bool startListener = true) override;
     // Stops the listener (waiting as long as it takes), then closes the port.
     Result Close() override;
 
