@@ -138,9 +138,7 @@ TEST_F(ReceiveThreadTest, StopThatTimesOutLeavesTheThreadToEndOnItsOwn) {
     const std::string timeout =
         "App: Error: Timeout occured when stopping thread, leaving it to end on its own.";
     std::thread releaser([&] {
-        for (int i = 0; i < 600 && Count(timeout) == 0; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
+        Eventually([&] { return Count(timeout) > 0; });
         std::lock_guard lock(mutex);
         letGo = true;
         changed.notify_all();
