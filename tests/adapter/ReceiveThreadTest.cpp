@@ -3,8 +3,8 @@
 // starts again on one card, a pending read included.
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <regex>
+#include <semaphore>
 #include <thread>
 
 #include "AdapterTestSupport.h"
@@ -121,27 +121,18 @@ TEST_F(ReceiveThreadTest, StopsWithAPendingReadAndCancelsItOnMediaDisconnect) {
 // own with its context, and the card starts and stops a new one cleanly.
 TEST_F(ReceiveThreadTest, StopThatTimesOutLeavesTheThreadToEndOnItsOwn) {
     Join("RxWpa2", 7, 6);
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool inHandler = false, letGo = false;
+    std::binary_semaphore entered{0}, letGo{0};
     ASSERT_EQ(adapter_.StartReceive([&](CAdapter&, std::span<const std::uint8_t>) {
-        std::unique_lock lock(mutex);
-        inHandler = true;
-        changed.notify_all();
-        changed.wait(lock, [&] { return letGo; });
+        entered.release();
+        letGo.acquire();
     }),
               0);
-    {
-        std::unique_lock lock(mutex);
-        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return inHandler; }));
-    }
+    ASSERT_TRUE(entered.try_acquire_for(std::chrono::seconds(10)));
     const std::string timeout =
         "App: Error: Timeout occured when stopping thread, leaving it to end on its own.";
     std::thread releaser([&] {
         Eventually([&] { return Count(timeout) > 0; });
-        std::lock_guard lock(mutex);
-        letGo = true;
-        changed.notify_all();
+        letGo.release();
     });
     EXPECT_EQ(adapter_.StopReceive(true), 0);
     releaser.join();
