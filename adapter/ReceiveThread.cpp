@@ -22,8 +22,12 @@ struct CReceiveThread::Context {
     std::mutex mutex;
     CAdapter* adapter = nullptr;
     EapolHandler handler;
-    std::shared_ptr<driverio::ApcQueue> queue;  // the thread's, to wake it
-    DriverHandle readHandle;                    // the channel of the pending read
+    // The thread's queue, to wake it; apart from `mutex`, which a handler
+    // that does not return keeps held, so a stop can still wake the thread
+    // and start its bounded wait.
+    std::mutex queueMutex;
+    std::shared_ptr<driverio::ApcQueue> queue;
+    DriverHandle readHandle;  // the channel of the pending read
     bool readPending = false;
     bool readDone = false;  // set by every completion
     bool readFailed = false;
@@ -158,7 +162,7 @@ std::uint32_t CurrentMedia(Context& context) {
 
 void RunLoop(const ContextPtr& context) {
     {
-        std::lock_guard lock(context->mutex);
+        std::lock_guard lock(context->queueMutex);
         context->queue = driverio::CurrentThreadApcQueue();
     }
     std::uint32_t seenMedia = CurrentMedia(*context);
@@ -187,7 +191,7 @@ void RunLoop(const ContextPtr& context) {
 void Wake(Context& context) {
     std::shared_ptr<driverio::ApcQueue> queue;
     {
-        std::lock_guard lock(context.mutex);
+        std::lock_guard lock(context.queueMutex);
         queue = context.queue;
     }
     if (queue) queue->Post([] {});

@@ -6,7 +6,8 @@
 // thread). The loop, the read completion and the EAPOL handler run on the
 // receive thread. A thread that does not end within the stop bound is left to
 // end on its own: it keeps its context (shared ownership) and no longer
-// touches the adapter, so a later start on the same adapter is clean.
+// touches the adapter, so a later start on the same adapter is clean. A frame
+// in hand is finished first, since its handler works on the adapter.
 #pragma once
 
 #include <cstdint>

@@ -13,6 +13,7 @@
 #include "connect/CipherChoice.h"
 #include "connect/KeyInstaller.h"
 #include "connect/PmkDerivation.h"
+#include "connect/SecurityElement.h"
 #include "connect/Supplicant.h"
 #include "connect/SupplicantState.h"
 #include "core/EventLog.h"
@@ -245,6 +246,21 @@ bool CWpaBridge::FindConnectedNetwork(CAdapter& adapter, Connection& connection)
 
 namespace {
 
+// The ciphers the card asked for in its association request: message 3
+// carries a key of that pairwise cipher and the group cipher's GTK, whatever
+// the choice before the join said (a card set to AES joins a network with a
+// TKIP group key with CCMP, for example). An element that names more than
+// one pairwise cipher, or none we run, leaves the choice as it was.
+void FollowAssociationCiphers(CSupplicant& supplicant, std::span<const std::uint8_t> own) {
+    SecurityElementInfo info;
+    if (own.empty() || ParseSecurityElement(own, info) != 0) return;
+    const auto runnable = [](std::uint32_t cipher) {
+        return cipher == CIPHER_TKIP || cipher == CIPHER_CCMP;
+    };
+    if (!runnable(info.pairwiseCiphers) || !runnable(info.groupCipher)) return;
+    supplicant.SetCiphers(info.pairwiseCiphers, info.groupCipher);
+}
+
 Result UpdateAssociationInformation(CAdapter& adapter, CWpaBridge::Connection& connection) {
     const Result result = adapter.QueryAssociationInformation();
     if (result != 0) {
@@ -257,6 +273,7 @@ Result UpdateAssociationInformation(CAdapter& adapter, CWpaBridge::Connection& c
              : std::vector<std::uint8_t>();
     CSupplicant& supplicant = *connection.supplicant;
     if (supplicant.SetOwnElement(own) != 0) supplicant.SetOwnElement({});
+    FollowAssociationCiphers(supplicant, own);
     const ApSecurityElements ap =
         FindApSecurityElements(connection.entry.TaggedElements(), "Truncated IE in beacon_ies");
     supplicant.SetApWpaElement(ap.wpa);

@@ -38,6 +38,7 @@ void DhcpClient::Begin(Clock::time_point now, const DhcpConfig* server) {
     if (IsStatic()) return;
     server_ = server;
     serverAnswers_ = server && server->enabled && !server->fail;
+    retransmits_ = 0;
     // Without an answer the client gives up after its own timeout and picks
     // an automatic private address; the scenario's delay stands in for it.
     const std::uint32_t delayMs = server ? server->delayMs : 3000;
@@ -75,9 +76,19 @@ bool DhcpClient::Run(Clock::time_point now, bool reachable) {
     due_.reset();
     if (serverAnswers_ && reachable) {
         const bool renewal = config_.leaseObtained != 0;
+        retransmits_ = 0;
         ApplyLease(now, *server_);
         return !renewal;
     }
+    if (serverAnswers_ && retransmits_ < kRetransmits) {
+        // A WPA2 port opens with the authenticator's last message, a moment
+        // before the station installs its pairwise key: a request sent then
+        // is lost, and the client sends it again.
+        ++retransmits_;
+        due_ = now + kRetransmitInterval;
+        return false;
+    }
+    retransmits_ = 0;
     ApplyAutoconfiguration();
     return true;
 }

@@ -3,6 +3,7 @@
 // server's delay, or an automatic private address when no server answers).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 
@@ -32,8 +33,14 @@ class DhcpClient {
     std::optional<Clock::time_point> NextDeadline() const { return due_; }
     // Applies an outcome or a renewal that is due; true when the address
     // changed. `reachable` false: the exchange's frames do not get through
-    // (the station's keys do not match), so no server answers.
+    // (the station's keys do not match, or its pairwise key is not installed
+    // yet), so the client sends again a few times before it gives up.
     bool Run(Clock::time_point now, bool reachable = true);
+
+    // A client whose request went unanswered sends it again this often, this
+    // many times, before it takes an automatic address.
+    static constexpr auto kRetransmitInterval = std::chrono::seconds(1);
+    static constexpr int kRetransmits = 3;
 
   private:
     void ApplyLease(Clock::time_point now, const DhcpConfig& server);
@@ -47,6 +54,7 @@ class DhcpClient {
     IpConfig config_;
     const DhcpConfig* server_ = nullptr;
     bool serverAnswers_ = false;
+    int retransmits_ = 0;  // of the current exchange
     std::optional<Clock::time_point> due_;
 };
 

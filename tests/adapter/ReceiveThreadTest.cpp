@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <semaphore>
+#include <thread>
 
 #include "AdapterTestSupport.h"
 #include "DaemonProcess.h"
@@ -19,12 +21,14 @@ class ReceiveThreadTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(daemon_.ready()); }
 
-    // An open join; the media status the thread reads is the card's answer.
-    void Join(const std::string& ssid) {
+    // An open join unless told otherwise; the media status the thread reads
+    // is the card's answer.
+    void Join(const std::string& ssid, std::uint32_t authentication = 0,
+              std::uint32_t encryption = 1) {
         ASSERT_EQ(adapter_.OpenChannel(), 0);
         ASSERT_EQ(adapter_.SetInfrastructureMode(1), 0);
-        ASSERT_EQ(adapter_.SetAuthenticationMode(0), 0);
-        ASSERT_EQ(adapter_.SetEncryptionStatus(1), 0);
+        ASSERT_EQ(adapter_.SetAuthenticationMode(authentication), 0);
+        ASSERT_EQ(adapter_.SetEncryptionStatus(encryption), 0);
         ASSERT_EQ(adapter_.SetSsid(ssid), 0);
         ASSERT_TRUE(Eventually([&] {
             adapter_.QueryMediaStatus();
@@ -110,6 +114,38 @@ TEST_F(ReceiveThreadTest, StopsWithAPendingReadAndCancelsItOnMediaDisconnect) {
     ASSERT_EQ(adapter_.StopReceive(true), 0);
     EXPECT_EQ(Count("App: Info: Receive thread closed succesfully within timeout"), 2u);
     EXPECT_EQ(CountStarting(log_.Messages(), "App: Error: ReadFileEx failed"), 0u);
+}
+
+// A thread stuck in its handler past the stop bound (here on message 1 of a
+// WPA2 join, let go once the time-out is logged): it is left to end on its
+// own with its context, and the card starts and stops a new one cleanly.
+TEST_F(ReceiveThreadTest, StopThatTimesOutLeavesTheThreadToEndOnItsOwn) {
+    Join("RxWpa2", 7, 6);
+    std::binary_semaphore entered{0}, letGo{0};
+    ASSERT_EQ(adapter_.StartReceive([&](CAdapter&, std::span<const std::uint8_t>) {
+        entered.release();
+        letGo.acquire();
+    }),
+              0);
+    ASSERT_TRUE(entered.try_acquire_for(std::chrono::seconds(10)));
+    const std::string timeout =
+        "App: Error: Timeout occured when stopping thread, leaving it to end on its own.";
+    std::thread releaser([&] {
+        Eventually([&] { return Count(timeout) > 0; });
+        letGo.release();
+    });
+    EXPECT_EQ(adapter_.StopReceive(true), 0);
+    releaser.join();
+    EXPECT_EQ(Count(timeout), 1u);
+    EXPECT_FALSE(adapter_.HasReceiveThread());
+    EXPECT_TRUE(
+        Eventually([&] { return Count("App: Info: Receive thread is now closing.") == 1; }));
+
+    ASSERT_EQ(adapter_.StartReceive(nullptr), 0);
+    EXPECT_EQ(adapter_.StopReceive(true), 0);
+    EXPECT_EQ(Count("App: Info: Receive thread closed succesfully within timeout"), 1u);
+    EXPECT_EQ(Count("App: Info: Receive thread is now closing."), 2u);
+    EXPECT_EQ(CountStarting(log_.Messages(), "App: Warn: Receive thread already open"), 0u);
 }
 
 // The write wrapper refuses empty and oversized packets without writing, and

@@ -8,6 +8,7 @@
 #include "MainDialogFixture.h"
 #include "app/CommandIds.h"
 #include "app/WepKeyBlock.h"
+#include "connect/WpaBridge.h"
 #include "core/StatusLine.h"
 #include "ndis/ByteOrder.h"
 #include "networks/NetworkColumns.h"
@@ -80,6 +81,8 @@ class ConnectionFixture : public MainDialogFixture, public IKeySource {
     ~ConnectionFixture() override {
         SetStatusLineSink(nullptr);
         procedure_.EndAttempts();
+        // The receive thread hands frames to wpaBridge_, which goes first.
+        if (adapter_ && adapter_->HasReceiveThread()) adapter_->StopReceive(true);
     }
 
     void Start(const std::string& scenario = "join.json") {
@@ -110,12 +113,23 @@ class ConnectionFixture : public MainDialogFixture, public IKeySource {
     std::uint32_t AuthenticationMode() {
         return adapter_->QueryAuthenticationMode(), adapter_->AuthenticationMode();
     }
+    // The program's own WPA bridge, fed by the chosen card's receive thread.
+    void UseWpaBridge() {
+        options_.EapolNegotiationTimeout = 20;
+        procedure_.SetSupplicantBridge(&wpaBridge_);
+        ASSERT_EQ(
+            adapter_->StartReceive([this](CAdapter& card, std::span<const std::uint8_t> frame) {
+                wpaBridge_.HandleEapol(card, frame);
+            }),
+            0);
+    }
 
     CConnectionProcedure procedure_{options_};
     StatusTexts status_;
     Result promptAnswer_ = RES_KEY_CANCELLED;
     CNetworkKey promptKey_;
     TestBridge bridge_;
+    CWpaBridge wpaBridge_;
     CAdapter* adapter_ = nullptr;
 };
 
@@ -138,18 +152,24 @@ class JoinTest : public ConnectionFixture, public ::testing::WithParamInterface<
 TEST_P(JoinTest, SetsTheOidsInOrderAndEndsAsTheNetworkAllows) {
     const JoinRow& row = GetParam();
     Start(row.staticAddress ? "join_static.json" : "join.json");
+    const bool wpa = std::string(row.ssid).starts_with("Wpa");
+    if (wpa) UseWpaBridge();
     options_.UseSharedModeInsteadOfOpen = row.sharedMode;
     const CNetworkKey profile = Profile(row.key);
     EXPECT_EQ(Join(row.ssid, row.key.empty() ? nullptr : &profile), RES_SUCCESS);
     EXPECT_EQ(procedure_.LastResult(), row.result);
     Texts expected = kSetTexts;
-    if (!row.staticAddress && row.lastText != kMediaDown) expected.push_back(kWaitAddress);
+    if (wpa) {
+        expected.push_back("Perfoming WPA pairwise key exchange...");
+    } else if (!row.staticAddress && row.lastText != kMediaDown) {
+        expected.push_back(kWaitAddress);
+    }
     expected.push_back(row.lastText);
     EXPECT_EQ(status_.texts, expected);
     // Shared-key authentication for open networks only.
-    EXPECT_EQ(AuthenticationMode(), row.key.empty() ? row.sharedMode : 0u);
+    EXPECT_EQ(AuthenticationMode(), wpa ? 7u : row.key.empty() ? row.sharedMode : 0u);
     // A WEP join with a manual address marks its record itself.
-    const bool manual = row.staticAddress && !row.key.empty();
+    const bool manual = row.staticAddress && !row.key.empty() && !wpa;
     EXPECT_EQ(Find(row.ssid)->ConnectionStatus(),
               manual ? STATUS_CONNECTED_MANUAL : STATUS_CONNECTING);
     EXPECT_FALSE(dialog_->IsConnectionInProgress());
@@ -166,6 +186,12 @@ const JoinRow kJoinRows[] = {
     {"WepSharedModeStaysOpen", false, "WepFive", "abcde", 1, RES_WEP_CONNECTED, kDhcp},
     {"WepWrongKey", false, "WepFive", "zzzzz", 0, RES_CONNECTED_NO_ADDRESS, kNoAddress},
     {"WepStatic", true, "WepFive", "abcde", 0, RES_WEP_CONNECTED, kManual},
+    // Through the real handshake with the daemon's authenticator.
+    {"Wpa2Dhcp", false, "WpaTwo", "correct horse", 0, RES_ADDRESS_OBTAINED,
+     "Network configuration applied, keys exchanged, IP address received, connected to the "
+     "network."},
+    {"Wpa2Static", true, "WpaTwo", "correct horse", 0, RES_SUCCESS,
+     "Key negotiations completed, connected with a manual IP to the network."},
 };
 INSTANTIATE_TEST_SUITE_P(Connection, JoinTest, ::testing::ValuesIn(kJoinRows),
                          [](const auto& info) { return std::string(info.param.name); });

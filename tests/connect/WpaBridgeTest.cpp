@@ -15,49 +15,35 @@
 namespace tarvik::testing {
 namespace {
 
-const std::string kCard = "\\DEVICE\\{AD000061-0000-4000-8000-000000000061}";
+// The AES card and the TKIP-only card of receive.json.
+const std::string kCards[] = {"\\DEVICE\\{AD000061-0000-4000-8000-000000000061}",
+                              "\\DEVICE\\{AD000062-0000-4000-8000-000000000062}"};
 const char* const kHexPsk = "8e1f0a4bd1a3e5b2c4d6f8091a2b3c4d5e6f708192a3b4c5d6e7f8091a2b3c4d";
+const char* const kGroupText = "Perfoming WPA group key exchange...";
 
 struct JoinRow {
     const char* name;
+    int card;  // of kCards
     const char* ssid;
-    ndis::MacAddress bssid;
+    std::uint8_t bssid;  // the last byte of 00:18:39:61:00:xx
     std::uint32_t authentication;
     std::uint32_t encryption;
     const char* key;
     BridgeWaitKind expected;
+    bool groupText = false;  // the join shows the group key exchange
+    bool rekeys = false;     // the network hands out new group keys while joined
 };
 
 const JoinRow kJoins[] = {
-    {"Wpa2Ccmp",
-     "RxWpa2",
-     {0x00, 0x18, 0x39, 0x61, 0x00, 0x03},
-     7,
-     6,
-     "correct horse",
-     BridgeWaitKind::Event},
-    {"WpaTkip",
-     "RxWpa",
-     {0x00, 0x18, 0x39, 0x61, 0x00, 0x04},
-     4,
-     4,
-     "battery staple",
-     BridgeWaitKind::Event},
-    {"WrongPassphrase",
-     "RxWpa2",
-     {0x00, 0x18, 0x39, 0x61, 0x00, 0x03},
-     7,
-     6,
-     "wrong horse",
-     BridgeWaitKind::Timeout},
-    {"KeyTooShort",
-     "RxWpa2",
-     {0x00, 0x18, 0x39, 0x61, 0x00, 0x03},
-     7,
-     6,
-     "short",
-     BridgeWaitKind::Failed},
-    {"HexPsk", "RxHex", {0x00, 0x18, 0x39, 0x61, 0x00, 0x06}, 7, 6, kHexPsk, BridgeWaitKind::Event},
+    {"Wpa2Ccmp", 0, "RxWpa2", 3, 7, 6, "correct horse", BridgeWaitKind::Event},
+    {"WpaTkip", 0, "RxWpa", 4, 4, 4, "battery staple", BridgeWaitKind::Event, true},
+    {"WrongPassphrase", 0, "RxWpa2", 3, 7, 6, "wrong horse", BridgeWaitKind::Timeout},
+    {"KeyTooShort", 0, "RxWpa2", 3, 7, 6, "short", BridgeWaitKind::Failed},
+    {"HexPsk", 0, "RxHex", 6, 7, 6, kHexPsk, BridgeWaitKind::Event},
+    {"Wpa2DhcpAtOnce", 0, "RxNow", 7, 7, 6, "correct horse", BridgeWaitKind::Event},
+    {"MixedWpaWpa2", 0, "RxMixed", 8, 7, 6, "correct horse", BridgeWaitKind::Event},
+    {"Wpa2OnTkipCard", 1, "RxRsnTkip", 9, 7, 4, "correct horse", BridgeWaitKind::Event},
+    {"Wpa2GroupRekey", 0, "RxRekey", 10, 7, 6, "correct horse", BridgeWaitKind::Event, false, true},
 };
 
 void PrintTo(const JoinRow& row, std::ostream* out) {
@@ -67,6 +53,10 @@ void PrintTo(const JoinRow& row, std::ostream* out) {
 class WpaJoin : public ::testing::TestWithParam<JoinRow> {
   protected:
     void SetUp() override { ASSERT_TRUE(daemon_.ready()); }
+
+    std::size_t Logged(const std::string& prefix) const {
+        return CountStarting(log_.Messages(), "App: " + prefix);
+    }
 
     TempFolder folder_;
     LogCapture log_{folder_.Path()};
@@ -79,7 +69,7 @@ class WpaJoin : public ::testing::TestWithParam<JoinRow> {
                            std::lock_guard lock(progressMutex_);
                            progress_.push_back(text);
                        }};
-    CAdapter adapter_{kCard, log_.Settings()};
+    CAdapter adapter_{kCards[GetParam().card], log_.Settings()};
 };
 
 CNetworkKey ProfileWithKey(const std::string& text) {
@@ -97,7 +87,7 @@ TEST_P(WpaJoin, RunsTheHandshakeOnTheReceiveThread) {
         adapter_.ScanAndFetchBssidList(
             false, [&](std::span<const std::uint8_t> bytes) { networks_.MergeBssidList(bytes); }),
         RES_BSSID_LIST_OBTAINED);
-    const auto network = networks_.LookUpByMac(row.bssid);
+    const auto network = networks_.LookUpByMac({0x00, 0x18, 0x39, 0x61, 0x00, row.bssid});
     ASSERT_TRUE(network);
     const NetworkSecurity security = network->record->SecuritySummary();
 
@@ -129,17 +119,30 @@ TEST_P(WpaJoin, RunsTheHandshakeOnTheReceiveThread) {
         }));
         std::lock_guard lock(progressMutex_);
         EXPECT_TRUE(Contains(progress_, "Perfoming WPA pairwise key exchange..."));
+        EXPECT_EQ(Contains(progress_, kGroupText), row.groupText);
     } else if (row.expected == BridgeWaitKind::Failed) {
         EXPECT_EQ(wait.text, kUnusableWpaKeyText);
-        EXPECT_EQ(CountStarting(log_.Messages(), "App: Info: Receive Thread: Received Eapol"), 0u);
+        EXPECT_EQ(Logged("Info: Receive Thread: Received Eapol"), 0u);
     } else {
-        EXPECT_GT(CountStarting(log_.Messages(), "App: Info: Receive Thread: Received Eapol"), 0u);
+        EXPECT_GT(Logged("Info: Receive Thread: Received Eapol"), 0u);
         EXPECT_NE(GetSupplicantState(), SUPP_STATE_COMPLETE);
     }
+    if (row.rekeys) {
+        // Key 1 came with the 4-way handshake; a rekey hands out key 2, the
+        // next one key 1 again, which the access point sends only once the
+        // station has answered the first.
+        const std::string gtk = "Info: WPA: Installing GTK to the driver (keyidx=";
+        EXPECT_TRUE(Eventually([&] { return Logged(gtk + "1") >= 2 && Logged(gtk + "2") >= 1; }));
+        adapter_.QueryMediaStatus();
+        EXPECT_EQ(adapter_.MediaStatus(), kMediaConnected);
+        EXPECT_EQ(GetSupplicantState(), SUPP_STATE_COMPLETE);
+        std::lock_guard lock(progressMutex_);
+        // The connection attempt is over: the status line is left alone.
+        EXPECT_FALSE(Contains(progress_, kGroupText));
+    }
+    EXPECT_EQ(Logged("Error: Unable to add encryption key"), 0u);
     // The passphrase is never written to the log.
-    EXPECT_EQ(CountStarting(log_.Messages(),
-                            "App: Info: Generating PMK for ssid " + std::string(row.ssid)),
-              1u);
+    EXPECT_EQ(Logged("Info: Generating PMK for ssid " + std::string(row.ssid)), 1u);
     for (const std::string& line : log_.Messages()) {
         EXPECT_EQ(line.find(row.key), std::string::npos) << line;
     }
