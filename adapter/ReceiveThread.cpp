@@ -11,6 +11,7 @@
 #include "adapter/Adapter.h"
 #include "adapter/DriverChannel.h"
 #include "adapter/ManualResetEvent.h"
+#include "adapter/ReceivedFrame.h"
 #include "core/EventLog.h"
 #include "platform/driverio/ApcQueue.h"
 
@@ -50,10 +51,6 @@ constexpr std::uint32_t kErrorMoreData = 234;
 
 enum class Wake { Stop, Media, Read, Timeout };
 
-std::uint16_t BigEndian16(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    return static_cast<std::uint16_t>((bytes[offset] << 8) | bytes[offset + 1]);
-}
-
 ndis::MacAddress MacAt(std::span<const std::uint8_t> frame, std::size_t offset) {
     ndis::MacAddress mac{};
     std::copy_n(frame.begin() + static_cast<std::ptrdiff_t>(offset), mac.size(), mac.begin());
@@ -62,29 +59,22 @@ ndis::MacAddress MacAt(std::span<const std::uint8_t> frame, std::size_t offset) 
 
 // Frame classification. Context mutex held.
 void Classify(Context& context, std::uint32_t bytes) {
-    const std::span<const std::uint8_t> frame(context.buffer.data(), bytes);
-    if (frame.size() < kEthernetHeaderSize) {
+    const std::span<const std::uint8_t> frame(context.buffer.data(),
+                                              std::min(bytes, kReceiveBufferSize));
+    const ReceivedFrameKind kind = ClassifyReceivedFrame(frame);
+    if (kind == ReceivedFrameKind::Eapol) {
+        if (context.handler) context.handler(*context.adapter, frame);
+        return;
+    }
+    if (kind == ReceivedFrameKind::Unknown) {
         LogInfo("Receive Thread: Received unknown packet, error=%x, bytes=%u", 0u, bytes);
         return;
     }
     const std::string destination = FrameMacText(MacAt(frame, 0));
     const std::string source = FrameMacText(MacAt(frame, 6));
-    switch (BigEndian16(frame, 12)) {
-        case kEtherTypeIp:
-            LogInfo("Receive Thread: IP packet, source=%s, destination=%s, bytes=%u",
-                    source.c_str(), destination.c_str(), bytes);
-            break;
-        case kEtherTypeArp:
-            LogInfo("Receive Thread: Arp packet, source=%s, destination=%s, bytes=%u",
-                    source.c_str(), destination.c_str(), bytes);
-            break;
-        case kEtherTypeEapol:
-            if (context.handler) context.handler(*context.adapter, frame);
-            break;
-        default:
-            LogInfo("Receive Thread: Received unknown packet, error=%x, bytes=%u", 0u, bytes);
-            break;
-    }
+    LogInfo("Receive Thread: %s packet, source=%s, destination=%s, bytes=%u",
+            kind == ReceivedFrameKind::Ip ? "IP" : "Arp", source.c_str(), destination.c_str(),
+            bytes);
 }
 
 // The read completion; runs on the receive thread inside its wait.

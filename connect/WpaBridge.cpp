@@ -11,6 +11,7 @@
 #include "adapter/PacketWriter.h"
 #include "connect/AssociationElements.h"
 #include "connect/CipherChoice.h"
+#include "connect/EapolHandOff.h"
 #include "connect/KeyInstaller.h"
 #include "connect/PmkDerivation.h"
 #include "connect/SecurityElement.h"
@@ -26,14 +27,8 @@
 namespace tarvik {
 namespace {
 
-constexpr std::size_t kEapolHeaderSize = 4;
-constexpr std::size_t kKeyInfoOffset = 19;
 constexpr std::uint32_t kErrorInvalidHandle = 6;
 constexpr std::uint32_t kErrorInvalidParameter = 87;
-
-std::uint16_t BigEndian16(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    return static_cast<std::uint16_t>((bytes[offset] << 8) | bytes[offset + 1]);
-}
 
 // The scan entry's security summary: an RSN element wins over a WPA one.
 NetworkSecurity SecurityOf(const ndis::BssidEntry& entry) {
@@ -297,11 +292,10 @@ void CWpaBridge::SendProgress(int state) {
 
 void CWpaBridge::HandleEapol(CAdapter& adapter, std::span<const std::uint8_t> frame) {
     const std::shared_ptr<Connection> connection = Current();
-    if (!connection || !connection->supplicant || frame.size() < kEthernetHeaderSize) return;
+    const std::optional<EapolHandOff> handOff = TakeEapolHandOff(frame);
+    if (!connection || !connection->supplicant || !handOff) return;
     std::lock_guard lock(connection->mutex);
-    const std::uint16_t keyInfo =
-        frame.size() >= kKeyInfoOffset + 2 ? BigEndian16(frame, kKeyInfoOffset) : 0;
-    LogInfo("Receive Thread: Received Eapol packet, key info=0x%x", keyInfo);
+    LogInfo("Receive Thread: Received Eapol packet, key info=0x%x", handOff->keyInformation);
     connection->adapter = &adapter;
     connection->keyTarget.adapter = &adapter;
     if (!FindConnectedNetwork(adapter, *connection)) return;
@@ -317,16 +311,8 @@ void CWpaBridge::HandleEapol(CAdapter& adapter, std::span<const std::uint8_t> fr
         LogWarn("Exception parsing WPA/RSN ies, continuing anyway");
     }
     SendProgress(GetSupplicantState());
-    // The EAPOL header and body, never more than was received: padding after
-    // the body is left out, and a body length claiming more is cut.
-    const auto payload = frame.subspan(kEthernetHeaderSize);
-    std::size_t length = payload.size();
-    if (payload.size() >= kEapolHeaderSize) {
-        length = std::min(length, kEapolHeaderSize + BigEndian16(payload, 2));
-    }
     try {
-        connection->supplicant->ReceiveEapol(connection->entry.GetMacAddress(),
-                                             payload.first(length));
+        connection->supplicant->ReceiveEapol(connection->entry.GetMacAddress(), handOff->eapol);
     } catch (const std::exception& error) {
         LogError("Receive Thread: Exception while processing an EAPOL frame: %s", error.what());
     }
