@@ -1,5 +1,6 @@
 #include "gps/GpsFix.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -108,7 +109,19 @@ void DecodeSatellites(const BlockReader& in, GpsFix& fix) {
     }
 }
 
+std::size_t ClampedCount(std::int32_t count) {
+    return static_cast<std::size_t>(std::clamp<std::int32_t>(count, 0, kGpsSatelliteSlots));
+}
+
 }  // namespace
+
+std::span<const std::int32_t> UsedPrns(const GpsFix& fix) {
+    return std::span(fix.usedPrns).first(ClampedCount(fix.satellitesUsedCount));
+}
+
+std::span<const GpsSatellite> SatellitesInView(const GpsFix& fix) {
+    return std::span(fix.satellitesInView).first(ClampedCount(fix.satellitesInViewCount));
+}
 
 GpsFixBlock EncodeGpsFix(const GpsFix& fix) {
     GpsFixBlock block{};

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "networks/PositionSnapshot.h"
 
@@ -84,6 +85,12 @@ struct GpsFix {
 
     bool operator==(const GpsFix&) const = default;
 };
+
+// The used PRNs and the satellites in view that the tables hold. The counts
+// may say more (GGA reports up to 99 satellites used; a block read from a
+// file may hold anything), so readers go through these.
+std::span<const std::int32_t> UsedPrns(const GpsFix& fix);
+std::span<const GpsSatellite> SatellitesInView(const GpsFix& fix);
 
 GpsFixBlock EncodeGpsFix(const GpsFix& fix);
 GpsFix DecodeGpsFix(const GpsFixBlock& block);

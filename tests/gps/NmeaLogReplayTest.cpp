@@ -109,8 +109,7 @@ void CheckGsa(const json& epoch, const GpsFix& fix) {
     ExpectNear(fix.pdop, gsa, "pdop", kPrinted);
     ExpectNear(fix.hdop, gsa, "hdop", kPrinted);
     ExpectNear(fix.vdop, gsa, "vdop", kPrinted);
-    const std::vector<int> prns(fix.usedPrns.begin(),
-                                fix.usedPrns.begin() + fix.satellitesUsedCount);
+    const std::vector<int> prns(UsedPrns(fix).begin(), UsedPrns(fix).end());
     if (LastOf(epoch, {"GSA"}) > LastOf(epoch, {"GGA"})) {
         EXPECT_EQ(prns, At(gsa, "prns").get<std::vector<int>>());
     }
@@ -123,12 +122,10 @@ void CheckGsa(const json& epoch, const GpsFix& fix) {
 int CheckSatellites(const json& epoch, const GpsFix& fix) {
     const json& seenList = At(At(epoch, "sky"), "satellites");
     if (!seenList.is_array()) return 0;
-    for (int i = 0; i < fix.satellitesInViewCount; ++i) {
-        const GpsSatellite& sat = fix.satellitesInView[i];
+    for (const GpsSatellite& sat : SatellitesInView(fix)) {
         bool found = false;
         for (const json& seen : seenList) {
-            // The reference leaves out an empty SNR and, when the azimuth is empty, the elevation
-            // too.
+            // The reference leaves out an empty SNR, and the elevation with an empty azimuth.
             found |= (At(seen, "prn") == sat.prn || At(seen, "svid") == sat.prn) &&
                      seen.value("el", double(sat.elevation)) == sat.elevation &&
                      seen.value("az", 0.0) == sat.azimuth && seen.value("snr", 0.0) == sat.snr;
