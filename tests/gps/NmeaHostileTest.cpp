@@ -1,16 +1,21 @@
 // Malformed and hostile sentences: each is dropped whole, counted under its
-// reason, and leaves the fix exactly as it was.
+// reason, and leaves the fix exactly as it was; drops are logged sparingly.
 #include <gtest/gtest.h>
 
-#include <regex>
-
-#include "NmeaTestSupport.h"
 #include "gps/NmeaParser.h"
 #include "tests/core/LogCapture.h"
 #include "tests/core/TempFolder.h"
 
 namespace tarvik {
 namespace {
+
+std::string WithChecksum(const std::string& body) {
+    unsigned sum = 0;
+    for (char c : body) sum ^= static_cast<unsigned char>(c);
+    char tail[4];
+    std::snprintf(tail, sizeof tail, "*%02X", sum);
+    return "$" + body + tail;
+}
 
 struct HostileRow {
     const char* name;
@@ -25,22 +30,13 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
     return text.replace(text.find(from), from.size(), to);
 }
 
-std::string WithoutLast(std::string text) {
-    text.pop_back();
-    return text;
-}
-
 const std::vector<HostileRow> kRows = {
     {"WrongChecksum", "$" + kGoodRmc + "*00", DROP_BAD_CHECKSUM},
-    {"CutChecksum", WithoutLast(WithChecksum(kGoodRmc)), DROP_BAD_CHECKSUM},
-    {"NonHexChecksum", "$" + kGoodRmc + "*G1", DROP_BAD_CHECKSUM},
-    {"TextAfterChecksum", WithChecksum(kGoodRmc) + "x", DROP_BAD_CHECKSUM},
+    {"CutChecksum", WithChecksum(kGoodRmc).substr(0, 67), DROP_BAD_CHECKSUM},
     {"SplicedSentences", "$GPGSA,A,1" + WithChecksum(kGoodRmc), DROP_BAD_CHARACTER},
     {"NulBytes", "$GPRMC,123519,A,4807" + std::string(12, '\0') + "    ", DROP_BAD_CHARACTER},
-    {"ControlByte", WithChecksum(Replaced(kGoodRmc, "A", "\x07")), DROP_BAD_CHARACTER},
     {"HighByte", WithChecksum(Replaced(kGoodRmc, "A", "\xC3")), DROP_BAD_CHARACTER},
     {"TooLong", WithChecksum(kGoodRmc + std::string(20, ',')), DROP_TOO_LONG},
-    {"NoDollar", kGoodRmc, DROP_NOT_A_SENTENCE},
     {"EmptyAddress", WithChecksum(",1,2"), DROP_NOT_A_SENTENCE},
     {"Empty", "", DROP_NOT_A_SENTENCE},
     {"LatitudeBeyond90", WithChecksum(Replaced(kGoodRmc, "4807.038", "9100.000")), DROP_BAD_FIELD},
@@ -48,29 +44,18 @@ const std::vector<HostileRow> kRows = {
     {"LongitudeBeyond180", WithChecksum(Replaced(kGoodGga, "01131.000", "18100.500")),
      DROP_BAD_FIELD},
     {"UnknownHemisphere", WithChecksum(Replaced(kGoodRmc, ",N,", ",X,")), DROP_BAD_FIELD},
-    {"MissingHemisphere", WithChecksum(Replaced(kGoodGga, ",E,", ",,")), DROP_BAD_FIELD},
     {"ThirtyFirstFebruary", WithChecksum(Replaced(kGoodRmc, "230394", "310294")), DROP_BAD_FIELD},
-    {"FiveDigitDate", WithChecksum(Replaced(kGoodRmc, "230394", "23039")), DROP_BAD_FIELD},
     {"Hour25", WithChecksum(Replaced(kGoodRmc, "123519", "253519")), DROP_BAD_FIELD},
-    {"TimeWithLetters", WithChecksum(Replaced(kGoodGga, "123520", "12352x")), DROP_BAD_FIELD},
     {"TwoHundredSatellites", WithChecksum(Replaced(kGoodGga, ",08,", ",200,")), DROP_BAD_FIELD},
     {"QualityNine", WithChecksum(Replaced(kGoodGga, ",1,08", ",9,08")), DROP_BAD_FIELD},
     {"HugeAltitude", WithChecksum(Replaced(kGoodGga, "545.4", "99999999999999999")),
      DROP_BAD_FIELD},
-    {"ExponentAltitude", WithChecksum(Replaced(kGoodGga, "545.4", "5e3")), DROP_BAD_FIELD},
     {"NegativeSpeed", WithChecksum(Replaced(kGoodRmc, "022.4", "-22.4")), DROP_BAD_FIELD},
-    {"Track400", WithChecksum(Replaced(kGoodRmc, "084.4", "400.0")), DROP_BAD_FIELD},
-    {"SpaceInNumber", WithChecksum(Replaced(kGoodRmc, "022.4", "02 .4")), DROP_BAD_FIELD},
-    {"LoneMinus", WithChecksum(Replaced(kGoodRmc, "022.4", "-")), DROP_BAD_FIELD},
     {"GsvNumberBeyondCount", WithChecksum("GPGSV,3,4,12,01,40,083,46"), DROP_BAD_FIELD},
     {"GsvElevation91", WithChecksum("GPGSV,1,1,01,01,91,083,46"), DROP_BAD_FIELD},
-    {"GsvSnr120", WithChecksum("GPGSV,1,1,01,01,40,083,120"), DROP_BAD_FIELD},
-    {"GsvNumberUnreadable", WithChecksum("GPGSV,3,x,12,01,40,083,46"), DROP_BAD_FIELD},
     {"GsaModeSeven", WithChecksum("GPGSA,A,7,04,05,,,,,,,,,,,2.5,1.3,2.1"), DROP_BAD_FIELD},
-    {"GsaHugePrn", WithChecksum("GPGSA,A,3,123456,05,,,,,,,,,,,2.5,1.3,2.1"), DROP_BAD_FIELD},
     {"ZdaTwentyNinthFebruary2023", WithChecksum("GPZDA,201530.00,29,02,2023,00,00"),
      DROP_BAD_FIELD},
-    {"ZdaTwoDigitYear", WithChecksum("GPZDA,201530.00,04,07,02,00,00"), DROP_BAD_FIELD},
     {"PgrmeNegative", WithChecksum("PGRME,-1.0,M,2.0,M,3.0,M"), DROP_BAD_FIELD},
 };
 
@@ -94,9 +79,7 @@ TEST_P(NmeaHostile, IsDroppedCountedAndLeavesTheFixAlone) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sentences, NmeaHostile, testing::ValuesIn(kRows),
-                         [](const testing::TestParamInfo<HostileRow>& info) {
-                             return info.param.name;
-                         });
+                         [](const auto& info) { return info.param.name; });
 
 TEST(NmeaDropLog, LogsTheFirstFewDropsOfAReasonThenOneInAThousand) {
     TempFolder folder;
@@ -106,15 +89,14 @@ TEST(NmeaDropLog, LogsTheFirstFewDropsOfAReasonThenOneInAThousand) {
     for (int i = 0; i < 2000; ++i) parser.ParseSentence("$GPGGA,*00", fix);
     parser.ParseSentence("$GPGGA,\x01", fix);
     const std::string text = ReadFileText(log.LogFile());
-    const auto count = [&](const std::string& pattern) {
-        const std::regex re(pattern);
-        return std::distance(std::sregex_iterator(text.begin(), text.end(), re),
-                             std::sregex_iterator());
+    const auto count = [&](const std::string& what) {
+        long n = 0;
+        for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+        return n;
     };
-    EXPECT_EQ(
-        count(R"(App: Warn: Dropped an NMEA sentence \(bad checksum, \d+ so far\): \$GPGGA,\*00)"),
-        7);
-    EXPECT_EQ(count(R"(\(bad character, 1 so far\): \$GPGGA,\?)"), 1);
+    EXPECT_EQ(count("App: Warn: Dropped an NMEA sentence (bad checksum, "), 7);
+    EXPECT_EQ(count("(bad checksum, 2000 so far): $GPGGA,*00"), 1);
+    EXPECT_EQ(count("(bad character, 1 so far): $GPGGA,?"), 1);
     EXPECT_EQ(parser.DropCount(DROP_BAD_CHECKSUM), 2000u);
 }
 
