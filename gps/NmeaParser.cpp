@@ -1,7 +1,6 @@
 #include "gps/NmeaParser.h"
 
 #include <algorithm>
-#include <cstring>
 #include <numeric>
 #include <string>
 
@@ -49,7 +48,9 @@ std::string Excerpt(std::string_view line) {
 
 void RecordSentence(const SentenceType& type, std::size_t textLength, GpsFix& fix) {
     fix.lastSentenceName = {};
-    std::strncpy(fix.lastSentenceName.data(), type.name, fix.lastSentenceName.size());
+    const std::string_view name(type.name);
+    std::copy_n(name.begin(), std::min(name.size(), fix.lastSentenceName.size()),
+                fix.lastSentenceName.begin());
     fix.lastSentenceLength = static_cast<std::int32_t>(textLength);
 }
 
