@@ -92,11 +92,12 @@ void Archive::WriteString(std::string_view text) {
 }
 
 const std::uint8_t* Archive::Take(std::size_t n) {
-    if (failed_ || n > buffer_.size() - position_) {
+    const std::span<const std::uint8_t> input = Input();
+    if (failed_ || n > input.size() - position_) {
         failed_ = true;
         return nullptr;
     }
-    const std::uint8_t* p = buffer_.data() + position_;
+    const std::uint8_t* p = input.data() + position_;
     position_ += n;
     return p;
 }

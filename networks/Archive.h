@@ -32,20 +32,35 @@ class Archive {
     static Archive ForLoading(std::vector<std::uint8_t> input) {
         return Archive(false, std::move(input));
     }
+    // An archive that loads from `input` without copying it; the bytes must
+    // outlive the archive.
+    static Archive ForLoadingView(std::span<const std::uint8_t> input) {
+        Archive archive(false, {});
+        archive.view_ = input;
+        archive.viewing_ = true;
+        return archive;
+    }
 
     bool IsStoring() const { return storing_; }
     bool IsLoading() const { return !storing_; }
 
     // Storing: the bytes written so far.
     const std::vector<std::uint8_t>& Data() const { return buffer_; }
+    // Storing: forgets the bytes written so far but keeps the room they took,
+    // so one archive can serialize many records without reallocating.
+    void ClearData() { buffer_.clear(); }
 
     // Loading.
     bool Failed() const { return failed_; }
     // Puts the archive into the failed state, for a caller that finds the
     // input to be nonsense that the stream cannot be resynchronised after.
     void Fail() { failed_ = true; }
-    std::size_t Remaining() const { return failed_ ? 0 : buffer_.size() - position_; }
+    std::size_t Remaining() const { return failed_ ? 0 : Input().size() - position_; }
     bool AtEnd() const { return Remaining() == 0; }
+    // Bytes consumed so far.
+    std::size_t Position() const { return position_; }
+    // Steps over n bytes, or fails.
+    bool Skip(std::size_t n) { return Take(n) != nullptr; }
 
     void WriteU8(std::uint8_t value);
     void WriteU16(std::uint16_t value);
@@ -66,6 +81,9 @@ class Archive {
     Archive(bool storing, std::vector<std::uint8_t> buffer)
         : storing_(storing), buffer_(std::move(buffer)) {}
 
+    std::span<const std::uint8_t> Input() const {
+        return viewing_ ? view_ : std::span<const std::uint8_t>(buffer_);
+    }
     // The next n input bytes, or nullptr (and the failed state).
     const std::uint8_t* Take(std::size_t n);
     // Reads a length prefix; `wide` is set by the 16-bit character marker.
@@ -73,6 +91,9 @@ class Archive {
 
     bool storing_;
     std::vector<std::uint8_t> buffer_;
+    // Loading from borrowed bytes (ForLoadingView) instead of buffer_.
+    std::span<const std::uint8_t> view_;
+    bool viewing_ = false;
     std::size_t position_ = 0;
     bool failed_ = false;
 };

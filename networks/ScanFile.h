@@ -73,7 +73,7 @@ std::size_t ApplyScanFile(CNetworkList& list, ScanFileContents&& contents, bool 
 // mix. A symbolic link at `path` stays; its target is replaced.
 class CScanFileWriter {
   public:
-    CScanFileWriter() = default;
+    CScanFileWriter();
     // Drops the temporary file unless committed.
     ~CScanFileWriter();
     CScanFileWriter(const CScanFileWriter&) = delete;
@@ -83,7 +83,9 @@ class CScanFileWriter {
     // RES_SUCCESS or RES_FILE_OPEN_FAILED.
     Result Begin(const std::filesystem::path& path, std::uint32_t scanCounter);
     // Serializes records after those appended before (the caller's thread
-    // must be the one that changes them). RES_SUCCESS or RES_ARCHIVE_FAILED.
+    // must be the one that changes them). A record without a scan entry is
+    // left out: no reader could take it back. RES_SUCCESS or
+    // RES_ARCHIVE_FAILED.
     Result Append(std::span<const BssidRecord> records);
     // Sets the count to the records appended, flushes to disk and renames
     // over the file: RES_FILE_SAVED or RES_ARCHIVE_FAILED.
