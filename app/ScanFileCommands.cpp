@@ -284,6 +284,8 @@ void CScanFileCommands::FinishRead(const std::shared_ptr<ReadJob>& job) {
     if (job->worker.joinable()) job->worker.join();
     read_.reset();
     progress_.End();
+    // Cancel pressed while the last of the file was read still counts.
+    if (job->cancel) job->contents.status = ScanFileStatus::Cancelled;
     ApplyRead(job->path, job->merge, std::move(job->contents));
 }
 

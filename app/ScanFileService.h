@@ -20,9 +20,11 @@ class IScanFileService {
     // Saves the list to the open file.
     virtual void SaveOpenFile() = 0;
     // Closes the open file, saving it without asking when `saveWithoutAsking`
-    // (else the user is asked). False when the user cancelled.
+    // (else the user is asked). False when the user cancelled or the save
+    // failed (the file is closed then all the same).
     virtual bool CloseFile(bool saveWithoutAsking) = 0;
-    // "Save As": asks for a file name and saves. False when cancelled.
+    // "Save As": asks for a file name and saves. False when cancelled or
+    // the file could not be written.
     virtual bool SaveAs() = 0;
     // The File menu's items other than Exit: their state, nullopt for any
     // other command.

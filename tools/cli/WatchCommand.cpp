@@ -154,12 +154,12 @@ int Watch(long seconds, const std::vector<int>& columns, const SaveOptions& save
     session.Loop().Run(deadline, [] { return StopRequested(); });
     // Written once more and closed before the shut-down, which then has no
     // file to ask about.
-    int status = kExitOk;
+    int exitStatus = kExitOk;
     if (files && files->CloseFileResult(true) != RES_FILE_CLOSED) {
-        status = Fail(kExitFailed, "could not save " + save.path + ".");
+        exitStatus = Fail(kExitFailed, "could not save " + save.path + ".");
     }
     session.Finish();
-    return status;
+    return exitStatus;
 }
 
 }  // namespace
