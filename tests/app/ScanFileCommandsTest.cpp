@@ -150,6 +150,11 @@ struct CommandRow {
     int fileAfter;
 };
 
+// Failures name the row, not its bytes.
+void PrintTo(const CommandRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class FileCommand : public ScanFileCommandsTest,
                     public ::testing::WithParamInterface<CommandRow> {};
 
@@ -462,6 +467,10 @@ struct ExitRow {
     std::vector<std::string> calls;
     int fileAfter;
 };
+
+void PrintTo(const ExitRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class FileAtExit : public ScanFileCommandsTest, public ::testing::WithParamInterface<ExitRow> {};
 
