@@ -51,6 +51,9 @@ struct ScanFileContents {
     // In file order; when Damaged, the good records before the fault. Every
     // record here has a scan entry.
     std::vector<BssidRecord> records;
+    // How many of `records` were stored in the older record version "1.2"
+    // (the others are "1.21").
+    std::size_t olderVersionRecords = 0;
     // Empty when Read; otherwise what the user is told, naming the file and,
     // for a damaged file, the record index and byte offset of the fault.
     std::string message;

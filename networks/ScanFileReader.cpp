@@ -41,6 +41,7 @@ struct RecordExtent {
     std::size_t size = 0;    // Complete: the record's bytes
     std::uint64_t need = 0;  // Short: bytes needed, when the framing tells (else 0)
     std::string text;        // BadSignature, BadVersion: what was found
+    bool older = false;      // Complete: version "1.2"
 };
 
 RecordExtent MeasureRecord(std::span<const std::uint8_t> bytes) {
@@ -56,7 +57,7 @@ RecordExtent MeasureRecord(std::span<const std::uint8_t> bytes) {
     archive.Skip(kRecordFixedFields);
     const std::uint32_t entryLength = archive.ReadU32();
     if (archive.Failed()) return extent;
-    // The two position flags at least follow the entry.
+    // At least a position flag follows the entry.
     extent.need = archive.Position() + std::uint64_t{entryLength} + 4;
     const int positions = version == kRecordVersion ? 2 : 1;
     archive.Skip(entryLength);
@@ -64,7 +65,7 @@ RecordExtent MeasureRecord(std::span<const std::uint8_t> bytes) {
         if (archive.ReadU32() != 0) archive.Skip(kGpsFixBlockSize);
     }
     if (archive.Failed()) return extent;
-    return {RecordExtent::Complete, archive.Position(), 0, {}};
+    return {RecordExtent::Complete, archive.Position(), 0, {}, positions == 1};
 }
 
 class CFrameReader {
@@ -197,6 +198,7 @@ class CFrameReader {
         if (record->Serialize(archive) != 0) return BadRecord(index, "its scan entry is damaged");
         if (record->Entry() == nullptr) return BadRecord(index, "it has no scan entry");
         contents_.records.push_back(std::move(record));
+        if (extent.older) ++contents_.olderVersionRecords;
         chunks_.Consume(extent.size);
         return true;
     }

@@ -160,6 +160,7 @@ TEST(ScanFileTest, ReadsHandBuiltRecordVersions) {
             ReadScanFileContents(Put(folder, FrameBytes(2, 12, {record, record})));
         ASSERT_EQ(read.status, ScanFileStatus::Read) << read.message;
         ASSERT_EQ(read.records.size(), 2u);
+        EXPECT_EQ(read.olderVersionRecords, row.version == std::string("1.2") ? 2u : 0u);
         const CBssid& r = *read.records[1];
         EXPECT_EQ(MacText(read.records[1]), "7");
         EXPECT_EQ(r.LastSeenScan(), 9u);

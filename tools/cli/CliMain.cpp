@@ -8,6 +8,7 @@
 #include "tools/cli/CommandLine.h"
 #include "tools/cli/ConnectCommand.h"
 #include "tools/cli/ProfilesCommand.h"
+#include "tools/cli/ScanFileCommands.h"
 #include "tools/cli/WatchCommand.h"
 
 namespace {
@@ -21,8 +22,10 @@ constexpr const char* kHelp =
     "  connect      join a network by MAC address or SSID\n"
     "  disconnect   leave the network the adapter is connected to\n"
     "  profiles     list, show, remove or reorder saved network profiles\n"
-    "Each command takes --help. All but profiles need the driver (tarvik-driverd,\n"
-    "found as the window finds it, TARVIK_DRIVER_SOCKET included).\n"
+    "  open         summarise a scan file (.tvk)\n"
+    "  merge        merge scan files into one\n"
+    "Each command takes --help. All but profiles, open and merge need the driver\n"
+    "(tarvik-driverd, found as the window finds it, TARVIK_DRIVER_SOCKET included).\n"
     "An adapter in use by the window or another tarvik-cli is refused.\n"
     "Exit status: 0 done, 1 failed (the reason on stderr), 2 bad arguments.\n";
 
@@ -37,6 +40,8 @@ const Command kCommands[] = {
     {"connect", &kConnectHelp, RunConnect},
     {"disconnect", &kDisconnectHelp, RunDisconnect},
     {"profiles", &kProfilesHelp, RunProfiles},
+    {"open", &kOpenHelp, RunOpen},
+    {"merge", &kMergeHelp, RunMerge},
 };
 
 }  // namespace
