@@ -129,6 +129,7 @@ Result CScanFileCommands::SaveAsCommand(bool atOnce) {
     LogInfo("Menu save as called");
     if (save_) {
         if (!atOnce) return RES_SUCCESS;
+        if (reporting_) return RES_SAVE_CANCELLED;
         FinishSaveNow();
     }
     const auto path = dialogs_.AskSavePath(ProposedName());
@@ -177,6 +178,9 @@ bool CScanFileCommands::CloseFile(bool saveWithoutAsking) {
 Result CScanFileCommands::CloseFileResult(bool saveWithoutAsking) {
     LogInfo("Closing open file");
     if (!open_) return -1;
+    // Reached from inside a save's progress report: that save cannot be
+    // finished from here.
+    if (reporting_) return RES_CLOSE_CANCELLED;
     FinishSaveNow();
     bool save = true;
     if (autoSave_ || saveWithoutAsking) {
@@ -217,6 +221,7 @@ Result CScanFileCommands::CloseFileResult(bool saveWithoutAsking) {
 }
 
 Result CScanFileCommands::WriteNow(const std::string& path) {
+    if (reporting_) return RES_SAVE_CANCELLED;
     FinishSaveNow();
     BeginSave(path, SaveKind::Close);
     while (!StepSave()) {
@@ -366,7 +371,10 @@ bool CScanFileCommands::StepSave() {
         return true;
     }
     job.next += count;
-    if (job.shown && !progress_.Report(job.next, job.records.size())) {
+    reporting_ = true;
+    const bool goOn = !job.shown || progress_.Report(job.next, job.records.size());
+    reporting_ = false;
+    if (!goOn) {
         job.writer.Abandon();
         job.ended = true;
         job.result = RES_SAVE_CANCELLED;

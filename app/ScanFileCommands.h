@@ -127,6 +127,9 @@ class CScanFileCommands : public IScanFileService {
     std::string path_;
     std::shared_ptr<ReadJob> read_;
     std::unique_ptr<SaveJob> save_;
+    // A save's progress report runs; the display may run the window's
+    // events meanwhile.
+    bool reporting_ = false;
     // Names each save, so a step posted for one never runs another.
     std::uint64_t saveSerial_ = 0;
     // Work posted to the loop checks it before it runs.
