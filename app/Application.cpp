@@ -44,6 +44,16 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
             profiles_, *seams.profileDialogs, *options_,
             [this] { return dialog_ && dialog_->ChosenAdapter() != nullptr; });
     }
+    if (seams.scanFileDialogs && seams.progress && seams.messages) {
+        scanFiles_ = std::make_unique<CScanFileCommands>(ScanFileCommandParts{
+            .networks = networks_,
+            .loop = seams.loop,
+            .dialogs = *seams.scanFileDialogs,
+            .progress = *seams.progress,
+            .messages = *seams.messages,
+            .clock = nullptr,
+        });
+    }
     dialog_ = std::make_unique<CMainDialog>(MainDialogParts{
         .view = seams.view,
         .loop = seams.loop,
@@ -52,11 +62,13 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
         .table = seams.table,
         .columns = seams.columns,
         .adapterCombo = seams.adapterCombo,
+        .scanFiles = scanFiles_.get(),
         .connection = connection_.get(),
         .profiles = profileCommands_.get(),
         .adapterAddresses = std::move(addresses),
         .adapterClaim = seams.adapterClaim,
     });
+    if (scanFiles_) scanFiles_->SetScanCycle(&dialog_->ScanCycle());
     AttachConnection(*dialog_, seams.loop);
     // The key prompt of a protected network without a profile.
     if (profileCommands_) connection_->SetKeySource(profileCommands_.get());

@@ -11,6 +11,7 @@
 #include "app/MainDialog.h"
 #include "app/NetworkColumnRules.h"
 #include "app/ProfileCommands.h"
+#include "app/ScanFileCommands.h"
 #include "connect/WpaBridge.h"
 #include "core/ApplicationOptions.h"
 #include "core/StatusLine.h"
@@ -31,6 +32,11 @@ struct MainWindowSeams {
     IProfileDialogs* profileDialogs = nullptr;
     // Claims the chosen adapter against other front ends when given.
     IAdapterClaim* adapterClaim = nullptr;
+    // The scan-file commands' file dialogs, progress display and message
+    // boxes; without all three the File menu has no scan-file commands.
+    IScanFileDialogs* scanFileDialogs = nullptr;
+    IProgressDisplay* progress = nullptr;
+    IMessageBoxes* messages = nullptr;
 };
 
 class CApplication {
@@ -50,6 +56,9 @@ class CApplication {
     // The key prompt for the connection procedure; null until the main
     // dialog was created with the profile dialogs.
     IKeySource* KeySource() { return profileCommands_.get(); }
+    // The scan-file commands; null until the main dialog was created with
+    // their seams.
+    CScanFileCommands* ScanFiles() { return scanFiles_.get(); }
 
     // Creates the controller (once). The GUI owns the table model and the
     // column rules, since its window observes the model until the window is
@@ -72,6 +81,8 @@ class CApplication {
     // Before the procedure and the controller: both use it until they are gone.
     CWpaBridge bridge_;
     std::unique_ptr<CConnectionProcedure> connection_;
+    // Before the controller, which uses them until it is gone.
+    std::unique_ptr<CScanFileCommands> scanFiles_;
     std::unique_ptr<CMainDialog> dialog_;
     IStatusLineSink* statusLine_ = nullptr;
 };

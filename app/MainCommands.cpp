@@ -24,6 +24,11 @@ bool IsConnectedStatus(std::uint32_t status) {
 }  // namespace
 
 CommandState CMainDialog::QueryCommandState(int id) const {
+    if (scanFiles_) {
+        if (const auto file = scanFiles_->QueryFileCommand(id)) {
+            return {file->enabled, file->checked};
+        }
+    }
     switch (id) {
         // The card is left alone while another program holds it.
         case ID_DEVICE_SOFT_REFRESH:
@@ -71,7 +76,7 @@ CommandState CMainDialog::QueryCommandState(int id) const {
         case ID_CONTEXT_REMEMBER:
             if (!profiles_) return {false, false};
             return profiles_->RememberState(view_.SelectedRecord(), connecting_.load());
-        // Scan files, filters, options, the signal graph, device information, GPS and the version
+        // Filters, options, the signal graph, device information, GPS and the version
         // check are not part of the program yet.
         default:
             return {false, false};
@@ -161,6 +166,7 @@ void CMainDialog::ExecuteCommand(int id) {
             view_.ShowNormalAndActivate();
             break;
         default:
+            if (scanFiles_) scanFiles_->ExecuteFileCommand(id);
             break;
     }
 }

@@ -14,10 +14,13 @@ GuiProgram::GuiProgram() {
     table_ = std::make_unique<CNetworkTableModel>(*rules_);
     window_ = std::make_unique<MainWindow>(*table_, application_->Options());
     profileDialogs_ = std::make_unique<QtProfileDialogs>(window_.get());
+    fileDialogs_ = std::make_unique<QtScanFileDialogs>(window_.get());
+    progress_ = std::make_unique<QtProgressDisplay>(window_.get());
+    messages_ = std::make_unique<QtMessageBoxes>(window_.get());
     // Rules of this kind also get the chosen adapter's addresses.
-    dialog_ = &application_->CreateMainDialog(
-        MainWindowSeams{*window_, *loop_, *table_, *rules_, window_->AdapterChooser(),
-                        &window_->StatusLine(), profileDialogs_.get(), claim_.get()});
+    dialog_ = &application_->CreateMainDialog(MainWindowSeams{
+        *window_, *loop_, *table_, *rules_, window_->AdapterChooser(), &window_->StatusLine(),
+        profileDialogs_.get(), claim_.get(), fileDialogs_.get(), progress_.get(), messages_.get()});
     window_->Bind(dialog_);
     loop_->SetTickHandler([this](int id) { dialog_->OnTimer(id); });
 }

@@ -16,7 +16,10 @@
 #include "app/NetworkTableModel.h"
 #include "ui/MainWindow.h"
 #include "ui/QtMainLoop.h"
+#include "ui/QtMessageBoxes.h"
 #include "ui/QtProfileDialogs.h"
+#include "ui/QtProgressDisplay.h"
+#include "ui/QtScanFileDialogs.h"
 
 namespace tarvik::ui {
 
@@ -46,6 +49,9 @@ class GuiProgram {
     std::unique_ptr<CNetworkTableModel> table_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<QtProfileDialogs> profileDialogs_;
+    std::unique_ptr<QtScanFileDialogs> fileDialogs_;
+    std::unique_ptr<QtProgressDisplay> progress_;
+    std::unique_ptr<QtMessageBoxes> messages_;
     std::unique_ptr<CApplication> application_;
     CMainDialog* dialog_ = nullptr;
 };

@@ -63,7 +63,7 @@ class MainDialogFixture : public ::testing::Test {
             .table = table_,
             .columns = columns_,
             .adapterCombo = combo_,
-            .scanFiles = &files_,
+            .scanFiles = scanFilesUnderTest_ ? scanFilesUnderTest_ : &files_,
             .connection = connectionUnderTest_ ? connectionUnderTest_ : &connection_,
             .profiles = profiles_,
             .autoConnectProfiles = autoProfiles_,
@@ -102,6 +102,7 @@ class MainDialogFixture : public ::testing::Test {
     FakeMainLoop loop_;
     FakeCombo combo_;
     FakeScanFiles files_;
+    IScanFileService* scanFilesUnderTest_ = nullptr;  // replaces the fake when set
     FakeConnection connection_;
     IConnectionActions* connectionUnderTest_ = nullptr;  // replaces the fake when set
     CountingFilter filter_;

@@ -177,15 +177,6 @@ TEST_F(MainDialogTest, TicksDoTheirWorkAndADriverBackWithinTheGuardIsPickedUpOnc
     dialog_->OnTimer(42);
     EXPECT_EQ(log_.Messages().back(), "App: Info: Timer id 42, is not assigned to anything!");
 
-    // Auto-save only with an open file and auto-save on.
-    files_.fileOpen = true;
-    dialog_->OnTimer(TIMER_AUTO_SAVE);
-    EXPECT_TRUE(files_.calls.empty());
-    files_.autoSave = true;
-    dialog_->OnTimer(TIMER_AUTO_SAVE);
-    EXPECT_EQ(files_.calls, std::vector<std::string>{"SaveOpenFile"});
-    EXPECT_EQ(log_.Messages().back(), "App: Info: Auto-saving file");
-
     // A changed period restarts that one timer; nonsense periods are floored.
     options_.SoftRefreshInterval = 0;
     dialog_->RestartTimer(TIMER_SOFT_REFRESH);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/AdapterClaim.h"
+#include "networks/ScanFile.h"
 #include "platform/RegistryStore.h"
 #include "platform/SingleInstance.h"
 #include "profiles/ProfileList.h"
@@ -91,6 +92,8 @@ TEST_F(CliTool, ArgumentsAreCheckedBeforeAnythingRuns) {
         {"watch --seconds -1", 2, "--seconds takes a whole number"},
         {"watch --columns Ssid,Nope", 2, "--columns names a column that does not exist"},
         {"watch --mode hop", 2, "--mode takes scanning, hopping or manager"},
+        {"watch --auto-save 5", 2, "--auto-save goes with --save"},
+        {"watch --save x.tvk --auto-save 0", 2, "--auto-save takes a whole number"},
         {"profiles", 2, "profiles needs list, show, remove or move"},
         {"profiles list extra", 2, "list takes no arguments"},
         {"profiles show", 2, "show takes N"},
@@ -124,6 +127,30 @@ TEST_F(CliTool, WatchPrintsTheNetworkTable) {
         "00:18:39:61:00:02  Evil\\x1b[2J  11       -70 dBm  WPA2        Not Connected\n\n";
     EXPECT_NE(run.out.find(table), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+}
+
+TEST_F(CliTool, WatchSaveRecordsTheSurveyAndContinuesIt) {
+    StartDaemon("tests/tools/scenarios/watch.json");
+    const std::filesystem::path file = temp_.Path() / "survey.tvk";
+    ToolRun run = RunCli("watch --seconds 3 --auto-save 1 --save survey.tvk", temp_.Path());
+    ExpectRun(run, 0, "Scan listing saved to: survey.tvk");
+    ExpectRun(run, 0, "File closed: survey.tvk");
+    const ScanFileContents first = ReadScanFileContents(file);
+    ASSERT_EQ(first.status, ScanFileStatus::Read) << first.message;
+    EXPECT_FALSE(first.records.empty());
+
+    run = RunCli("watch --seconds 2 --save survey.tvk", temp_.Path());
+    ExpectRun(run, 0, "Opened file: survey.tvk");
+    const ScanFileContents second = ReadScanFileContents(file);
+    EXPECT_GE(second.records.size(), first.records.size());
+    EXPECT_GT(second.scanCounter, first.scanCounter);
+
+    // Any other file there is left as it is.
+    std::ofstream(temp_.Path() / "notes.txt") << "keep me";
+    ExpectRun(RunCli("watch --seconds 1 --save notes.txt", temp_.Path()), 1,
+              "tarvik-cli: notes.txt is there but is not a scan file");
+    std::ifstream notes(temp_.Path() / "notes.txt");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(notes), {}), "keep me");
 }
 
 TEST_F(CliTool, AnAdapterInUseElsewhereIsRefusedWithItsHolder) {

@@ -2,13 +2,16 @@
 // networks: the Qt wiring of what tests/app checks on the controller.
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <filesystem>
 #include <memory>
 
 #include "app/ColumnFit.h"
@@ -189,9 +192,9 @@ class MainWindowTest : public QObject {
         QVERIFY(!window.OpenDocument(TARVIK_SOURCE_DIR "/share/doc/toc.html"));
         qputenv("PATH", path);
         // A command that is not available yet is greyed while the menu is open.
-        emit window.Menus()[0]->aboutToShow();
-        QVERIFY(!window.MenuAction(ID_FILE_OPEN)->isEnabled());
-        emit window.Menus()[0]->aboutToHide();
+        emit window.Menus()[1]->aboutToShow();
+        QVERIFY(!window.MenuAction(ID_VIEW_FILTERS)->isEnabled());
+        emit window.Menus()[1]->aboutToHide();
         QTest::keyClick(&window.Table(), Qt::Key_2, Qt::ControlModifier);
         QCOMPARE(program->Dialog().ProgramMode(), 1);
         emit window.Menus()[2]->aboutToShow();
@@ -212,6 +215,27 @@ class MainWindowTest : public QObject {
         });
         QTest::keyClick(&window.Table(), Qt::Key_N, Qt::ControlModifier);
         QCOMPARE(profiles, "Network Profiles");
+        // Save without an open file: Save As, proposing the time as the name;
+        // the saved file is the open one, named in the title.
+        const std::string saved = (std::filesystem::path(home_->Folder()) / "survey.tvk").string();
+        QString proposed;
+        QTimer::singleShot(0, [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* dialog = qobject_cast<QFileDialog*>(widget);
+                if (!dialog || !dialog->isVisible()) continue;
+                proposed = dialog->selectedFiles().value(0);
+                dialog->selectFile(QString::fromStdString(saved));
+                static_cast<QDialog*>(dialog)->accept();  // checks the name as OK does
+            }
+        });
+        window.MenuAction(ID_FILE_SAVE)->trigger();
+        QTRY_COMPARE(window.windowTitle(), QStringLiteral("Tarvik - survey.tvk"));
+        QVERIFY2(
+            QRegularExpression(R"(/\d\d-\d\d_\d\d-\d\d-\d\d\.tvk$)").match(proposed).hasMatch(),
+            qPrintable(proposed));
+        QVERIFY(std::filesystem::file_size(saved) >= 23);
+        QVERIFY(program->Application().ScanFiles()->CloseFile(true));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Tarvik"));
         QSignalSpy ended(&window, &MainWindow::Ended);
         // Minimise-to-tray is on by default (minimised without a tray): it runs on.
         window.close();

@@ -65,6 +65,7 @@ std::string CCliSession::Start() {
         .table = table_,
         .columns = rules_,
         .adapterCombo = combo_,
+        .scanFiles = files_.get(),
         .connection = &application_->Connection(),
         .autoConnectProfiles = &application_->Profiles(),
         .adapterAddresses =
@@ -72,6 +73,7 @@ std::string CCliSession::Start() {
         .adapterClaim = &claim_,
         .importDefaultsOnFirstLaunch = false,
     });
+    if (files_) files_->SetScanCycle(&dialog_->ScanCycle());
     application_->AttachConnection(*dialog_, loop_);
     loop_.SetTickHandler([this](int id) { dialog_->OnTimer(id); });
     if (!dialog_->Initialize()) {
@@ -80,6 +82,19 @@ std::string CCliSession::Start() {
     }
     if (dialog_->ChosenAdapter() == nullptr) return "the driver has no network adapter.";
     return dialog_->AdapterRefusal();
+}
+
+CScanFileCommands& CCliSession::UseScanFiles(IScanFileDialogs& dialogs, IProgressDisplay& progress,
+                                             IMessageBoxes& messages) {
+    files_ = std::make_unique<CScanFileCommands>(ScanFileCommandParts{
+        .networks = application_->Networks(),
+        .loop = loop_,
+        .dialogs = dialogs,
+        .progress = progress,
+        .messages = messages,
+        .clock = nullptr,
+    });
+    return *files_;
 }
 
 void CCliSession::Finish() {

@@ -12,6 +12,7 @@
 #include "app/MainDialog.h"
 #include "app/NetworkColumnRules.h"
 #include "app/NetworkTableModel.h"
+#include "app/ScanFileCommands.h"
 #include "core/StatusLine.h"
 #include "tools/cli/TerminalLoop.h"
 #include "tools/cli/TerminalView.h"
@@ -50,6 +51,11 @@ class CCliSession {
     // otherwise the one line that says why not (no driver, no adapter,
     // held by another program).
     std::string Start();
+    // The scan-file commands over these seams (which must outlive the
+    // session), for the controller that Start creates: its exit path closes
+    // the open file. Before Start.
+    CScanFileCommands& UseScanFiles(IScanFileDialogs& dialogs, IProgressDisplay& progress,
+                                    IMessageBoxes& messages);
     // Releases waiting senders and runs the shut-down sequence.
     void Finish();
 
@@ -71,6 +77,7 @@ class CCliSession {
     std::unique_ptr<CApplication> application_;
     CNetworkColumnRules rules_;
     CNetworkTableModel table_;
+    std::unique_ptr<CScanFileCommands> files_;
     std::unique_ptr<CMainDialog> dialog_;
     bool finished_ = false;
 };

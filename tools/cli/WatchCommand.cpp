@@ -6,17 +6,20 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
 
 #include "app/CommandIds.h"
 #include "networks/ColumnIds.h"
 #include "tools/cli/CliSession.h"
+#include "tools/cli/TerminalScanFiles.h"
 #include "tools/cli/TextTable.h"
 
 namespace tarvik::cli {
 
 const char* const kWatchHelp =
     "usage: tarvik-cli watch [--seconds N] [--columns LIST] [--mode MODE]\n"
+    "                        [--save FILE [--auto-save N]]\n"
     "Scans with the chosen adapter as the window does, with the same settings, and\n"
     "shows the network table once a second: on a terminal in place, otherwise as\n"
     "one block of lines per second (a header line, a line per network, an empty\n"
@@ -27,7 +30,12 @@ const char* const kWatchHelp =
     "  --mode MODE     the window's program mode: scanning (the default, no automatic\n"
     "                  connection), hopping (keep the adapter on the best-scoring open\n"
     "                  network) or manager (keep it on the network of the saved profile\n"
-    "                  with the best priority); their status lines are shown too\n";
+    "                  with the best priority); their status lines are shown too\n"
+    "  --save FILE     record the survey in the scan file FILE as it goes and once\n"
+    "                  more at the end; an existing scan file is opened and continued,\n"
+    "                  any other existing file is refused and left as it is\n"
+    "  --auto-save N   write FILE every N seconds (default: the AutoSaveInterval\n"
+    "                  setting)\n";
 
 namespace {
 
@@ -98,17 +106,55 @@ std::string TableText(CNetworkTableModel& table, const std::vector<int>& columns
     return FormatTable(rows);
 }
 
-int Watch(long seconds, const std::vector<int>& columns, int modeCommand) {
+struct SaveOptions {
+    std::string path;  // empty: no scan file
+    long autoSaveSeconds = -1;
+};
+
+// An existing scan file is opened, anything else there is refused. Null
+// when refused.
+CScanFileCommands* OpenSaveFile(CCliSession& session, CTerminalScanFiles& seams,
+                                const std::string& path) {
+    CScanFileCommands& files = session.UseScanFiles(seams, seams, seams);
+    std::error_code error;
+    const bool exists = std::filesystem::exists(path, error) || error;
+    if (exists && files.ReadNow(path, false) != 0) return nullptr;
+    return &files;
+}
+
+int Watch(long seconds, const std::vector<int>& columns, int modeCommand, const SaveOptions& save) {
     const bool terminal = ::isatty(STDOUT_FILENO) == 1;
     CStatusPrinter printer(stderr);
     CLatestStatus latest;
     IStatusLineSink& status = terminal ? static_cast<IStatusLineSink&>(latest) : printer;
+    CTerminalScanFiles fileSeams(save.path);
     CCliSession session(status);
+    CScanFileCommands* files = nullptr;
+    if (!save.path.empty()) {
+        files = OpenSaveFile(session, fileSeams, save.path);
+        if (!files) {
+            return Fail(kExitFailed, save.path +
+                                         " is there but is not a scan file that could be read "
+                                         "whole; it is left as it is.");
+        }
+    }
     if (const std::string refusal = session.Start(); !refusal.empty()) {
         return Fail(kExitFailed, refusal);
     }
     // The mode's machine is stepped by the controller's own timers.
     session.Dialog().ExecuteCommand(modeCommand);
+    if (files) {
+        // A new file is written at once, so a path that cannot be written
+        // is known before the survey starts.
+        if (!files->IsFileOpen() && files->SaveAsCommand(true) != RES_FILE_SAVED) {
+            return Fail(kExitFailed, "could not write " + save.path + ".");
+        }
+        const long every =
+            save.autoSaveSeconds > 0
+                ? save.autoSaveSeconds
+                : std::max<long>(session.Application().Options().AutoSaveInterval, 1);
+        session.Loop().Every(std::chrono::seconds(every), [files] { files->SaveOpenFile(); });
+    }
     session.Loop().Every(kRedrawPeriod, [&] {
         const std::string text = TableText(session.Table(), columns);
         if (terminal) {
@@ -123,8 +169,14 @@ int Watch(long seconds, const std::vector<int>& columns, int modeCommand) {
     const auto deadline = seconds < 0 ? CTerminalLoop::Clock::time_point::max()
                                       : CTerminalLoop::Clock::now() + std::chrono::seconds(seconds);
     session.Loop().Run(deadline, [] { return StopRequested(); });
+    // Written once more and closed before the shut-down, which then has no
+    // file to ask about.
+    int exitStatus = kExitOk;
+    if (files && files->CloseFileResult(true) != RES_FILE_CLOSED) {
+        exitStatus = Fail(kExitFailed, "could not save " + save.path + ".");
+    }
     session.Finish();
-    return kExitOk;
+    return exitStatus;
 }
 
 }  // namespace
@@ -133,6 +185,7 @@ int RunWatch(const Arguments& args) {
     long seconds = -1;
     std::vector<int> columns(std::begin(kDefaultColumns), std::end(kDefaultColumns));
     int modeCommand = ID_MODE_SCANNING;
+    SaveOptions save;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -153,12 +206,21 @@ int RunWatch(const Arguments& args) {
                 return UsageError("watch", "--mode takes scanning, hopping or manager");
             }
             modeCommand = found->command;
+        } else if (arg == "--save" && hasValue) {
+            save.path = args[++i];
+        } else if (arg == "--auto-save" && hasValue) {
+            const auto value = ParseNumber(args[++i], 1, kMostSeconds);
+            if (!value) return UsageError("watch", "--auto-save takes a whole number of seconds");
+            save.autoSaveSeconds = *value;
         } else {
             return UsageError("watch", "unknown or incomplete option '" + arg + "'");
         }
     }
+    if (save.autoSaveSeconds > 0 && save.path.empty()) {
+        return UsageError("watch", "--auto-save goes with --save");
+    }
     InstallStopSignals();
-    return Watch(seconds, columns, modeCommand);
+    return Watch(seconds, columns, modeCommand, save);
 }
 
 }  // namespace tarvik::cli

@@ -1,0 +1,29 @@
+// The questions the scan-file commands ask and the window title they set.
+// The Qt window shows real file dialogs; the command line and tests answer
+// without a screen.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "app/MainWindowView.h"
+
+namespace tarvik {
+
+inline constexpr const char* kScanFileFilter = "Tarvik Files (*.tvk)|*.tvk||";
+
+class IScanFileDialogs {
+  public:
+    virtual ~IScanFileDialogs() = default;
+    // A file-open dialog for an existing .tvk file; nullopt when cancelled.
+    virtual std::optional<std::string> AskOpenPath() = 0;
+    // A file-save dialog proposing `proposedName` (no extension; .tvk is the
+    // default), asking before an existing file is replaced.
+    virtual std::optional<std::string> AskSavePath(const std::string& proposedName) = 0;
+    // "Save changes to PATH?", caption "Save", Yes / No / Cancel.
+    virtual SaveAnswer AskSaveChanges(const std::string& path) = 0;
+    // The open file's name for the window title; empty when none is open.
+    virtual void ShowOpenFileName(const std::string& name) = 0;
+};
+
+}  // namespace tarvik
