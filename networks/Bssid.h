@@ -132,8 +132,16 @@ class CBssid {
     }
 
     // The table's texts of this record (NetworkColumns.h rebuilds them).
-    ColumnTextCache& TextCache() { return textCache_; }
-    const ColumnTextCache& TextCache() const { return textCache_; }
+    // Made on first use: most records of a large survey are never painted,
+    // and an empty cache costs as much as the rest of the record.
+    ColumnTextCache& TextCache() {
+        if (!textCache_) textCache_ = std::make_unique<ColumnTextCache>();
+        return *textCache_;
+    }
+    const ColumnTextCache& TextCache() const {
+        static const ColumnTextCache kNoTexts;
+        return textCache_ ? *textCache_ : kNoTexts;
+    }
 
     // Signal history for the graph, oldest first.
     const std::deque<double>& RssiHistory() const;
@@ -172,7 +180,7 @@ class CBssid {
     mutable std::mutex vendorMutex_;
     std::string vendorText_;
 
-    ColumnTextCache textCache_;
+    std::unique_ptr<ColumnTextCache> textCache_;
 };
 
 }  // namespace tarvik

@@ -4,6 +4,7 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tarvik {
@@ -144,7 +145,7 @@ int CompareAscending(CBssid& a, CBssid& b, int column, const ColumnContext& cont
     if (&a == &b) return 0;
     const auto text = [&](CBssid& record) -> std::string_view {
         if (refresh) return RefreshColumnText(record, column, context);
-        return record.TextCache().texts[static_cast<std::size_t>(column)];
+        return std::as_const(record).TextCache().texts[static_cast<std::size_t>(column)];
     };
     switch (ComparisonOf(column)) {
         case Comparison::TextNoCase: {
