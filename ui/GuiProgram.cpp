@@ -1,6 +1,7 @@
 #include "ui/GuiProgram.h"
 
 #include "platform/SingleInstance.h"
+#include "ui/GpsOutputDialog.h"
 
 namespace tarvik::ui {
 
@@ -15,9 +16,13 @@ GuiProgram::GuiProgram() {
     window_ = std::make_unique<MainWindow>(*table_, application_->Options());
     profileDialogs_ = std::make_unique<QtProfileDialogs>(window_.get());
     // Rules of this kind also get the chosen adapter's addresses.
+    // The GPS Output dialog belongs to the window.
+    auto gpsOutput = [window = window_.get()]() -> std::unique_ptr<IGpsOutputView> {
+        return std::make_unique<GpsOutputWindow>(window);
+    };
     dialog_ = &application_->CreateMainDialog(
         MainWindowSeams{*window_, *loop_, *table_, *rules_, window_->AdapterChooser(),
-                        &window_->StatusLine(), profileDialogs_.get(), claim_.get()});
+                        &window_->StatusLine(), profileDialogs_.get(), claim_.get(), gpsOutput});
     window_->Bind(dialog_);
     loop_->SetTickHandler([this](int id) { dialog_->OnTimer(id); });
 }
