@@ -25,6 +25,7 @@ CApplication::~CApplication() {
     // A running attempt reports to the controller: it ends first.
     connection_->EndAttempts();
     dialog_.reset();
+    gps_.reset();
     profileCommands_.reset();
     ClearLogSettings(options_.get());
 }
@@ -54,6 +55,13 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
             .clock = nullptr,
         });
     }
+    gps_ = std::make_unique<CGpsIntegration>(GpsIntegrationParts{
+        .loop = seams.loop,
+        .options = *options_,
+        .networks = networks_,
+        .createOutputView = seams.gpsOutput,
+        .clock = nullptr,
+    });
     dialog_ = std::make_unique<CMainDialog>(MainDialogParts{
         .view = seams.view,
         .loop = seams.loop,
@@ -67,6 +75,7 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
         .profiles = profileCommands_.get(),
         .adapterAddresses = std::move(addresses),
         .adapterClaim = seams.adapterClaim,
+        .gps = gps_.get(),
     });
     if (scanFiles_) scanFiles_->SetScanCycle(&dialog_->ScanCycle());
     AttachConnection(*dialog_, seams.loop);

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/ConnectionProcedure.h"
+#include "app/GpsIntegration.h"
 #include "app/MainDialog.h"
 #include "app/NetworkColumnRules.h"
 #include "app/ProfileCommands.h"
@@ -37,6 +38,9 @@ struct MainWindowSeams {
     IScanFileDialogs* scanFileDialogs = nullptr;
     IProgressDisplay* progress = nullptr;
     IMessageBoxes* messages = nullptr;
+    // Creates the GPS Output dialog on first use; without it GPS Tester...
+    // shows nothing (the receiver still feeds the network list).
+    std::function<std::unique_ptr<IGpsOutputView>()> gpsOutput = nullptr;
 };
 
 class CApplication {
@@ -72,6 +76,8 @@ class CApplication {
     // Ties the connection procedure and the WPA bridge to a controller made
     // elsewhere (the command line's); CreateMainDialog does it for its own.
     void AttachConnection(CMainDialog& dialog, IMainLoop& loop);
+    // The GPS receiver of the controller; null until it was created.
+    CGpsIntegration* Gps() { return gps_.get(); }
 
   private:
     std::unique_ptr<CApplicationOptions> options_;
@@ -83,6 +89,8 @@ class CApplication {
     std::unique_ptr<CConnectionProcedure> connection_;
     // Before the controller, which uses them until it is gone.
     std::unique_ptr<CScanFileCommands> scanFiles_;
+    // Posts to the controller's loop and feeds its list: goes after it.
+    std::unique_ptr<CGpsIntegration> gps_;
     std::unique_ptr<CMainDialog> dialog_;
     IStatusLineSink* statusLine_ = nullptr;
 };

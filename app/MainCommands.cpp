@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/CommandIds.h"
+#include "app/GpsIntegration.h"
 #include "app/MainDialog.h"
 #include "app/ProfileCommands.h"
 #include "app/UserManual.h"
@@ -76,7 +77,13 @@ CommandState CMainDialog::QueryCommandState(int id) const {
         case ID_CONTEXT_REMEMBER:
             if (!profiles_) return {false, false};
             return profiles_->RememberState(view_.SelectedRecord(), connecting_.load());
-        // Filters, options, the signal graph, device information, GPS and the version
+        case ID_GPS_CONNECT:
+            return {gps_ != nullptr && !gps_->IsPortOpen(), false};
+        case ID_GPS_DISCONNECT:
+            return {gps_ != nullptr && gps_->IsPortOpen(), false};
+        case ID_GPS_TESTER:
+            return {gps_ != nullptr, false};
+        // Filters, options, the signal graph, device information and the version
         // check are not part of the program yet.
         default:
             return {false, false};
@@ -136,6 +143,15 @@ void CMainDialog::ExecuteCommand(int id) {
             break;
         case ID_VIEW_PROFILES:
             profiles_->ShowProfiles();
+            break;
+        case ID_GPS_CONNECT:
+            gps_->OpenPort();
+            break;
+        case ID_GPS_DISCONNECT:
+            gps_->ClosePort();
+            break;
+        case ID_GPS_TESTER:
+            gps_->ShowOutput();
             break;
         case ID_DEVICE_SOFT_REFRESH:
             cycle_.ScanNetworks(false);

@@ -9,6 +9,7 @@
 #include "app/AutoConnectSeam.h"
 #include "app/CommandIds.h"
 #include "app/ConnectionManager.h"
+#include "app/GpsIntegration.h"
 #include "app/NetworkHopping.h"
 #include "app/ProfileCommands.h"
 #include "core/EventLog.h"
@@ -43,6 +44,7 @@ CMainDialog::CMainDialog(const MainDialogParts& parts)
       profiles_(parts.profiles),
       adapterAddresses_(parts.adapterAddresses),
       claim_(parts.adapterClaim),
+      gps_(parts.gps),
       importDefaults_(parts.importDefaultsOnFirstLaunch),
       ownWzc_(parts.wzc ? nullptr : std::make_unique<CDriverWzcService>()),
       wzc_(parts.wzc ? *parts.wzc : *ownWzc_),
@@ -237,10 +239,11 @@ void CMainDialog::RunTick(int id) {
         case TIMER_CONNECTION_MANAGER:
             StepAutomaticMode(MODE_CONNECTION_MANAGER);
             break;
-        // Signal sampling and the GPS status join here once they exist;
-        // their ticks do nothing until then.
-        case TIMER_SIGNAL_GRAPH:
         case TIMER_GPS_STATUS:
+            if (gps_) gps_->UpdateStatus();
+            break;
+        // Signal sampling joins here once it exists; its tick does nothing until then.
+        case TIMER_SIGNAL_GRAPH:
             break;
         default:
             LogInfo("Timer id %d, is not assigned to anything!", id);

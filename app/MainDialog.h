@@ -32,6 +32,7 @@
 namespace tarvik {
 
 class CConnectionManager;
+class CGpsIntegration;
 class CNetworkHopping;
 class CProfileCommands;
 class CProfileList;
@@ -92,6 +93,8 @@ struct MainDialogParts {
     // layout marks a launch as done, so a front end without that table
     // leaves the import to the window rather than run it every time.
     bool importDefaultsOnFirstLaunch = true;
+    // Optional: the GPS receiver; null leaves the GPS menu disabled.
+    CGpsIntegration* gps = nullptr;
 };
 
 class CMainDialog {
@@ -206,6 +209,7 @@ class CMainDialog {
     CProfileCommands* profiles_;
     std::function<void(std::vector<std::string>)> adapterAddresses_;
     IAdapterClaim* claim_;
+    CGpsIntegration* gps_;
     bool importDefaults_;
     std::unique_ptr<IWzcService> ownWzc_;
     IWzcService& wzc_;

@@ -1,6 +1,7 @@
 // Closing the main window: hiding it to the tray, or the shut-down sequence.
 #include <memory>
 
+#include "app/GpsIntegration.h"
 #include "app/MainDialog.h"
 #include "app/ProfileCommands.h"
 #include "core/EventLog.h"
@@ -71,7 +72,7 @@ bool CMainDialog::RunShutDown() {
     LogInfo("Stopping all timers");
     StopAllTimers();
     view_.DestroyModelessDialogs();
-    // The GPS port closes here once it exists.
+    if (gps_) gps_->ClosePort();
     if (wzcStoppedByUs_) {
         LogInfo("Restarting WZCSVC");
         wzc_.Start();
