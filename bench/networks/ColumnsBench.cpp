@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/SortTiming.h"
 #include "core/ApplicationOptions.h"
 #include "networks/Bssid.h"
 #include "networks/NetworkColumns.h"
@@ -127,17 +128,7 @@ BENCHMARK(BM_SortByColumn)
 void BM_SortRecords(benchmark::State& state) {
     Table& table = SharedTable();
     const ColumnContext context = table.Context();
-    const NetworkSortState sort{static_cast<int>(state.range(0)), true};
-    std::vector<CBssid*> unsorted;
-    for (const auto& record : table.records) unsorted.push_back(record.get());
-    std::vector<CBssid*> order;
-    for (auto _ : state) {
-        order = unsorted;
-        SortRecords(order, sort, context);
-        benchmark::DoNotOptimize(order.data());
-    }
-    state.SetLabel(std::string(kNetworkColumns[static_cast<std::size_t>(sort.column)].title));
-    state.SetItemsProcessed(state.iterations() * kRecords);
+    bench::TimeSortByColumn(state, table.records, context);
 }
 BENCHMARK(BM_SortRecords)
     ->Arg(COLUMN_SSID)

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/SortTiming.h"
 #include "bench/support/SyntheticNetworks.h"
 #include "core/ApplicationOptions.h"
 #include "networks/NetworkColumns.h"
@@ -131,17 +132,7 @@ void BM_SortMillionRecords(benchmark::State& state) {
     CApplicationOptions options{nullptr, "/usr/bin/tarvik", "tarvik"};
     OuiVendorCache vendors;
     const ColumnContext context{options, 40, {}, vendors};
-    const NetworkSortState sort{static_cast<int>(state.range(0)), true};
-    std::vector<CBssid*> unsorted;
-    for (const BssidRecord& record : contents.records) unsorted.push_back(record.get());
-    std::vector<CBssid*> order;
-    for (auto _ : state) {
-        order = unsorted;
-        SortRecords(order, sort, context);
-        benchmark::DoNotOptimize(order.data());
-    }
-    state.SetLabel(std::string(kNetworkColumns[static_cast<std::size_t>(sort.column)].title));
-    state.SetItemsProcessed(state.iterations() * kManyRecords);
+    bench::TimeSortByColumn(state, contents.records, context);
 }
 BENCHMARK(BM_SortMillionRecords)
     ->Arg(COLUMN_SSID)
