@@ -37,7 +37,8 @@ std::string FormatUtc(double fixTime) {
     const std::time_t whole = static_cast<std::time_t>(std::floor(fixTime));
     std::tm parts{};
     if (gmtime_r(&whole, &parts) == nullptr) return "-";
-    char text[48];
+    // Room for any int in every field, so the optimiser sees no truncation.
+    char text[96];
     const int hundredths = std::min(99, static_cast<int>((fixTime - whole) * 100 + 0.5));
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%02dZ", parts.tm_year + 1900,
                   parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec,
