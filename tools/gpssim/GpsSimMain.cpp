@@ -1,15 +1,18 @@
 // tarvik-gpssim: a simulated GPS receiver on a pseudo-terminal, replaying a
 // receiver log or walking a route, one epoch of sentences a second.
+#include <poll.h>
 #include <signal.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
-#include <thread>
 
 #include "tools/gpssim/LineDamage.h"
 #include "tools/gpssim/PtyOutput.h"
@@ -22,26 +25,31 @@ namespace {
 using namespace tarvik::gpssim;
 using Clock = std::chrono::steady_clock;
 
-volatile std::sig_atomic_t gStop = 0;
+bool gStop = false;
+// Readable once SIGINT or SIGTERM came. The signals are blocked and read from
+// a descriptor rather than caught, so a stop is seen by the next wait
+// whatever the runtime does with handlers (sanitizers defer them).
+int gStopSignals = -1;
 
-void OnStopSignal(int) {
-    gStop = 1;
-}
-
-void CatchStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+bool CatchStopSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    if (::pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return false;
+    gStopSignals = ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
     signal(SIGPIPE, SIG_IGN);  // stdout may be a pipe nobody reads any more
+    return gStopSignals >= 0;
 }
 
-// Sleeps until `when` in short steps, so a stop signal is seen promptly.
+// Sleeps until `when`, or until a stop signal comes.
 void SleepUntil(Clock::time_point when) {
     while (!gStop && Clock::now() < when) {
-        std::this_thread::sleep_for(
-            std::min<Clock::duration>(when - Clock::now(), std::chrono::milliseconds(100)));
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(when - Clock::now());
+        pollfd stop{gStopSignals, POLLIN, 0};
+        const int timeout = static_cast<int>(std::clamp<std::int64_t>(left.count() + 1, 1, 1000));
+        if (::poll(&stop, 1, timeout) > 0) gStop = true;
     }
 }
 
@@ -130,6 +138,9 @@ int main(int argc, char** argv) {
         std::fputs(kGpsSimHelp, stdout);
         return 0;
     }
-    CatchStopSignals();
+    if (!CatchStopSignals()) {
+        std::fprintf(stderr, "tarvik-gpssim: cannot watch for stop signals\n");
+        return 1;
+    }
     return Run(*options);
 }
