@@ -42,6 +42,7 @@ inline constexpr std::uint32_t OID_802_11_NETWORK_TYPES_SUPPORTED = 0x0D010203;
 inline constexpr std::uint32_t OID_802_11_NETWORK_TYPE_IN_USE = 0x0D010204;
 inline constexpr std::uint32_t OID_802_11_TX_POWER_LEVEL = 0x0D010205;
 inline constexpr std::uint32_t OID_802_11_RSSI = 0x0D010206;
+inline constexpr std::uint32_t OID_802_11_RSSI_TRIGGER = 0x0D010207;
 inline constexpr std::uint32_t OID_802_11_SUPPORTED_RATES = 0x0D01020E;
 inline constexpr std::uint32_t OID_802_11_CONFIGURATION = 0x0D010211;
 inline constexpr std::uint32_t OID_802_11_BSSID_LIST = 0x0D010217;

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -174,6 +175,10 @@ struct Adapter {
     DhcpConfig wiredDhcp;  // the wired LAN's server (wired adapters only)
     CardOptions options;
     StatisticsStart counters;
+    // 4-byte replies the card's driver gives to these OIDs whatever its
+    // state, in turn, the last one repeating: a driver that reports values
+    // outside the published lists.
+    std::map<std::uint32_t, std::vector<std::uint32_t>> replies;
 };
 
 struct Scenario {

@@ -10,6 +10,7 @@
 
 #include "driver/sim/ScenarioFields.h"
 #include "driver/sim/SimSecurity.h"
+#include "ndis/Oids.h"
 
 namespace tarvik::driver::sim {
 
@@ -490,10 +491,35 @@ void ReadCapabilities(const JsonNode& parent, AdapterCapabilities& caps) {
     caps.linkSpeedMbps = static_cast<std::uint32_t>(node.Integer("linkSpeedMbps", 54, 0, 100000));
 }
 
+// "replies": {"OID_NAME" or "0x0D010118": [values] or value}; each value a
+// 4-byte reply, negative ones as their two's complement.
+void ReadReplies(const JsonNode& parent, Adapter& adapter) {
+    if (!parent.Has("replies")) return;
+    const JsonNode replies = parent.Child("replies");
+    if (!replies.Value().is_object()) replies.Fail("must be an object");
+    for (const auto& [name, value] : replies.Value().items()) {
+        const auto oid = ndis::ParseOidText(name);
+        if (!oid) replies.FailAt(name, "must name an OID");
+        const JsonNode list(value, replies.PathOf(name));
+        const bool single = !value.is_array();
+        const std::size_t count = single ? 1 : list.Size();
+        if (count == 0 || count > 64) list.Fail("must hold 1 to 64 replies");
+        std::vector<std::uint32_t>& out = adapter.replies[*oid];
+        for (std::size_t i = 0; i < count; ++i) {
+            const json& item = single ? value : value[i];
+            const bool fits = item.is_number_unsigned() ? item.get<std::uint64_t>() <= UINT32_MAX
+                                                        : item.is_number_integer() &&
+                                                              item.get<std::int64_t>() >= INT32_MIN;
+            if (!fits) list.Fail("replies must be integers from -2147483648 to 4294967295");
+            out.push_back(static_cast<std::uint32_t>(item.get<std::int64_t>()));
+        }
+    }
+}
+
 Adapter ReadAdapter(const JsonNode& node, std::size_t index) {
     node.RequireObject({"guid", "permanentMac", "currentMac", "vendorDescription", "type",
                         "capabilities", "association", "registry", "staticIp", "dhcp", "options",
-                        "counters"});
+                        "counters", "replies"});
     Adapter adapter;
     adapter.guid = ReadGuid(node, index);
     adapter.deviceName = "\\DEVICE\\" + adapter.guid;
@@ -565,6 +591,7 @@ Adapter ReadAdapter(const JsonNode& node, std::size_t index) {
         adapter.counters = {read("xmitOk"), read("rcvOk"), read("xmitError"), read("rcvError"),
                             read("rcvNoBuffer")};
     }
+    ReadReplies(node, adapter);
     return adapter;
 }
 

@@ -30,7 +30,8 @@ SimAdapter::SimAdapter(const Adapter& config, const SimWorld& world, SinkRelay& 
       world_(world),
       sink_(sink),
       now_(world.start),
-      dhcp_(config, world.start, world.wallStart) {
+      dhcp_(config, world.start, world.wallStart),
+      rssiTrigger_(config.options.sensitivityDbm) {
     counters_ = {config.counters.xmitOk, config.counters.rcvOk, config.counters.xmitError,
                  config.counters.rcvError, config.counters.rcvNoBuffer};
     if (config_.wireless) {

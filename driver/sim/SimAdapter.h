@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -68,6 +69,7 @@ class SimAdapter final : public IStationPort {
     // OID surface (SimAdapterOids.cpp).
     std::uint32_t QueryData(std::uint32_t oid, std::size_t capacity,
                             std::vector<std::uint8_t>& data);
+    bool TakeScenarioReply(std::uint32_t oid, std::vector<std::uint8_t>& data);
     std::uint32_t SetWireless(std::uint32_t oid, std::span<const std::uint8_t> data);
     std::uint32_t SetAuthenticationMode(std::uint32_t mode);
     std::uint32_t SetEncryptionStatus(std::uint32_t status);
@@ -123,6 +125,9 @@ class SimAdapter final : public IStationPort {
 
     DhcpClient dhcp_;
     Counters counters_;
+    std::int32_t rssiTrigger_;
+    // How many of each OID's scenario replies were given.
+    std::map<std::uint32_t, std::size_t> repliesGiven_;
 };
 
 }  // namespace tarvik::driver::sim

@@ -71,6 +71,7 @@ std::uint32_t SimAdapter::QueryOid(std::uint32_t oid, std::size_t capacity,
 std::uint32_t SimAdapter::QueryData(std::uint32_t oid, std::size_t capacity,
                                     std::vector<std::uint8_t>& data) {
     using namespace ndis;
+    if (TakeScenarioReply(oid, data)) return kNoError;
     switch (oid) {
         case OID_GEN_LINK_SPEED:
             data = U32(LinkSpeed());
@@ -153,6 +154,9 @@ std::uint32_t SimAdapter::QueryData(std::uint32_t oid, std::size_t capacity,
         case OID_802_11_TX_POWER_LEVEL:
             data = U32(config_.capabilities.txPowerMw);
             return kNoError;
+        case OID_802_11_RSSI_TRIGGER:
+            data = U32(static_cast<std::uint32_t>(rssiTrigger_));
+            return kNoError;
         case OID_802_11_SUPPORTED_RATES:
             data = SupportedRatesReply(capacity);
             return kNoError;
@@ -167,6 +171,15 @@ std::uint32_t SimAdapter::QueryData(std::uint32_t oid, std::size_t capacity,
         default:
             return ERROR_NOT_SUPPORTED;
     }
+}
+
+bool SimAdapter::TakeScenarioReply(std::uint32_t oid, std::vector<std::uint8_t>& data) {
+    const auto found = config_.replies.find(oid);
+    if (found == config_.replies.end() || found->second.empty()) return false;
+    std::size_t& given = repliesGiven_[oid];
+    data = U32(found->second[std::min(given, found->second.size() - 1)]);
+    ++given;
+    return true;
 }
 
 std::vector<std::uint8_t> SimAdapter::SupportedRatesReply(std::size_t capacity) const {
@@ -306,6 +319,12 @@ std::uint32_t SimAdapter::SetWireless(std::uint32_t oid, std::span<const std::ui
         case OID_802_11_BSSID_LIST_SCAN:
             Scan();
             return kNoError;
+        case OID_802_11_RSSI_TRIGGER: {
+            const auto trigger = ReadU32(data);
+            if (!trigger) return ERROR_INVALID_PARAMETER;
+            rssiTrigger_ = static_cast<std::int32_t>(*trigger);
+            return kNoError;
+        }
         case OID_802_11_DISASSOCIATE:
             desiredSsid_.reset();
             Disassociate();

@@ -111,6 +111,13 @@ const BadScenario kBadScenarios[] = {
      "adapters[0].dhcp: a wireless adapter gets DHCP from its access point", false},
     {"CounterRange", R"({"adapters":[{"counters":{"rcvOk":4294967296}}]})",
      "adapters[0].counters.rcvOk: must be 0 to 4294967295", false},
+    {"ReplyUnknownOid", R"({"adapters":[{"replies":{"OID_NOPE":1}}]})",
+     "adapters[0].replies.OID_NOPE: must name an OID", false},
+    {"ReplyTooLarge", R"({"adapters":[{"replies":{"0x00010114":[0,4294967296]}}]})",
+     "adapters[0].replies.0x00010114: replies must be integers from -2147483648 to 4294967295",
+     false},
+    {"ReplyNone", R"({"adapters":[{"replies":{"OID_802_11_SSID":[]}}]})",
+     "adapters[0].replies.OID_802_11_SSID: must hold 1 to 64 replies", false},
     {"ServiceNotBool", R"({"competingService":{"running":"yes"}})",
      "competingService.running: must be true or false", false},
 };
