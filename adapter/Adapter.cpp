@@ -104,6 +104,7 @@ void CAdapter::Initialize() {
     ReadRegistryDescription();
     QueryPermanentAddress();
     QueryCurrentAddress();
+    ReadStatistics(true);
     ReadIpHelperData();
     InstallMediaEventSink();
     channel_.CloseHandle();

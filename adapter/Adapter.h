@@ -5,6 +5,7 @@
 // source of BSSID lists and connection states.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "adapter/AdapterChannel.h"
+#include "adapter/DeviceInfoText.h"
 #include "adapter/ManualResetEvent.h"
 #include "adapter/MediaEvents.h"
 #include "adapter/ReceiveThread.h"
@@ -36,6 +38,22 @@ inline constexpr std::uint32_t kAssociationInformationSize = 4000;
 inline constexpr std::uint32_t kPhysicalMediumWirelessLan = 1;
 inline constexpr std::uint32_t kMediaConnected = 0;
 inline constexpr std::uint32_t kMediaDisconnected = 1;
+
+// The driver's packet counters, in the order ReadStatistics queries them.
+enum AdapterStatisticIndex : int {
+    STAT_XMIT_OK,
+    STAT_RCV_OK,
+    STAT_XMIT_ERROR,
+    STAT_RCV_ERROR,
+    STAT_RCV_NO_BUFFER,
+    STAT_COUNT
+};
+
+struct AdapterStatistic {
+    std::uint32_t value = 0;
+    std::uint32_t valid = 0;  // 1 when the query succeeded
+};
+using AdapterStatistics = std::array<AdapterStatistic, STAT_COUNT>;
 
 class CAdapter : public IScanSource {
   public:
@@ -118,6 +136,18 @@ class CAdapter : public IScanSource {
     std::string IpAddressText() const;
     bool IsDhcpEnabled() const;
 
+    // The packet counters: into the baseline (zeroed first) or the current
+    // block. Initialize takes the baseline once.
+    void ReadStatistics(bool baseline);
+    const AdapterStatistics& Statistics() const { return statistics_; }
+    const AdapterStatistics& StatisticsBaseline() const { return statisticsBaseline_; }
+
+    // Reads one Device Information value fresh and returns its text, which
+    // the adapter keeps: a value the reader does not recognise leaves the
+    // previous text (DeviceInfoReaders.cpp).
+    const std::string& ReadDeviceInfoText(DeviceInfoField field);
+    const std::string& DeviceInfoText(DeviceInfoField field) const { return displayTexts_[field]; }
+
     // IScanSource
     bool IsScanning() const override { return scanning_; }
     void SetScanning(bool on) override { scanning_ = on; }
@@ -157,6 +187,17 @@ class CAdapter : public IScanSource {
     void ReadVendorDescription();
     void ReadRegistryDescription();
     void InstallMediaEventSink();
+    // Device Information readers (DeviceInfoReaders.cpp); each returns the
+    // new text, or nothing to keep the previous one.
+    std::optional<std::string> ReadDeviceInfoValue(DeviceInfoField field);
+    std::optional<std::string> ReadIpHelperText(DeviceInfoField field);
+    std::optional<std::string> ReadEnumeratedText(DeviceInfoField field);
+    std::string ReadU32Text(std::uint32_t oid, const char* unit);
+    std::string ReadMacText(std::uint32_t oid, ndis::MacAddress& mac);
+    std::string ReadNetworkTypesText();
+    std::string ReadBestRateText();
+    std::string ReadSsidText();
+    std::string ReadBssidText();
 
     const CApplicationOptions& settings_;
     CMediaEventSource* mediaSource_;
@@ -186,6 +227,9 @@ class CAdapter : public IScanSource {
     std::uint32_t wpaCapability_ = 0;
     std::uint32_t bestEncryption_ = 0;
     bool capabilitiesProbed_ = false;
+    AdapterStatistics statistics_{};
+    AdapterStatistics statisticsBaseline_{};
+    std::array<std::string, DI_FIELD_COUNT> displayTexts_;
     // Last member: its thread reads the fields above until it is stopped.
     std::unique_ptr<CReceiveThread> receive_ = std::make_unique<CReceiveThread>(*this);
 };
