@@ -41,6 +41,9 @@ struct MainWindowSeams {
     // Creates the GPS Output dialog on first use; without it GPS Tester...
     // shows nothing (the receiver still feeds the network list).
     std::function<std::unique_ptr<IGpsOutputView>()> gpsOutput = nullptr;
+    // Creates the Device Information page on first use; without it Device
+    // Information stays disabled.
+    DeviceInfoViewFactory deviceInfo = nullptr;
 };
 
 class CApplication {

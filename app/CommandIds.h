@@ -75,6 +75,8 @@ enum MainWindowTimer : int {
     TIMER_SOFT_REFRESH = 1,
     TIMER_HARD_REFRESH = 2,
     TIMER_HOPPING = 3,
+    // The Device Information page's refresh; the page starts and stops it.
+    TIMER_DEVICE_INFO = 5,
     TIMER_AUTO_SAVE = 6,
     TIMER_SIGNAL_GRAPH = 7,
     TIMER_GPS_STATUS = 8,

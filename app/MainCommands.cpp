@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/CommandIds.h"
+#include "app/DeviceInfoPage.h"
 #include "app/GpsIntegration.h"
 #include "app/MainDialog.h"
 #include "app/ProfileCommands.h"
@@ -35,6 +36,8 @@ CommandState CMainDialog::QueryCommandState(int id) const {
         case ID_DEVICE_SOFT_REFRESH:
         case ID_DEVICE_HARD_REFRESH:
             return {refusal_.empty(), false};
+        case ID_DEVICE_INFORMATION:
+            return {deviceInfo_ != nullptr && refusal_.empty(), false};
         case ID_FILE_EXIT:
         case ID_VIEW_CLEAR_ALL:
         case ID_VIEW_COLUMNS:
@@ -83,8 +86,8 @@ CommandState CMainDialog::QueryCommandState(int id) const {
             return {gps_ != nullptr && gps_->IsPortOpen(), false};
         case ID_GPS_TESTER:
             return {gps_ != nullptr, false};
-        // Filters, options, the signal graph, device information and the version
-        // check are not part of the program yet.
+        // Filters, options, the signal graph and the version check are not
+        // part of the program yet.
         default:
             return {false, false};
     }
@@ -158,6 +161,9 @@ void CMainDialog::ExecuteCommand(int id) {
             break;
         case ID_DEVICE_HARD_REFRESH:
             cycle_.ScanNetworks(true);
+            break;
+        case ID_DEVICE_INFORMATION:
+            deviceInfo_->Show();
             break;
         case ID_SYSTEM_REENUMERATE:
             KeepScanningSwitch([this] { adapters_.EnumerateDevices(); });

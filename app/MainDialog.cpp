@@ -9,6 +9,7 @@
 #include "app/AutoConnectSeam.h"
 #include "app/CommandIds.h"
 #include "app/ConnectionManager.h"
+#include "app/DeviceInfoPage.h"
 #include "app/GpsIntegration.h"
 #include "app/NetworkHopping.h"
 #include "app/ProfileCommands.h"
@@ -56,6 +57,17 @@ CMainDialog::CMainDialog(const MainDialogParts& parts)
     // The driver coming back is this system's device-change notification.
     mediaSource_.SetDeviceChangeHandler([this] { OnDriverReturned(); });
     CreateAutomaticModes(parts.autoConnectProfiles);
+    CreateDeviceInfoPage(parts.deviceInfoView);
+}
+
+void CMainDialog::CreateDeviceInfoPage(DeviceInfoViewFactory factory) {
+    if (!factory) return;
+    deviceInfo_ = std::make_unique<CDeviceInfoPage>(
+        DeviceInfoPageParts{.loop = loop_,
+                            .options = options_,
+                            .chosenAdapter = [this] { return adapters_.Chosen(); },
+                            .connectionInProgress = [this] { return connecting_.load(); },
+                            .createView = std::move(factory)});
 }
 
 CMainDialog::~CMainDialog() {
@@ -187,10 +199,12 @@ void CMainDialog::StartAllTimers() {
 
 void CMainDialog::StopAllTimers() {
     for (int id : kAllTimers) loop_.StopTimer(id);
+    if (deviceInfo_) deviceInfo_->Stop();
     timersRunning_ = false;
 }
 
 void CMainDialog::RestartTimer(int id) {
+    if (id == TIMER_DEVICE_INFO && deviceInfo_) deviceInfo_->RestartRefreshTimer();
     if (!timersRunning_) return;
     if (std::find(std::begin(kAllTimers), std::end(kAllTimers), id) == std::end(kAllTimers)) {
         return;
@@ -244,6 +258,9 @@ void CMainDialog::RunTick(int id) {
             break;
         // Signal sampling joins here once it exists; its tick does nothing until then.
         case TIMER_SIGNAL_GRAPH:
+            break;
+        case TIMER_DEVICE_INFO:
+            if (deviceInfo_) deviceInfo_->OnTimer();
             break;
         default:
             LogInfo("Timer id %d, is not assigned to anything!", id);

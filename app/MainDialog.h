@@ -20,6 +20,7 @@
 #include "adapter/MediaEvents.h"
 #include "app/AdapterClaim.h"
 #include "app/ConnectionActions.h"
+#include "app/DeviceInfoView.h"
 #include "app/MainLoop.h"
 #include "app/MainWindowView.h"
 #include "app/ScanFileService.h"
@@ -32,6 +33,7 @@
 namespace tarvik {
 
 class CConnectionManager;
+class CDeviceInfoPage;
 class CGpsIntegration;
 class CNetworkHopping;
 class CProfileCommands;
@@ -95,6 +97,9 @@ struct MainDialogParts {
     bool importDefaultsOnFirstLaunch = true;
     // Optional: the GPS receiver; null leaves the GPS menu disabled.
     CGpsIntegration* gps = nullptr;
+    // Optional: creates the Device Information page's view on first use;
+    // null leaves Device Information disabled.
+    DeviceInfoViewFactory deviceInfoView = nullptr;
 };
 
 class CMainDialog {
@@ -153,8 +158,11 @@ class CMainDialog {
     void SetConnectingRecord(BssidRecord record);
     bool IsConnectionInProgress() const { return connecting_.load(); }
 
-    // The Options dialog restarts one timer after changing its period.
+    // The Options dialog restarts one timer after changing its period
+    // (TIMER_DEVICE_INFO: the Device Information page's, while it is shown).
     void RestartTimer(int id);
+    // The Device Information page; null without its view.
+    CDeviceInfoPage* DeviceInfo() { return deviceInfo_.get(); }
 
     int ProgramMode() const { return mode_; }
     bool IsExitRequested() const { return exitRequested_; }
@@ -185,6 +193,7 @@ class CMainDialog {
     void ClaimChosenAdapter();
     // Network Hopping and the Connection Manager (MainAutoConnect.cpp).
     void CreateAutomaticModes(CProfileList* profiles);
+    void CreateDeviceInfoPage(DeviceInfoViewFactory factory);
     void StepAutomaticMode(int mode);
 
     // Commands (MainCommands.cpp).
@@ -238,6 +247,8 @@ class CMainDialog {
     bool savedScanning_ = false;
     // Close requests queued by RequestExit check it before they run.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    // Reads the chosen adapter through this object: goes first.
+    std::unique_ptr<CDeviceInfoPage> deviceInfo_;
 };
 
 }  // namespace tarvik

@@ -73,6 +73,7 @@ class MainDialogFixture : public ::testing::Test {
                 },
             .clock = [this] { return now_; },
             .adapterClaim = claim_.get(),
+            .deviceInfoView = deviceInfoView_,
         });
         dialog_->ScanCycle().SetFilter(&filter_);
     }
@@ -111,6 +112,7 @@ class MainDialogFixture : public ::testing::Test {
     std::vector<std::vector<std::string>> addressCalls_;
     std::int64_t now_ = 1000;               // seconds, for the re-enumeration guard
     std::unique_ptr<CAdapterClaim> claim_;  // none unless a test sets one
+    DeviceInfoViewFactory deviceInfoView_ = nullptr;
     std::unique_ptr<DaemonProcess> daemon_;
     std::unique_ptr<CMainDialog> dialog_;
 };
