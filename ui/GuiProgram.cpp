@@ -1,6 +1,7 @@
 #include "ui/GuiProgram.h"
 
 #include "platform/SingleInstance.h"
+#include "ui/DeviceInfoDialog.h"
 #include "ui/GpsOutputDialog.h"
 
 namespace tarvik::ui {
@@ -23,10 +24,14 @@ GuiProgram::GuiProgram() {
     auto gpsOutput = [window = window_.get()]() -> std::unique_ptr<IGpsOutputView> {
         return std::make_unique<GpsOutputWindow>(window);
     };
-    dialog_ = &application_->CreateMainDialog(
-        MainWindowSeams{*window_, *loop_, *table_, *rules_, window_->AdapterChooser(),
-                        &window_->StatusLine(), profileDialogs_.get(), claim_.get(),
-                        fileDialogs_.get(), progress_.get(), messages_.get(), gpsOutput});
+    // So does the Device Information page.
+    auto deviceInfo = [window = window_.get()](std::function<void()> closed) {
+        return std::unique_ptr<IDeviceInfoView>(new DeviceInfoWindow(window, std::move(closed)));
+    };
+    dialog_ = &application_->CreateMainDialog(MainWindowSeams{
+        *window_, *loop_, *table_, *rules_, window_->AdapterChooser(), &window_->StatusLine(),
+        profileDialogs_.get(), claim_.get(), fileDialogs_.get(), progress_.get(), messages_.get(),
+        gpsOutput, deviceInfo});
     window_->Bind(dialog_);
     loop_->SetTickHandler([this](int id) { dialog_->OnTimer(id); });
 }

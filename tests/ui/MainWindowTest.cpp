@@ -3,6 +3,7 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QMenu>
 #include <QRegularExpression>
@@ -19,6 +20,7 @@
 #include "networks/ColumnIds.h"
 #include "platform/RegistryStore.h"
 #include "tests/ui/UiTestSupport.h"
+#include "ui/DeviceInfoDialog.h"
 #include "ui/GuiProgram.h"
 
 namespace tarvik::ui {
@@ -247,6 +249,32 @@ class MainWindowTest : public QObject {
         program->Dialog().RequestExit();
         QTRY_COMPARE(ended.count(), 1);
         QVERIFY(!window.isVisible());
+    }
+
+    // Device > Device Information: the modeless page in its frames, filled;
+    // closing hides it and stops its timer, the menu shows the same page again.
+    void deviceInformationShowsThePageAndClosingStopsItsTimer() {
+        auto program = StartFilled();
+        QVERIFY(program);
+        program->Window().MenuAction(ID_DEVICE_INFORMATION)->trigger();
+        DeviceInfoDialog* page = program->Window().findChild<DeviceInfoDialog*>();
+        QVERIFY(page && page->isVisible());
+        QCOMPARE(page->windowTitle(), QStringLiteral("Device Information"));
+        QCOMPARE(page->findChildren<QGroupBox*>().size(), 5);
+        QCOMPARE(page->Field(1016)->text(), QStringLiteral("Desk Card"));
+        QVERIFY(page->Field(1016)->isReadOnly());
+        QVERIFY(program->Loop().IsTimerActive(TIMER_DEVICE_INFO));
+        page->close();
+        QVERIFY(!page->isVisible());
+        QVERIFY(!program->Loop().IsTimerActive(TIMER_DEVICE_INFO));
+        page->Field(1016)->clear();
+        program->Window().MenuAction(ID_DEVICE_INFORMATION)->trigger();
+        QCOMPARE(program->Window().findChildren<DeviceInfoDialog*>().size(), 1);
+        QVERIFY(page->isVisible());
+        QCOMPARE(page->Field(1016)->text(), QStringLiteral("Desk Card"));
+        QTest::keyClick(page, Qt::Key_Escape);
+        QVERIFY(!page->isVisible());
+        QVERIFY(!program->Loop().IsTimerActive(TIMER_DEVICE_INFO));
     }
 };
 
