@@ -104,6 +104,8 @@ TEST_F(CliTool, ArgumentsAreCheckedBeforeAnythingRuns) {
         {"connect Cafe --timeout 0", 2, "--timeout takes a whole number"},
         {"disconnect now", 2, "disconnect takes no arguments"},
         {"watch --seconds 1", 1, "tarvik-cli: no driver answers at "},
+        {"device --xml", 2, "unknown argument: '--xml'"},
+        {"device", 1, "tarvik-cli: no driver answers at "},
     };
     for (const Case& row : cases) {
         SCOPED_TRACE(row.args);
@@ -127,6 +129,16 @@ TEST_F(CliTool, WatchPrintsTheNetworkTable) {
         "00:18:39:61:00:02  Evil\\x1b[2J  11       -70 dBm  WPA2        Not Connected\n\n";
     EXPECT_NE(run.out.find(table), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+}
+
+// The page's texts of the card the window would choose, which stays joined.
+TEST_F(CliTool, DevicePrintsTheDeviceInformationTexts) {
+    StartDaemon("tests/adapter/scenarios/devinfo.json");
+    ExpectRun(RunCli("device"), 0,
+              "Wireless Parameters\n"
+              "  Signal Strength:                       -57 dBm\n");
+    ExpectRun(RunCli("device"), 0, "  SSID:                                  InfoNet\n");
+    ExpectRun(RunCli("device --json"), 0, "\"Vendor Description\": \"Info Card\"");
 }
 
 TEST_F(CliTool, WatchSaveRecordsTheSurveyAndContinuesIt) {

@@ -7,6 +7,7 @@
 
 #include "tools/cli/CommandLine.h"
 #include "tools/cli/ConnectCommand.h"
+#include "tools/cli/DeviceCommand.h"
 #include "tools/cli/GpsCommand.h"
 #include "tools/cli/ProfilesCommand.h"
 #include "tools/cli/ScanFileCommands.h"
@@ -26,6 +27,7 @@ constexpr const char* kHelp =
     "  open         summarise a scan file (.tvk)\n"
     "  merge        merge scan files into one\n"
     "  gps          the fixes of the GPS receiver or of a receiver log\n"
+    "  device       what the adapter reports about itself (Device Information)\n"
     "Each command takes --help. All but profiles, open, merge and gps need the driver\n"
     "(tarvik-driverd, found as the window finds it, TARVIK_DRIVER_SOCKET included).\n"
     "An adapter in use by the window or another tarvik-cli is refused.\n"
@@ -45,6 +47,7 @@ const Command kCommands[] = {
     {"open", &kOpenHelp, RunOpen},
     {"merge", &kMergeHelp, RunMerge},
     {"gps", &kGpsHelp, RunGps},
+    {"device", &kDeviceHelp, RunDevice},
 };
 
 }  // namespace
