@@ -41,6 +41,8 @@ struct MainWindowSeams {
     // Creates the GPS Output dialog on first use; without it GPS Tester...
     // shows nothing (the receiver still feeds the network list).
     std::function<std::unique_ptr<IGpsOutputView>()> gpsOutput = nullptr;
+    // The Options dialog; without it View, Options... stays disabled.
+    IOptionsDialogView* optionsDialog = nullptr;
 };
 
 class CApplication {

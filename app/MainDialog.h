@@ -22,6 +22,7 @@
 #include "app/ConnectionActions.h"
 #include "app/MainLoop.h"
 #include "app/MainWindowView.h"
+#include "app/OptionsDialogView.h"
 #include "app/ScanFileService.h"
 #include "app/WzcService.h"
 #include "core/ApplicationOptions.h"
@@ -95,6 +96,8 @@ struct MainDialogParts {
     bool importDefaultsOnFirstLaunch = true;
     // Optional: the GPS receiver; null leaves the GPS menu disabled.
     CGpsIntegration* gps = nullptr;
+    // Optional: the Options dialog; null leaves View, Options... disabled.
+    IOptionsDialogView* optionsView = nullptr;
 };
 
 class CMainDialog {
@@ -189,6 +192,8 @@ class CMainDialog {
 
     // Commands (MainCommands.cpp).
     void OpenUserManual();
+    // MainOptions.cpp.
+    void ShowOptionsDialog();
     CommandState ConnectState(bool connect) const;
 
     // Messages (MainMessages.cpp).
@@ -210,6 +215,7 @@ class CMainDialog {
     std::function<void(std::vector<std::string>)> adapterAddresses_;
     IAdapterClaim* claim_;
     CGpsIntegration* gps_;
+    IOptionsDialogView* optionsView_;
     bool importDefaults_;
     std::unique_ptr<IWzcService> ownWzc_;
     IWzcService& wzc_;

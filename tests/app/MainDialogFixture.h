@@ -73,6 +73,7 @@ class MainDialogFixture : public ::testing::Test {
                 },
             .clock = [this] { return now_; },
             .adapterClaim = claim_.get(),
+            .optionsView = optionsView_,
         });
         dialog_->ScanCycle().SetFilter(&filter_);
     }
@@ -109,8 +110,9 @@ class MainDialogFixture : public ::testing::Test {
     CProfileCommands* profiles_ = nullptr;
     CProfileList* autoProfiles_ = nullptr;
     std::vector<std::vector<std::string>> addressCalls_;
-    std::int64_t now_ = 1000;               // seconds, for the re-enumeration guard
-    std::unique_ptr<CAdapterClaim> claim_;  // none unless a test sets one
+    std::int64_t now_ = 1000;                    // seconds, for the re-enumeration guard
+    std::unique_ptr<CAdapterClaim> claim_;       // none unless a test sets one
+    IOptionsDialogView* optionsView_ = nullptr;  // View, Options... disabled unless set
     std::unique_ptr<DaemonProcess> daemon_;
     std::unique_ptr<CMainDialog> dialog_;
 };
