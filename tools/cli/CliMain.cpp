@@ -8,6 +8,7 @@
 #include "tools/cli/CommandLine.h"
 #include "tools/cli/ConnectCommand.h"
 #include "tools/cli/GpsCommand.h"
+#include "tools/cli/OptionsCommand.h"
 #include "tools/cli/ProfilesCommand.h"
 #include "tools/cli/ScanFileCommands.h"
 #include "tools/cli/WatchCommand.h"
@@ -26,7 +27,9 @@ constexpr const char* kHelp =
     "  open         summarise a scan file (.tvk)\n"
     "  merge        merge scan files into one\n"
     "  gps          the fixes of the GPS receiver or of a receiver log\n"
-    "Each command takes --help. All but profiles, open, merge and gps need the driver\n"
+    "  options      list, read or change the settings of the Options dialog\n"
+    "Each command takes --help. All but profiles, open, merge, gps and options need\n"
+    "the driver "
     "(tarvik-driverd, found as the window finds it, TARVIK_DRIVER_SOCKET included).\n"
     "An adapter in use by the window or another tarvik-cli is refused.\n"
     "Exit status: 0 done, 1 failed (the reason on stderr), 2 bad arguments.\n";
@@ -45,6 +48,7 @@ const Command kCommands[] = {
     {"open", &kOpenHelp, RunOpen},
     {"merge", &kMergeHelp, RunMerge},
     {"gps", &kGpsHelp, RunGps},
+    {"options", &kOptionsHelp, RunOptions},
 };
 
 }  // namespace
