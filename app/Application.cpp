@@ -77,6 +77,7 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
         .adapterClaim = seams.adapterClaim,
         .gps = gps_.get(),
         .deviceInfoView = seams.deviceInfo,
+        .optionsView = seams.optionsDialog,
     });
     if (scanFiles_) scanFiles_->SetScanCycle(&dialog_->ScanCycle());
     AttachConnection(*dialog_, seams.loop);

@@ -44,6 +44,8 @@ struct MainWindowSeams {
     // Creates the Device Information page on first use; without it Device
     // Information stays disabled.
     DeviceInfoViewFactory deviceInfo = nullptr;
+    // The Options dialog; without it View, Options... stays disabled.
+    IOptionsDialogView* optionsDialog = nullptr;
 };
 
 class CApplication {

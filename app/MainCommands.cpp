@@ -86,8 +86,10 @@ CommandState CMainDialog::QueryCommandState(int id) const {
             return {gps_ != nullptr && gps_->IsPortOpen(), false};
         case ID_GPS_TESTER:
             return {gps_ != nullptr, false};
-        // Filters, options, the signal graph and the version check are not
-        // part of the program yet.
+        case ID_VIEW_OPTIONS:
+            return {optionsView_ != nullptr, false};
+        // Filters, the signal graph and the version check are not part of
+        // the program yet.
         default:
             return {false, false};
     }
@@ -146,6 +148,9 @@ void CMainDialog::ExecuteCommand(int id) {
             break;
         case ID_VIEW_PROFILES:
             profiles_->ShowProfiles();
+            break;
+        case ID_VIEW_OPTIONS:
+            ShowOptionsDialog();
             break;
         case ID_GPS_CONNECT:
             gps_->OpenPort();

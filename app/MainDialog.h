@@ -23,6 +23,7 @@
 #include "app/DeviceInfoView.h"
 #include "app/MainLoop.h"
 #include "app/MainWindowView.h"
+#include "app/OptionsDialogView.h"
 #include "app/ScanFileService.h"
 #include "app/WzcService.h"
 #include "core/ApplicationOptions.h"
@@ -100,6 +101,8 @@ struct MainDialogParts {
     // Optional: creates the Device Information page's view on first use;
     // null leaves Device Information disabled.
     DeviceInfoViewFactory deviceInfoView = nullptr;
+    // Optional: the Options dialog; null leaves View, Options... disabled.
+    IOptionsDialogView* optionsView = nullptr;
 };
 
 class CMainDialog {
@@ -198,6 +201,8 @@ class CMainDialog {
 
     // Commands (MainCommands.cpp).
     void OpenUserManual();
+    // MainOptions.cpp.
+    void ShowOptionsDialog();
     CommandState ConnectState(bool connect) const;
 
     // Messages (MainMessages.cpp).
@@ -219,6 +224,7 @@ class CMainDialog {
     std::function<void(std::vector<std::string>)> adapterAddresses_;
     IAdapterClaim* claim_;
     CGpsIntegration* gps_;
+    IOptionsDialogView* optionsView_;
     bool importDefaults_;
     std::unique_ptr<IWzcService> ownWzc_;
     IWzcService& wzc_;

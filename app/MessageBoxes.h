@@ -16,4 +16,13 @@ class IMessageBoxes {
                              MessageIcon icon) = 0;
 };
 
+// A question answered with Yes or No.
+class IConfirmBoxes {
+  public:
+    virtual ~IConfirmBoxes() = default;
+    // Modal; true for Yes.
+    virtual bool AskYesNo(const std::string& text, const std::string& caption,
+                          MessageIcon icon) = 0;
+};
+
 }  // namespace tarvik

@@ -7,6 +7,7 @@
 #include "core/DetachedProcess.h"
 #include "core/EventLog.h"
 #include "core/ExecutablePath.h"
+#include "core/OptionProperties.h"
 #include "platform/RegistryStore.h"
 
 namespace tarvik {
@@ -111,6 +112,9 @@ int CApplicationOptions::Load() {
         value = static_cast<std::int32_t>(
             hive.ReadDword(key, field.valueName, static_cast<std::uint32_t>(value.Get())));
     }
+    // A hand-edited hive may hold values the dialog never accepts (a 0 ms
+    // timer, a negative history size, an unknown port): those are repaired.
+    RepairOutOfRangeOptions(*this);
     return 0;
 }
 

@@ -39,7 +39,8 @@ class CApplicationOptions {
     ~CApplicationOptions();
 
     // Reads every stored value from "Settings", the current value being the
-    // default. No range check. Result 0.
+    // default; a value outside the Options dialog's limits or choices is
+    // repaired and logged (RepairOutOfRangeOptions). Result 0.
     int Load();
     // Writes every stored value to "Settings" as a DWORD, all in one atomic write
     // (none when nothing changed). Result 0.

@@ -71,6 +71,12 @@ inline constexpr Result RES_KEY_EXCHANGE_FAILED = 1103;
 inline constexpr Result RES_OPEN_CONNECTED = 1111;
 inline constexpr Result RES_WEP_CONNECTED = 1112;
 
+// Editing a setting (the Options dialog, tarvik-cli options)
+inline constexpr Result RES_OPTION_ACCEPTED = 1301;
+inline constexpr Result RES_OPTION_UNCHANGED = 1302;
+inline constexpr Result RES_OPTION_REFUSED = 1303;
+inline constexpr Result RES_OPTION_DISABLED = 1304;
+
 // Win32 error numbers that cross the platform layers unchanged.
 inline constexpr Result ERROR_INVALID_FUNCTION = 1;
 inline constexpr Result ERROR_FILE_NOT_FOUND = 2;

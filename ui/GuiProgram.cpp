@@ -19,6 +19,7 @@ GuiProgram::GuiProgram() {
     fileDialogs_ = std::make_unique<QtScanFileDialogs>(window_.get());
     progress_ = std::make_unique<QtProgressDisplay>(window_.get());
     messages_ = std::make_unique<QtMessageBoxes>(window_.get());
+    optionsDialogs_ = std::make_unique<QtOptionsDialogs>(window_.get());
     // Rules of this kind also get the chosen adapter's addresses.
     // The GPS Output dialog belongs to the window.
     auto gpsOutput = [window = window_.get()]() -> std::unique_ptr<IGpsOutputView> {
@@ -31,7 +32,7 @@ GuiProgram::GuiProgram() {
     dialog_ = &application_->CreateMainDialog(MainWindowSeams{
         *window_, *loop_, *table_, *rules_, window_->AdapterChooser(), &window_->StatusLine(),
         profileDialogs_.get(), claim_.get(), fileDialogs_.get(), progress_.get(), messages_.get(),
-        gpsOutput, deviceInfo});
+        gpsOutput, deviceInfo, optionsDialogs_.get()});
     window_->Bind(dialog_);
     loop_->SetTickHandler([this](int id) { dialog_->OnTimer(id); });
 }

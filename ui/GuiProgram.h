@@ -17,6 +17,7 @@
 #include "ui/MainWindow.h"
 #include "ui/QtMainLoop.h"
 #include "ui/QtMessageBoxes.h"
+#include "ui/QtOptionsDialogs.h"
 #include "ui/QtProfileDialogs.h"
 #include "ui/QtProgressDisplay.h"
 #include "ui/QtScanFileDialogs.h"
@@ -52,6 +53,7 @@ class GuiProgram {
     std::unique_ptr<QtScanFileDialogs> fileDialogs_;
     std::unique_ptr<QtProgressDisplay> progress_;
     std::unique_ptr<QtMessageBoxes> messages_;
+    std::unique_ptr<QtOptionsDialogs> optionsDialogs_;
     std::unique_ptr<CApplication> application_;
     CMainDialog* dialog_ = nullptr;
 };

@@ -1,5 +1,5 @@
-// Message boxes of the profile dialogs, shown over a parent window with an
-// OK button.
+// Message boxes of the dialogs, shown over a parent window with an OK
+// button, or Yes and No for a question.
 #pragma once
 
 #include <QWidget>
@@ -8,12 +8,13 @@
 
 namespace tarvik::ui {
 
-class QtMessageBoxes : public IMessageBoxes {
+class QtMessageBoxes : public IMessageBoxes, public IConfirmBoxes {
   public:
     // The parent must outlive the object.
     explicit QtMessageBoxes(QWidget* parent) : parent_(parent) {}
     void ShowMessage(const std::string& text, const std::string& caption,
                      MessageIcon icon) override;
+    bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override;
 
   private:
     QWidget* parent_;

@@ -74,6 +74,7 @@ class MainDialogFixture : public ::testing::Test {
             .clock = [this] { return now_; },
             .adapterClaim = claim_.get(),
             .deviceInfoView = deviceInfoView_,
+            .optionsView = optionsView_,
         });
         dialog_->ScanCycle().SetFilter(&filter_);
     }
@@ -110,9 +111,10 @@ class MainDialogFixture : public ::testing::Test {
     CProfileCommands* profiles_ = nullptr;
     CProfileList* autoProfiles_ = nullptr;
     std::vector<std::vector<std::string>> addressCalls_;
-    std::int64_t now_ = 1000;               // seconds, for the re-enumeration guard
-    std::unique_ptr<CAdapterClaim> claim_;  // none unless a test sets one
+    std::int64_t now_ = 1000;                    // seconds, for the re-enumeration guard
+    std::unique_ptr<CAdapterClaim> claim_;       // none unless a test sets one
     DeviceInfoViewFactory deviceInfoView_ = nullptr;
+    IOptionsDialogView* optionsView_ = nullptr;  // View, Options... disabled unless set
     std::unique_ptr<DaemonProcess> daemon_;
     std::unique_ptr<CMainDialog> dialog_;
 };

@@ -7,11 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
 #include "LogCapture.h"
 #include "core/AutostartEntry.h"
+#include "core/OptionProperties.h"
 #include "core/StatusLine.h"
 
 namespace tarvik {
@@ -52,8 +54,27 @@ int CountRenamesInto(int watch, const std::string& name) {
     return count;
 }
 
+// A value the Options dialog allows for the field, other than its default
+// where there is one.
+std::int32_t OtherAllowedValue(const CApplicationOptions::Field& field) {
+    const OptionProperty* property = FindProperty(field.member);
+    const std::int32_t value = field.defaultValue;
+    if (property == nullptr) return value == 0 ? 1 : 0;
+    switch (property->kind) {
+        case PropertyKind::Number:
+            return value == property->upper ? property->lower : property->upper;
+        case PropertyKind::Choice:
+            return property->choices.back().value == value ? property->choices.front().value
+                                                           : property->choices.back().value;
+        case PropertyKind::Colour:
+            return value ^ 0x102030;
+        default:
+            return value == 0 ? 1 : 0;
+    }
+}
+
 // The record starts at the defaults the shipped file holds; every stored field is
-// saved as a DWORD and loaded back unchecked, a missing one leaving the value.
+// saved as a DWORD and loaded back, a missing one leaving the value.
 TEST_F(ApplicationOptionsTest, StartsAtTheShippedDefaultsAndSavesAndLoadsEveryStoredValue) {
     const auto copy = folder_.Path() / "settings.reg";
     std::filesystem::copy_file(std::string(TARVIK_SOURCE_DIR) + "/share/settings.reg", copy);
@@ -65,12 +86,11 @@ TEST_F(ApplicationOptionsTest, StartsAtTheShippedDefaultsAndSavesAndLoadsEverySt
         EXPECT_EQ(shipped.ReadDword(kSettingsKey, field.valueName, ~0u),
                   static_cast<std::uint32_t>(field.defaultValue))
             << field.valueName;
-        options_.*field.member = ++stored * 7;  // a distinct value for each
+        options_.*field.member = OtherAllowedValue(field);
+        ++stored;
     }
     EXPECT_EQ(stored, 45);
     EXPECT_EQ(shipped.EnumerateValues(kSettingsKey).size(), 45u);
-    options_.SoftRefreshInterval = 0;  // below the dialog's limit: kept as it is
-    options_.ComPortNumber = -1;       // 0xFFFFFFFF when stored
     // One locked, atomic write per save; a save that changes nothing writes nothing.
     RegistryStore& hive = RegistryStore::CurrentUser();
     std::filesystem::create_directories(hive.FilePath().parent_path());
@@ -95,6 +115,55 @@ TEST_F(ApplicationOptionsTest, StartsAtTheShippedDefaultsAndSavesAndLoadsEverySt
         EXPECT_EQ(loaded.*field.member, options_.*field.member) << field.valueName;
     }
     EXPECT_EQ(loaded.ConnectionManagerInterval, 7);  // not stored, untouched
+}
+
+// A hand-edited hive never hands the program a value the dialog refuses:
+// numbers are clamped to the nearer limit, unknown choices and impossible
+// colours fall back to the default, switches read as on or off; each repair
+// is logged with the value's name.
+TEST_F(ApplicationOptionsTest, LoadRepairsHandEditedValuesOutsideTheLimits) {
+    struct Row {
+        const char* name;
+        const char* stored;  // the hive's dword text
+        std::int32_t loaded;
+    };
+    const Row rows[] = {
+        {"SoftRefreshInterval", "00000000", 1},    // a 0 ms timer
+        {"HardRefreshInterval", "0000ffff", 200},  // above the upper limit
+        {"HoppingStateMachineInterval", "00000001", 500},
+        {"MaximumRssiValuesPerBssid", "fffffffb", 10},  // negative history size
+        {"FileLogMaxLines", "80000000", 10},
+        {"ComPortNumber", "00000063", 3},  // COM99: the default port
+        {"ComParity", "00000001", 1},      // Odd: allowed, kept
+        {"TableColorSetup", "00000007", 2},
+        {"ColoringEnabled", "00000007", 1},  // any nonzero switch is on
+        {"ColorOpenBlock", "ff000000", 0xE5FFE5},
+        {"AutoSaveInterval", "000001f4", 500},  // the upper limit itself is kept
+    };
+    const auto hiveFile = log_.Hives().ConfigHome() / "tarvik" / "user.reg";
+    std::filesystem::create_directories(hiveFile.parent_path());
+    std::ofstream hive(hiveFile);
+    hive << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\" << kSettingsKey << "]\n";
+    for (const Row& row : rows) hive << '"' << row.name << "\"=dword:" << row.stored << "\n";
+    hive.close();
+    RegistryStore::ResetDefaultHives();
+
+    EXPECT_EQ(options_.Load(), 0);
+    const std::vector<std::string> messages = log_.Messages();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const OptionProperty* property = FindPropertyByName(row.name);
+        ASSERT_NE(property, nullptr);
+        EXPECT_EQ(options_.*property->member, row.loaded);
+        const std::string stored =
+            std::to_string(static_cast<std::int32_t>(std::stoul(row.stored, nullptr, 16)));
+        const bool kept = stored == std::to_string(row.loaded);
+        EXPECT_EQ(
+            std::count(messages.begin(), messages.end(),
+                       "App: Warn: Setting \"" + std::string(row.name) + "\" holds " + stored +
+                           ", which is not allowed; using " + std::to_string(row.loaded) + "."),
+            kept ? 0 : 1);
+    }
 }
 
 // The first launch imports the shipped settings through tarvik-regedit, detached.

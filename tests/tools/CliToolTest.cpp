@@ -273,5 +273,38 @@ TEST_F(CliTool, ProfilesAreListedShownMaskedMovedAndRemoved) {
     EXPECT_EQ(StoredSsids(), (std::vector<std::string>{"charlie", "bravo"}));
 }
 
+// The Options dialog's settings from the terminal: the same limits, greying
+// and effect on the stored record.
+TEST_F(CliTool, OptionsAreListedReadAndChangedWithinTheirLimits) {
+    const struct {
+        const char* args;
+        int status;
+        const char* text;
+    } steps[] = {
+        {"options --set 'Soft Refresh Interval=250'", 1,
+         "'250' is refused for Soft Refresh Interval (allowed: 1 to 200 sec)"},
+        {"options --set SoftRefreshInterval=200", 0, ""},
+        {"options --get 'Soft Refresh Interval'", 0, "200\n"},
+        {"options --set ColoringEnabled=off", 0, ""},
+        {"options --set 'Table Coloring Setup=signal strength'", 1, "is greyed while the switch"},
+        {"options --list", 0, "encryption (greyed)"},
+        {"options --set AutoStartOnLogin=on", 0, ""},
+        {"options --get Nope", 2, "no option is named 'Nope'"},
+        {"options --set SoftRefreshInterval", 2, "--set takes NAME=VALUE"},
+        {"options --get", 2, "options takes --list, --get NAME or --set NAME=VALUE"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.args);
+        ExpectRun(RunCli(step.args), step.status, step.text);
+    }
+    RegistryStore::ResetDefaultHives();
+    RegistryStore& hive = RegistryStore::CurrentUser();
+    EXPECT_EQ(hive.ReadDword(std::string(kAppKey) + "\\Settings", "SoftRefreshInterval", 0), 200u);
+    EXPECT_EQ(hive.ReadDword(std::string(kAppKey) + "\\Settings", "TableColorSetup", 0), 2u);
+    // The login entry starts the window, not the terminal tool.
+    EXPECT_EQ(hive.ReadString("Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Tarvik", ""),
+              "\"" + std::string(TARVIK_BINARY_DIR) + "/bin/tarvik\" /login");
+}
+
 }  // namespace
 }  // namespace tarvik::testing

@@ -2,6 +2,7 @@
 // networks: the Qt wiring of what tests/app checks on the controller.
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -22,6 +23,7 @@
 #include "tests/ui/UiTestSupport.h"
 #include "ui/DeviceInfoDialog.h"
 #include "ui/GuiProgram.h"
+#include "ui/OptionsDialog.h"
 
 namespace tarvik::ui {
 namespace {
@@ -217,6 +219,22 @@ class MainWindowTest : public QObject {
         });
         QTest::keyClick(&window.Table(), Qt::Key_N, Qt::ControlModifier);
         QCOMPARE(profiles, "Network Profiles");
+        // Ctrl+P: the Options dialog; grid lines switched off there reach the
+        // table and the hive before it closes.
+        QTimer::singleShot(0, [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* options = qobject_cast<OptionsDialog*>(widget);
+                if (!options || !options->isModal()) continue;
+                qobject_cast<QCheckBox*>(options->Editor("Should Table Grid Lines"))->click();
+                options->CloseButton().click();
+            }
+        });
+        QTest::keyClick(&window.Table(), Qt::Key_P, Qt::ControlModifier);
+        QVERIFY(!window.Table().showGrid());
+        QCOMPARE(
+            RegistryStore::CurrentUser().ReadDword(
+                program->Application().Options().SectionKey("Settings"), "ShowTableGridLines", 7),
+            0u);
         // Save without an open file: Save As, proposing the time as the name;
         // the saved file is the open one, named in the title.
         const std::string saved = (std::filesystem::path(home_->Folder()) / "survey.tvk").string();

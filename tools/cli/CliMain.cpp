@@ -9,6 +9,7 @@
 #include "tools/cli/ConnectCommand.h"
 #include "tools/cli/DeviceCommand.h"
 #include "tools/cli/GpsCommand.h"
+#include "tools/cli/OptionsCommand.h"
 #include "tools/cli/ProfilesCommand.h"
 #include "tools/cli/ScanFileCommands.h"
 #include "tools/cli/WatchCommand.h"
@@ -28,7 +29,9 @@ constexpr const char* kHelp =
     "  merge        merge scan files into one\n"
     "  gps          the fixes of the GPS receiver or of a receiver log\n"
     "  device       what the adapter reports about itself (Device Information)\n"
-    "Each command takes --help. All but profiles, open, merge and gps need the driver\n"
+    "  options      list, read or change the settings of the Options dialog\n"
+    "Each command takes --help. All but profiles, open, merge, gps and options need\n"
+    "the driver "
     "(tarvik-driverd, found as the window finds it, TARVIK_DRIVER_SOCKET included).\n"
     "An adapter in use by the window or another tarvik-cli is refused.\n"
     "Exit status: 0 done, 1 failed (the reason on stderr), 2 bad arguments.\n";
@@ -48,6 +51,7 @@ const Command kCommands[] = {
     {"merge", &kMergeHelp, RunMerge},
     {"gps", &kGpsHelp, RunGps},
     {"device", &kDeviceHelp, RunDevice},
+    {"options", &kOptionsHelp, RunOptions},
 };
 
 }  // namespace
