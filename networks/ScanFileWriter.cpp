@@ -172,6 +172,7 @@ Result CScanFileWriter::Commit() {
     if (::rename(impl.temporary.c_str(), impl.target.c_str()) != 0) return fail("rename");
     impl.temporary.clear();  // it is the file now
     SyncFolder(impl.target.parent_path());
+    RemoveAbandonedTemporaryFiles(impl.target);
     impl_.reset();
     return RES_FILE_SAVED;
 }

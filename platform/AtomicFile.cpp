@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -142,6 +144,38 @@ void RemoveStaleTemporaryFiles(const std::filesystem::path& file) {
     }
 }
 
+namespace {
+
+bool IsTemporaryNameOf(const std::string& name, const std::string& prefix) {
+    if (name.size() != prefix.size() + kTemporarySuffixLength || !name.starts_with(prefix)) {
+        return false;
+    }
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
+}  // namespace
+
+std::size_t RemoveAbandonedTemporaryFiles(const std::filesystem::path& target,
+                                          std::int64_t minimumAgeSeconds) {
+    const std::string prefix = target.filename().string() + std::string(kTemporaryInfix);
+    const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
+    const std::int64_t cutoffNs = RealtimeNs() - minimumAgeSeconds * 1000000000;
+    std::size_t removed = 0;
+    std::error_code code;
+    std::filesystem::directory_iterator it(folder, code);
+    for (; !code && it != std::filesystem::directory_iterator(); it.increment(code)) {
+        const std::filesystem::path& path = it->path();
+        struct stat st;
+        if (!IsTemporaryNameOf(path.filename().string(), prefix) ||
+            ::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+            continue;
+        }
+        if (FromStat(st).mtimeNs < cutoffNs && ::unlink(path.c_str()) == 0) ++removed;
+    }
+    return removed;
+}
+
 bool WriteFileAtomically(const std::filesystem::path& link, std::string_view data, mode_t mode,
                          std::string& error, FileIdentity* written) {
     std::filesystem::path file;
@@ -168,6 +202,7 @@ bool WriteFileAtomically(const std::filesystem::path& link, std::string_view dat
         return false;
     }
     SyncDirectory(dir.empty() ? std::filesystem::path(".") : dir);
+    RemoveAbandonedTemporaryFiles(file);
     return true;
 }
 

@@ -44,7 +44,9 @@ bool CreateDirectories(const std::filesystem::path& dir, mode_t mode, std::strin
 // gives it `mode` (whatever the umask) and renames it over `file`; missing folders are
 // created, readable by those who may read the file. When `file` is a symbolic link the
 // link stays and its final target is replaced, with the temporary file in the target's
-// folder. On failure the old file is untouched and no temporary file remains.
+// folder. On failure the old file is untouched and no temporary file remains. After a
+// success, temporaries of the same target abandoned by a crash are removed
+// (RemoveAbandonedTemporaryFiles).
 bool WriteFileAtomically(const std::filesystem::path& file, std::string_view data, mode_t mode,
                          std::string& error, FileIdentity* written = nullptr);
 
@@ -56,6 +58,15 @@ bool ResolveLinks(const std::filesystem::path& file, std::filesystem::path& targ
 // Deletes the temporary files WriteFileAtomically leaves when a writer of `file` is
 // killed. Only for callers that hold the file's lock, so no writer is running.
 void RemoveStaleTemporaryFiles(const std::filesystem::path& file);
+
+// Temporaries of `target` ("<target>.tmp-" and six letters or digits) that a writer
+// killed during a save left behind: regular files (a symbolic link is never followed nor
+// removed) of this process's user last written more than `minimumAgeSeconds` ago, so a
+// save still running elsewhere keeps its file. Returns how many were removed.
+inline constexpr std::int64_t kAbandonedTemporaryAgeSeconds = 60;
+std::size_t RemoveAbandonedTemporaryFiles(
+    const std::filesystem::path& target,
+    std::int64_t minimumAgeSeconds = kAbandonedTemporaryAgeSeconds);
 
 // Reads the whole file; false with errno-style `error` set on failure (EFBIG when
 // the file holds more than `maxSize` bytes).

@@ -26,15 +26,24 @@ int PortNumberOf(const std::string& name) {
 
 }  // namespace
 
-Result ResolvePortName(RegistryStore& machine, const std::string& name, std::string& path,
-                       std::string& problem) {
+Result ResolvePortName(RegistryStore& user, RegistryStore& machine, const std::string& name,
+                       std::string& path, std::string& problem) {
     const std::string devicePrefix = "\\\\.\\";
     std::string bare = name.starts_with(devicePrefix) ? name.substr(devicePrefix.size()) : name;
-    const std::string mapped = bare.empty() ? "" : machine.ReadString(kSerialPortsKey, bare, "");
+    std::string mapped;
+    const char* hive = "user";
+    if (!bare.empty()) {
+        mapped = user.ReadString(kSerialPortsKey, bare, "");
+        if (mapped.empty()) {
+            mapped = machine.ReadString(kSerialPortsKey, bare, "");
+            hive = "machine";
+        }
+    }
     if (!mapped.empty()) {
         if (mapped.front() != '/') {
             problem = "The serial port " + bare + " is mapped to \"" + mapped + "\" in " +
-                      kSerialPortsKey + ", which is not an absolute device path.";
+                      kSerialPortsKey + " of the " + hive +
+                      " hive, which is not an absolute device path.";
             return ERROR_FILE_NOT_FOUND;
         }
         path = mapped;
@@ -43,7 +52,7 @@ Result ResolvePortName(RegistryStore& machine, const std::string& name, std::str
     const int number = PortNumberOf(bare);
     if (number == 0) {
         problem = "There is no serial port named \"" + name + "\"; name it COM1 to COM256, " +
-                  "or map it to a device in " + kSerialPortsKey + " of the machine hive.";
+                  "or map it to a device in " + kSerialPortsKey + " of the user or machine hive.";
         return ERROR_FILE_NOT_FOUND;
     }
     path = "/dev/ttyS" + std::to_string(number - 1);

@@ -1,7 +1,8 @@
 // Port names to device paths. "COMn" (also written "\\.\COMn") is looked up
-// as a string value named "COMn" under SOFTWARE\Tarvik\Ports of the machine
-// hive, holding an absolute device path such as /dev/ttyUSB0 or a
-// /dev/serial/by-id/ link; without an entry COMn is /dev/ttyS{n-1}.
+// as a string value named "COMn" under SOFTWARE\Tarvik\Ports, first in the
+// user's hive (a user maps a port without root), then in the machine hive;
+// the value holds an absolute device path such as /dev/ttyUSB0 or a
+// /dev/serial/by-id/ link. Without an entry in either COMn is /dev/ttyS{n-1}.
 #pragma once
 
 #include <string>
@@ -15,9 +16,9 @@ class RegistryStore;
 inline constexpr const char* kSerialPortsKey = "SOFTWARE\\Tarvik\\Ports";
 
 // RES_SUCCESS with `path` set, or ERROR_FILE_NOT_FOUND for a name that is
-// neither in the map nor COM1-COM256, or whose entry is not an absolute path;
-// `problem` then says why in a sentence.
-Result ResolvePortName(RegistryStore& machine, const std::string& name, std::string& path,
-                       std::string& problem);
+// neither in a map nor COM1-COM256, or whose first entry found is not an
+// absolute path; `problem` then says why in a sentence.
+Result ResolvePortName(RegistryStore& user, RegistryStore& machine, const std::string& name,
+                       std::string& path, std::string& problem);
 
 }  // namespace tarvik

@@ -63,7 +63,8 @@ Result CSerial::Open(const std::string& name, std::uint32_t inQueue, std::uint32
     if (IsOpen()) return Fail(ERROR_ALREADY_INITIALIZED, Who() + " is already open.");
     std::string path;
     std::string problem;
-    if (Result r = ResolvePortName(RegistryStore::LocalMachine(), name, path, problem)) {
+    if (Result r = ResolvePortName(RegistryStore::CurrentUser(), RegistryStore::LocalMachine(),
+                                   name, path, problem)) {
         return Fail(r, problem);
     }
     if (Result r = OpenDevice(name, path)) {

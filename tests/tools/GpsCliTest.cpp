@@ -6,18 +6,24 @@
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "gps/GpsFix.h"
 #include "gps/serial/PortName.h"
+#include "networks/ScanFile.h"
 #include "platform/RegistryStore.h"
+#include "tests/adapter/DaemonProcess.h"
 #include "tests/adapter/OidToolRun.h"
 #include "tests/core/TempFolder.h"
 
@@ -195,15 +201,77 @@ TEST_F(GpsCli, ReadsTheSimulatorThroughTheMappedPort) {
     }
 }
 
+// tarvik-cli watch opens the receiver of the settings (COM3, mapped in the
+// user's hive) as the window does: the fix line above the table, positions on
+// the networks while the fix is current, and those positions in the scan file.
+TEST_F(GpsCli, WatchShowsTheFixAndSavesPositionsWhileItIsCurrent) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"", "GPS: Connected to gps with 3d fix. Latitude "},
+        {"--silent-after 0", "GPS: Connected to COM3 but no gps data received in the last 5 s"}};
+    ::setenv("TARVIK_INSTANCE_DIR", (temp_.Path() / "instance").c_str(), 1);
+    DaemonProcess daemon(std::string(TARVIK_SOURCE_DIR) + "/tests/tools/scenarios/watch.json");
+    ASSERT_TRUE(daemon.ready());
+    for (const auto& [damage, line] : rows) {
+        SCOPED_TRACE(line);
+        const bool live = *damage == '\0';
+        CSimulator sim("--replay " + LogPath("garmin48") + " --loop " + damage);
+        ASSERT_TRUE(RegistryStore::CurrentUser().WriteString(kSerialPortsKey, "COM3", sim.Path()));
+        const fs::path file = temp_.Path() / (live ? "live.tvk" : "silent.tvk");
+        // Left by a save that crashed two minutes ago: the next save removes it.
+        const fs::path crashed = file.string() + ".tmp-Ab12Cd";
+        std::ofstream(crashed) << "partial";
+        fs::last_write_time(crashed, fs::last_write_time(crashed) - std::chrono::minutes(2));
+        const ToolRun run =
+            RunCommand(kBin + "tarvik-cli watch --seconds 4 --save " + file.string());
+        EXPECT_EQ(run.status, 0) << run.out;
+        EXPECT_NE(run.out.find("Selected GPS port, COM3 opened successfully."), run.out.npos);
+        EXPECT_NE(run.out.find(line), std::string::npos) << run.out;
+        EXPECT_FALSE(fs::exists(crashed));
+        const ScanFileContents saved = ReadScanFileContents(file);
+        ASSERT_EQ(saved.records.size(), 2u) << saved.message;
+        for (const BssidRecord& record : saved.records) {
+            ASSERT_EQ(bool(record->PositionAtMinRssi()), live);
+            ASSERT_EQ(bool(record->PositionAtMaxRssi()), live);
+            if (!live) continue;
+            const GpsFix fix = DecodeGpsFix(record->PositionAtMaxRssi()->fix);
+            EXPECT_NEAR(fix.latitude, -45.4576, 0.001);
+            EXPECT_NEAR(fix.longitude, 167.1527, 0.001);
+        }
+    }
+    ::unsetenv("TARVIK_INSTANCE_DIR");
+}
+
 TEST_F(GpsCli, SimulatorLinksItsTerminalUntilStopped) {
-    const fs::path link = temp_.Path() / "gps0";
+    const fs::path link = temp_.Path() / "private" / "gps0";  // the folder is made 0700
     CSimulator sim("--replay " + LogPath("garmin48") + " --link " + link.string());
     ASSERT_FALSE(sim.Path().empty());
     EXPECT_EQ(fs::read_symlink(link), sim.Path());
+    EXPECT_EQ(fs::status(link.parent_path()).permissions(), fs::perms::owner_all);
     EXPECT_EQ(sim.Stop(), 0);
     EXPECT_FALSE(fs::is_symlink(link));
     const ToolRun bad = RunCommand(kBin + "tarvik-gpssim --route 52.5,13.4 --replay x");
     EXPECT_EQ(bad.status, 2) << bad.out;
+}
+
+// The link is trusted by name: a folder another user could change is refused.
+TEST_F(GpsCli, SimulatorRefusesALinkInAFolderOthersControl) {
+    const std::pair<const char*, const char*> rows[] = {{"shared", "is writable by others"},
+                                                        {"theirs", "belongs to user 4242"},
+                                                        {"linked", "is not a folder"}};
+    fs::create_directory(temp_.Path() / "shared");
+    ::chmod((temp_.Path() / "shared").c_str(), 01777);
+    fs::create_directory(temp_.Path() / "theirs");
+    ASSERT_EQ(::chown((temp_.Path() / "theirs").c_str(), 4242, 4242), 0);
+    fs::create_directory_symlink(temp_.Path(), temp_.Path() / "linked");
+    for (const auto& [folder, why] : rows) {
+        const fs::path link = temp_.Path() / folder / "gps0";
+        const ToolRun run = RunCommand("timeout 10 " + kBin +
+                                       "tarvik-gpssim --route 52.5,13.4 --link " + link.string());
+        EXPECT_EQ(run.status, 1) << run.out;
+        EXPECT_NE(run.out.find("refusing to make the link " + link.string() + ": "), run.out.npos);
+        EXPECT_NE(run.out.find(why), std::string::npos) << run.out;
+        EXPECT_FALSE(fs::is_symlink(link));
+    }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The GUI as the program composes it, over tarvik-driverd serving three
 // networks: the Qt wiring of what tests/app checks on the controller.
+#include <pty.h>
+#include <unistd.h>
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QCheckBox>
@@ -13,15 +15,19 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "app/ColumnFit.h"
 #include "app/CommandIds.h"
+#include "gps/serial/PortName.h"
 #include "networks/ColumnIds.h"
 #include "platform/RegistryStore.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/DeviceInfoDialog.h"
+#include "ui/GpsOutputDialog.h"
 #include "ui/GuiProgram.h"
 #include "ui/OptionsDialog.h"
 
@@ -293,6 +299,36 @@ class MainWindowTest : public QObject {
         QTest::keyClick(page, Qt::Key_Escape);
         QVERIFY(!page->isVisible());
         QVERIFY(!program->Loop().IsTimerActive(TIMER_DEVICE_INFO));
+    }
+
+    // GPS Tester on a receiver replayed into a pseudo-terminal mapped as COM3.
+    void gpsTesterShowsTheReplayedReceiver() {
+        int device = -1;
+        int port = -1;
+        QCOMPARE(::openpty(&device, &port, nullptr, nullptr, nullptr), 0);
+        QVERIFY(RegistryStore::CurrentUser().WriteString(kSerialPortsKey, "COM3", ::ttyname(port)));
+        auto program = std::make_unique<GuiProgram>();
+        QVERIFY(program->Start());
+        MainWindow& window = program->Window();
+        window.MenuAction(ID_GPS_CONNECT)->trigger();
+        window.MenuAction(ID_GPS_TESTER)->trigger();
+        auto* dialog = window.findChild<GpsOutputDialog*>();
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->Latitude().text(), "Not Available");
+        std::ifstream log(TARVIK_TESTDATA_DIR "/nmea/logs/garmin48/garmin48.log");
+        std::string sentences;
+        for (std::string line; std::getline(log, line) && sentences.size() < 600;) {
+            if (line.starts_with('$')) sentences += line + "\r\n";
+        }
+        QCOMPARE(::write(device, sentences.data(), sentences.size()),
+                 static_cast<ssize_t>(sentences.size()));
+        QTRY_COMPARE(dialog->Status().text(), "Connected to gps with 3d fix.");
+        QVERIFY(dialog->Latitude().text().contains("45"));
+        QVERIFY(dialog->Longitude().text().contains("167"));
+        QVERIFY(dialog->Sentences().toPlainText().contains("$GPGGA,225308,4527.458,S"));
+        program.reset();
+        ::close(port);
+        ::close(device);
     }
 };
 

@@ -72,6 +72,7 @@ std::string CCliSession::Start() {
             [this](std::vector<std::string> texts) { rules_.SetAddresses(std::move(texts)); },
         .adapterClaim = &claim_,
         .importDefaultsOnFirstLaunch = false,
+        .gps = gps_.get(),
     });
     if (files_) files_->SetScanCycle(&dialog_->ScanCycle());
     application_->AttachConnection(*dialog_, loop_);
@@ -95,6 +96,17 @@ CScanFileCommands& CCliSession::UseScanFiles(IScanFileDialogs& dialogs, IProgres
         .clock = nullptr,
     });
     return *files_;
+}
+
+CGpsIntegration& CCliSession::UseGps() {
+    gps_ = std::make_unique<CGpsIntegration>(GpsIntegrationParts{
+        .loop = loop_,
+        .options = application_->Options(),
+        .networks = application_->Networks(),
+        .createOutputView = nullptr,
+        .clock = nullptr,
+    });
+    return *gps_;
 }
 
 void CCliSession::Finish() {

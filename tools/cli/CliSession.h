@@ -9,6 +9,7 @@
 #include "adapter/TextAdapterCombo.h"
 #include "app/AdapterClaim.h"
 #include "app/Application.h"
+#include "app/GpsIntegration.h"
 #include "app/MainDialog.h"
 #include "app/NetworkColumnRules.h"
 #include "app/NetworkTableModel.h"
@@ -56,6 +57,10 @@ class CCliSession {
     // the open file. Before Start.
     CScanFileCommands& UseScanFiles(IScanFileDialogs& dialogs, IProgressDisplay& progress,
                                     IMessageBoxes& messages);
+    // The GPS receiver of the window's settings, for the controller that
+    // Start creates: its tick attaches positions as the window's does. The
+    // port opens with the GPS Connect command. Before Start.
+    CGpsIntegration& UseGps();
     // Releases waiting senders and runs the shut-down sequence.
     void Finish();
 
@@ -66,6 +71,7 @@ class CCliSession {
     CTerminalView& View() { return view_; }
     CNetworkTableModel& Table() { return table_; }
     CNetworkColumnRules& Rules() { return rules_; }
+    CGpsIntegration* Gps() { return gps_.get(); }
 
   private:
     IStatusLineSink& status_;
@@ -78,6 +84,7 @@ class CCliSession {
     CNetworkColumnRules rules_;
     CNetworkTableModel table_;
     std::unique_ptr<CScanFileCommands> files_;
+    std::unique_ptr<CGpsIntegration> gps_;
     std::unique_ptr<CMainDialog> dialog_;
     bool finished_ = false;
 };

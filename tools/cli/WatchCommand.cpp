@@ -6,10 +6,12 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <mutex>
 
 #include "app/CommandIds.h"
+#include "app/GpsStatusText.h"
 #include "networks/ColumnIds.h"
 #include "tools/cli/CliSession.h"
 #include "tools/cli/TerminalScanFiles.h"
@@ -19,7 +21,7 @@ namespace tarvik::cli {
 
 const char* const kWatchHelp =
     "usage: tarvik-cli watch [--seconds N] [--columns LIST] [--mode MODE]\n"
-    "                        [--save FILE [--auto-save N]]\n"
+    "                        [--save FILE [--auto-save N]] [--no-gps]\n"
     "Scans with the chosen adapter as the window does, with the same settings, and\n"
     "shows the network table once a second: on a terminal in place, otherwise as\n"
     "one block of lines per second (a header line, a line per network, an empty\n"
@@ -35,7 +37,13 @@ const char* const kWatchHelp =
     "                  more at the end; an existing scan file is opened and continued,\n"
     "                  any other existing file is refused and left as it is\n"
     "  --auto-save N   write FILE every N seconds (default: the AutoSaveInterval\n"
-    "                  setting)\n";
+    "                  setting)\n"
+    "  --no-gps        leave the GPS receiver alone\n"
+    "The GPS receiver of the settings (ComPortNumber and the other Com settings;\n"
+    "COMn is found under SOFTWARE\\Tarvik\\Ports of the user hive, then of the\n"
+    "machine hive) is opened as the window's GPS Connect does. Its state is the\n"
+    "line above the table, and networks get positions as in the window, which\n"
+    "--save records.\n";
 
 namespace {
 
@@ -111,6 +119,20 @@ struct SaveOptions {
     long autoSaveSeconds = -1;
 };
 
+// The receiver's state as the GPS Output dialog words it, on one line.
+std::string GpsLine(CCliSession& session) {
+    const CGpsIntegration* gps = session.Gps();
+    const CApplicationOptions& options = session.Application().Options();
+    const GpsStatusTexts texts =
+        ComposeGpsStatus(gps->State(), gps->IsPortOpen(), options.ComPortNumber,
+                         options.GpsAngleFormat, std::time(nullptr));
+    std::string line = "GPS: " + texts.status;
+    if (texts.latitude != GpsStatusTexts{}.latitude) {
+        line += " Latitude " + texts.latitude + ", longitude " + texts.longitude;
+    }
+    return PrintableText(line);
+}
+
 // An existing scan file is opened, anything else there is refused. Null
 // when refused.
 CScanFileCommands* OpenSaveFile(CCliSession& session, CTerminalScanFiles& seams,
@@ -122,7 +144,8 @@ CScanFileCommands* OpenSaveFile(CCliSession& session, CTerminalScanFiles& seams,
     return &files;
 }
 
-int Watch(long seconds, const std::vector<int>& columns, int modeCommand, const SaveOptions& save) {
+int Watch(long seconds, const std::vector<int>& columns, int modeCommand, const SaveOptions& save,
+          bool useGps) {
     const bool terminal = ::isatty(STDOUT_FILENO) == 1;
     CStatusPrinter printer(stderr);
     CLatestStatus latest;
@@ -138,11 +161,13 @@ int Watch(long seconds, const std::vector<int>& columns, int modeCommand, const 
                                          "whole; it is left as it is.");
         }
     }
+    if (useGps) session.UseGps();
     if (const std::string refusal = session.Start(); !refusal.empty()) {
         return Fail(kExitFailed, refusal);
     }
     // The mode's machine is stepped by the controller's own timers.
     session.Dialog().ExecuteCommand(modeCommand);
+    if (useGps) session.Dialog().ExecuteCommand(ID_GPS_CONNECT);
     if (files) {
         // A new file is written at once, so a path that cannot be written
         // is known before the survey starts.
@@ -156,7 +181,8 @@ int Watch(long seconds, const std::vector<int>& columns, int modeCommand, const 
         session.Loop().Every(std::chrono::seconds(every), [files] { files->SaveOpenFile(); });
     }
     session.Loop().Every(kRedrawPeriod, [&] {
-        const std::string text = TableText(session.Table(), columns);
+        std::string text = TableText(session.Table(), columns);
+        if (useGps) text = GpsLine(session) + "\n" + text;
         if (terminal) {
             // Home, clear, the table and the status line under it.
             std::printf("\x1b[H\x1b[2J%s\n%s\n", text.c_str(),
@@ -186,6 +212,7 @@ int RunWatch(const Arguments& args) {
     std::vector<int> columns(std::begin(kDefaultColumns), std::end(kDefaultColumns));
     int modeCommand = ID_MODE_SCANNING;
     SaveOptions save;
+    bool useGps = true;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -206,6 +233,8 @@ int RunWatch(const Arguments& args) {
                 return UsageError("watch", "--mode takes scanning, hopping or manager");
             }
             modeCommand = found->command;
+        } else if (arg == "--no-gps") {
+            useGps = false;
         } else if (arg == "--save" && hasValue) {
             save.path = args[++i];
         } else if (arg == "--auto-save" && hasValue) {
@@ -220,7 +249,7 @@ int RunWatch(const Arguments& args) {
         return UsageError("watch", "--auto-save goes with --save");
     }
     InstallStopSignals();
-    return Watch(seconds, columns, modeCommand, save);
+    return Watch(seconds, columns, modeCommand, save, useGps);
 }
 
 }  // namespace tarvik::cli

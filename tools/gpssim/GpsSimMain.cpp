@@ -15,6 +15,7 @@
 #include <fstream>
 
 #include "tools/gpssim/LineDamage.h"
+#include "tools/gpssim/PrivateLink.h"
 #include "tools/gpssim/PtyOutput.h"
 #include "tools/gpssim/ReplayLog.h"
 #include "tools/gpssim/RouteWalk.h"
@@ -95,12 +96,9 @@ int Run(const SimOptions& options) {
         std::fprintf(stderr, "tarvik-gpssim: %s\n", error.c_str());
         return 1;
     }
-    if (!options.link.empty()) {
-        ::unlink(options.link.c_str());
-        if (::symlink(pty.SlavePath().c_str(), options.link.c_str()) != 0) {
-            std::fprintf(stderr, "tarvik-gpssim: cannot make the link %s\n", options.link.c_str());
-            return 1;
-        }
+    if (!options.link.empty() && !MakePrivateLink(pty.SlavePath(), options.link, error)) {
+        std::fprintf(stderr, "tarvik-gpssim: %s\n", error.c_str());
+        return 1;
     }
     std::printf("%s\n", pty.SlavePath().c_str());
     std::fflush(stdout);

@@ -2,6 +2,7 @@
 // device, refused names and settings, exclusive opening, reads and writes.
 #include <gtest/gtest.h>
 
+#include "gps/serial/PortName.h"
 #include "gps/serial/Serial.h"
 #include "tests/gps/serial/PtyPort.h"
 
@@ -97,6 +98,30 @@ INSTANTIATE_TEST_SUITE_P(
                       NameRow{"UnmappedUsesTtyS", "\\\\.\\COM200", ERROR_FILE_NOT_FOUND,
                               "/dev/ttyS199"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The user's own map comes first (no root needed); a port the user has not
+// mapped falls through to the machine's map, then to /dev/ttyS{n-1}.
+TEST_F(SerialPortTest, TheUserMapIsConsultedBeforeTheMachineMap) {
+    const std::string tty = ::ttyname(slave_);
+    const std::string link = (temp_.Path() / "gps-link").string();
+    ASSERT_TRUE(User().WriteString(kSerialPortsKey, "COM5", tty));   // machine: plain-file
+    ASSERT_TRUE(User().WriteString(kSerialPortsKey, "COM8", link));  // machine: relative
+    ASSERT_TRUE(User().WriteString(kSerialPortsKey, "COM10", "ttyUSB1"));
+    const std::pair<const char*, std::string> rows[] = {
+        {"COM5", tty},
+        {"\\\\.\\COM8", link},
+        {"COM3", tty},
+        {"COM11", "/dev/ttyS10"},
+        {"COM10",
+         "in SOFTWARE\\Tarvik\\Ports of the user hive, which is not an absolute device path."}};
+    for (const auto& [name, pathOrProblem] : rows) {
+        std::string path, problem;
+        ResolvePortName(User(), RegistryStore::LocalMachine(), name, path, problem);
+        EXPECT_EQ(path.empty() ? problem.substr(problem.find(" in ") + 1) : path, pathOrProblem);
+    }
+    CSerial port;
+    EXPECT_EQ(port.Open("COM5"), RES_SUCCESS) << port.GetLastErrorText();
+}
 
 // The same device through a symbolic link is the same port: one open at a time.
 TEST_F(SerialPortTest, OneOpenAtATime) {

@@ -1,0 +1,39 @@
+#include "tools/gpssim/PrivateLink.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/PeerCredentials.h"
+
+namespace tarvik::gpssim {
+
+bool MakePrivateLink(const std::string& target, const std::string& link, std::string& error) {
+    std::string folder = std::filesystem::path(link).parent_path().string();
+    if (folder.empty()) folder = ".";
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        error = "cannot create " + folder + ": " + std::strerror(errno);
+        return false;
+    }
+    if (const std::string why = CheckPrivateFolder(folder, ::geteuid()); !why.empty()) {
+        error = "refusing to make the link " + link + ": " + why +
+                "; use a folder only this user may change, such as $XDG_RUNTIME_DIR/tarvik";
+        return false;
+    }
+    struct stat info {};
+    if (::lstat(link.c_str(), &info) == 0 && !S_ISLNK(info.st_mode)) {
+        error = "refusing to replace " + link + ", which is not a symbolic link";
+        return false;
+    }
+    ::unlink(link.c_str());
+    if (::symlink(target.c_str(), link.c_str()) != 0) {
+        error = "cannot make the link " + link + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tarvik::gpssim
