@@ -9,7 +9,7 @@ namespace {
 
 // Where each frame sits: (row, column) of the page's two columns.
 constexpr int kFramePlace[FRAME_COUNT][2] = {{0, 0}, {0, 1}, {1, 0}, {1, 1}, {2, 0}};
-constexpr int kMinimumFieldWidth = 260;
+constexpr int kMinimumFieldWidth = 330;  // a device name fits whole
 
 }  // namespace
 
@@ -56,7 +56,9 @@ void DeviceInfoWindow::SetControlText(int control, const std::string& text) {
     // Setting the same text again keeps the user's selection in the box.
     QLineEdit* field = dialog_->Field(control);
     const QString value = QString::fromStdString(text);
-    if (field && field->text() != value) field->setText(value);
+    if (!field || field->text() == value) return;
+    field->setText(value);
+    field->setCursorPosition(0);  // the start of a long text shows, not its end
 }
 
 }  // namespace tarvik::ui

@@ -29,6 +29,10 @@ struct TextRow {
     const char* second;  // null: the same as the first
 };
 
+void PrintTo(const TextRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
 const TextRow kTextRows[] = {
     {"Vendor", &kInfoCard, DI_VENDOR_DESCRIPTION, "Info Card", nullptr},
     {"Registry", &kInfoCard, DI_REGISTRY_DESCRIPTION, "Info Card", nullptr},
