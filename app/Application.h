@@ -41,6 +41,9 @@ struct MainWindowSeams {
     // Creates the GPS Output dialog on first use; without it GPS Tester...
     // shows nothing (the receiver still feeds the network list).
     std::function<std::unique_ptr<IGpsOutputView>()> gpsOutput = nullptr;
+    // The version check and vendor look-ups; without it the version check
+    // is disabled.
+    CWebRequests* web = nullptr;
 };
 
 class CApplication {

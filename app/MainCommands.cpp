@@ -8,6 +8,7 @@
 #include "app/MainDialog.h"
 #include "app/ProfileCommands.h"
 #include "app/UserManual.h"
+#include "app/WebRequests.h"
 #include "core/EventLog.h"
 #include "core/StatusLine.h"
 #include "platform/RegistryStore.h"
@@ -45,6 +46,8 @@ CommandState CMainDialog::QueryCommandState(int id) const {
         case ID_TRAY_EXIT:
         case ID_SYSTEM_MENU_ABOUT:
             return {true, false};
+        case ID_HELP_CHECK_VERSION:
+            return {web_ != nullptr, false};
         case ID_MODE_SCANNING:
             return {true, mode_ == MODE_NETWORK_SCANNING};
         case ID_MODE_HOPPING:
@@ -152,6 +155,9 @@ void CMainDialog::ExecuteCommand(int id) {
             break;
         case ID_GPS_TESTER:
             gps_->ShowOutput();
+            break;
+        case ID_HELP_CHECK_VERSION:
+            web_->CheckVersion();
             break;
         case ID_DEVICE_SOFT_REFRESH:
             cycle_.ScanNetworks(false);

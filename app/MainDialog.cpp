@@ -45,6 +45,7 @@ CMainDialog::CMainDialog(const MainDialogParts& parts)
       adapterAddresses_(parts.adapterAddresses),
       claim_(parts.adapterClaim),
       gps_(parts.gps),
+      web_(parts.web),
       importDefaults_(parts.importDefaultsOnFirstLaunch),
       ownWzc_(parts.wzc ? nullptr : std::make_unique<CDriverWzcService>()),
       wzc_(parts.wzc ? *parts.wzc : *ownWzc_),

@@ -37,6 +37,7 @@ class CNetworkHopping;
 class CProfileCommands;
 class CProfileList;
 class IAutoConnectSeam;
+class CWebRequests;
 
 enum ProgramMode : int {
     MODE_NETWORK_SCANNING = 0,
@@ -95,6 +96,9 @@ struct MainDialogParts {
     bool importDefaultsOnFirstLaunch = true;
     // Optional: the GPS receiver; null leaves the GPS menu disabled.
     CGpsIntegration* gps = nullptr;
+    // Optional: the vendor's web server; null leaves Help, Check for newer
+    // version... disabled.
+    CWebRequests* web = nullptr;
 };
 
 class CMainDialog {
@@ -210,6 +214,7 @@ class CMainDialog {
     std::function<void(std::vector<std::string>)> adapterAddresses_;
     IAdapterClaim* claim_;
     CGpsIntegration* gps_;
+    CWebRequests* web_;
     bool importDefaults_;
     std::unique_ptr<IWzcService> ownWzc_;
     IWzcService& wzc_;
