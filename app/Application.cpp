@@ -78,6 +78,7 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
         .gps = gps_.get(),
         .deviceInfoView = seams.deviceInfo,
         .optionsView = seams.optionsDialog,
+        .web = seams.web,
     });
     if (scanFiles_) scanFiles_->SetScanCycle(&dialog_->ScanCycle());
     AttachConnection(*dialog_, seams.loop);

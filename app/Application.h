@@ -46,6 +46,9 @@ struct MainWindowSeams {
     DeviceInfoViewFactory deviceInfo = nullptr;
     // The Options dialog; without it View, Options... stays disabled.
     IOptionsDialogView* optionsDialog = nullptr;
+    // The version check and vendor look-ups; without it the version check
+    // is disabled.
+    CWebRequests* web = nullptr;
 };
 
 class CApplication {

@@ -9,6 +9,7 @@
 #include "app/MainDialog.h"
 #include "app/ProfileCommands.h"
 #include "app/UserManual.h"
+#include "app/WebRequests.h"
 #include "core/EventLog.h"
 #include "core/StatusLine.h"
 #include "platform/RegistryStore.h"
@@ -48,6 +49,8 @@ CommandState CMainDialog::QueryCommandState(int id) const {
         case ID_TRAY_EXIT:
         case ID_SYSTEM_MENU_ABOUT:
             return {true, false};
+        case ID_HELP_CHECK_VERSION:
+            return {web_ != nullptr, false};
         case ID_MODE_SCANNING:
             return {true, mode_ == MODE_NETWORK_SCANNING};
         case ID_MODE_HOPPING:
@@ -88,8 +91,7 @@ CommandState CMainDialog::QueryCommandState(int id) const {
             return {gps_ != nullptr, false};
         case ID_VIEW_OPTIONS:
             return {optionsView_ != nullptr, false};
-        // Filters, the signal graph and the version check are not part of
-        // the program yet.
+        // Filters and the signal graph are not part of the program yet.
         default:
             return {false, false};
     }
@@ -160,6 +162,9 @@ void CMainDialog::ExecuteCommand(int id) {
             break;
         case ID_GPS_TESTER:
             gps_->ShowOutput();
+            break;
+        case ID_HELP_CHECK_VERSION:
+            web_->CheckVersion();
             break;
         case ID_DEVICE_SOFT_REFRESH:
             cycle_.ScanNetworks(false);

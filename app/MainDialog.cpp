@@ -47,6 +47,7 @@ CMainDialog::CMainDialog(const MainDialogParts& parts)
       claim_(parts.adapterClaim),
       gps_(parts.gps),
       optionsView_(parts.optionsView),
+      web_(parts.web),
       importDefaults_(parts.importDefaultsOnFirstLaunch),
       ownWzc_(parts.wzc ? nullptr : std::make_unique<CDriverWzcService>()),
       wzc_(parts.wzc ? *parts.wzc : *ownWzc_),

@@ -40,6 +40,7 @@ class CNetworkHopping;
 class CProfileCommands;
 class CProfileList;
 class IAutoConnectSeam;
+class CWebRequests;
 
 enum ProgramMode : int {
     MODE_NETWORK_SCANNING = 0,
@@ -103,6 +104,9 @@ struct MainDialogParts {
     DeviceInfoViewFactory deviceInfoView = nullptr;
     // Optional: the Options dialog; null leaves View, Options... disabled.
     IOptionsDialogView* optionsView = nullptr;
+    // Optional: the vendor's web server; null leaves Help, Check for newer
+    // version... disabled.
+    CWebRequests* web = nullptr;
 };
 
 class CMainDialog {
@@ -225,6 +229,7 @@ class CMainDialog {
     IAdapterClaim* claim_;
     CGpsIntegration* gps_;
     IOptionsDialogView* optionsView_;
+    CWebRequests* web_;
     bool importDefaults_;
     std::unique_ptr<IWzcService> ownWzc_;
     IWzcService& wzc_;

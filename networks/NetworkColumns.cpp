@@ -575,8 +575,7 @@ std::string RecordTimeText(std::int32_t time) {
 }
 
 bool NeedsOuiLookup(CBssid& record, const ColumnContext& context) {
-    const std::string_view vendor = RefreshColumnText(record, COLUMN_VENDOR, context);
-    return vendor == kVendorLookupText || vendor == kVendorErrorText;
+    return IsOuiLookupText(RefreshColumnText(record, COLUMN_VENDOR, context));
 }
 
 }  // namespace tarvik

@@ -73,5 +73,9 @@ std::string RecordTimeText(std::int32_t time);
 // True while the Vendor cell acts as a link: the vendor text, computed anew,
 // is "Lookup OUI?" or "Error. Try again?".
 bool NeedsOuiLookup(CBssid& record, const ColumnContext& context);
+// The same test on a Vendor text already computed.
+inline bool IsOuiLookupText(std::string_view vendor) {
+    return vendor == kVendorLookupText || vendor == kVendorErrorText;
+}
 
 }  // namespace tarvik

@@ -41,7 +41,14 @@ void OuiVendorCache::Reload(RegistryStore& store, const std::string& sectionKey)
     }
 }
 
+void OuiVendorCache::Remember(std::uint32_t oui, std::string vendor) {
+    vendors_[oui] = std::move(vendor);
+}
+
 std::optional<std::string_view> OuiVendorCache::Find(const ndis::MacAddress& mac) const {
+    if (offline_) {
+        if (const std::optional<std::string_view> known = offline_->Find(mac)) return known;
+    }
     const auto found = vendors_.find(OuiOf(mac));
     if (found == vendors_.end()) return std::nullopt;
     return std::string_view(found->second);

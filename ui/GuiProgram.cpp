@@ -15,6 +15,7 @@ GuiProgram::GuiProgram() {
         std::make_unique<CNetworkColumnRules>(application_->Options(), application_->Networks());
     table_ = std::make_unique<CNetworkTableModel>(*rules_);
     window_ = std::make_unique<MainWindow>(*table_, application_->Options());
+    CreateWebRequests();
     profileDialogs_ = std::make_unique<QtProfileDialogs>(window_.get());
     fileDialogs_ = std::make_unique<QtScanFileDialogs>(window_.get());
     progress_ = std::make_unique<QtProgressDisplay>(window_.get());
@@ -32,14 +33,26 @@ GuiProgram::GuiProgram() {
     dialog_ = &application_->CreateMainDialog(MainWindowSeams{
         *window_, *loop_, *table_, *rules_, window_->AdapterChooser(), &window_->StatusLine(),
         profileDialogs_.get(), claim_.get(), fileDialogs_.get(), progress_.get(), messages_.get(),
-        gpsOutput, deviceInfo, optionsDialogs_.get()});
+        gpsOutput, deviceInfo, optionsDialogs_.get(), web_.get()});
     window_->Bind(dialog_);
     loop_->SetTickHandler([this](int id) { dialog_->OnTimer(id); });
+}
+
+// The vendor table loads on a worker; the Vendor cell's link asks the server.
+void GuiProgram::CreateWebRequests() {
+    web_ = std::make_unique<CWebRequests>(*loop_, application_->Options(), rules_->Vendors());
+    NetworkTableView& view = window_->Table();
+    web_->SetVendorsChanged([&view] { view.viewport()->update(); });
+    QObject::connect(&view, &NetworkTableView::VendorLinkClicked, &view,
+                     [this](int row) { web_->LookUpVendor(table_->RecordAt(row)); });
+    web_->LoadVendorTables(kIeeeDataFolder);
 }
 
 GuiProgram::~GuiProgram() {
     // Waiting senders return and queued work is dropped before anything goes.
     loop_->Close();
+    // Running requests are cancelled and their workers joined.
+    web_.reset();
     window_->Bind(nullptr);
     application_.reset();
 }

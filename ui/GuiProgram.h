@@ -14,6 +14,7 @@
 #include "app/Application.h"
 #include "app/NetworkColumnRules.h"
 #include "app/NetworkTableModel.h"
+#include "app/WebRequests.h"
 #include "ui/MainWindow.h"
 #include "ui/QtMainLoop.h"
 #include "ui/QtMessageBoxes.h"
@@ -43,11 +44,15 @@ class GuiProgram {
     CNetworkTableModel& Table() { return *table_; }
 
   private:
+    void CreateWebRequests();
+
     // Declared before the application object: destroyed after its controller.
     std::unique_ptr<QtMainLoop> loop_;
     std::unique_ptr<CAdapterClaim> claim_;
     std::unique_ptr<CNetworkColumnRules> rules_;
     std::unique_ptr<CNetworkTableModel> table_;
+    // The version check and vendor look-ups over the rules' vendor cache.
+    std::unique_ptr<CWebRequests> web_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<QtProfileDialogs> profileDialogs_;
     std::unique_ptr<QtScanFileDialogs> fileDialogs_;

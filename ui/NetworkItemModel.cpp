@@ -1,6 +1,9 @@
 #include "ui/NetworkItemModel.h"
 
+#include <QColor>
+
 #include "networks/ColumnIds.h"
+#include "networks/NetworkColumns.h"
 
 namespace tarvik::ui {
 
@@ -22,6 +25,12 @@ int NetworkItemModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant NetworkItemModel::data(const QModelIndex& index, int role) const {
+    if (index.isValid() && role == Qt::ForegroundRole) {
+        // A Vendor cell that starts a look-up when clicked reads as a link.
+        if (index.column() != COLUMN_VENDOR) return {};
+        if (!IsOuiLookupText(table_.Text(index.row(), index.column()))) return {};
+        return QColor(0, 0, 0x82);
+    }
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
     const std::string_view text = table_.Text(index.row(), index.column());
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));

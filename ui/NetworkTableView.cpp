@@ -3,9 +3,11 @@
 #include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <algorithm>
 
 #include "core/ApplicationOptions.h"
+#include "networks/NetworkColumns.h"
 
 namespace tarvik::ui {
 NetworkTableView::NetworkTableView(NetworkItemModel& model, const CApplicationOptions& options,
@@ -46,9 +48,32 @@ NetworkTableView::NetworkTableView(NetworkItemModel& model, const CApplicationOp
         if (index.isValid()) emit RowDoubleClicked();
     });
     ShowSortIndicator();
+    // The hand cursor over a Vendor cell that acts as a link.
+    setMouseTracking(true);
 }
 
 NetworkTableView::~NetworkTableView() = default;
+
+bool NetworkTableView::IsVendorLink(const QModelIndex& index) const {
+    return index.isValid() && index.column() == COLUMN_VENDOR &&
+           IsOuiLookupText(model_.Table().Text(index.row(), index.column()));
+}
+
+void NetworkTableView::mouseMoveEvent(QMouseEvent* event) {
+    if (IsVendorLink(indexAt(event->position().toPoint()))) {
+        viewport()->setCursor(Qt::PointingHandCursor);
+    } else {
+        viewport()->unsetCursor();
+    }
+    QTableView::mouseMoveEvent(event);
+}
+
+void NetworkTableView::mousePressEvent(QMouseEvent* event) {
+    const QModelIndex index = indexAt(event->position().toPoint());
+    QTableView::mousePressEvent(event);
+    if (event->button() == Qt::LeftButton && IsVendorLink(index))
+        emit VendorLinkClicked(index.row());
+}
 
 BssidRecord NetworkTableView::SelectedRecord() const {
     const QModelIndexList rows = selectionModel()->selectedRows();

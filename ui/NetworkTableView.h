@@ -37,13 +37,19 @@ class NetworkTableView : public QTableView {
     // A right click (or the menu key) over the table, at `globalPos`.
     void ContextMenuWanted(const QPoint& globalPos);
     void RowDoubleClicked();
+    // A left button press on a Vendor cell that shows "Lookup OUI?" or
+    // "Error. Try again?".
+    void VendorLinkClicked(int row);
 
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
   private:
     void OnHeaderClicked(int column);
     void ShowSortIndicator();
+    bool IsVendorLink(const QModelIndex& index) const;
 
     NetworkItemModel& model_;
     std::unique_ptr<HeaderBinding> binding_;

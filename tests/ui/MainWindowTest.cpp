@@ -5,6 +5,7 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QCheckBox>
+#include <QColor>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -25,6 +26,7 @@
 #include "gps/serial/PortName.h"
 #include "networks/ColumnIds.h"
 #include "platform/RegistryStore.h"
+#include "tests/support/LoopbackHttpServer.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/DeviceInfoDialog.h"
 #include "ui/GpsOutputDialog.h"
@@ -113,6 +115,42 @@ class MainWindowTest : public QObject {
         QVERIFY(table.selectionModel()->selectedRows().isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(table.model()->rowCount(), 3, 10000);
         QCOMPARE(table.verticalHeader()->count(), 3);
+    }
+
+    // The Vendor column: an IEEE-assigned OUI shows its owner from the offline
+    // table; an unknown one is a dark-blue link whose click asks the server.
+    void vendorCellsComeFromTheOfflineTableOrAClickedLookUp() {
+        daemon_.reset();  // its end unsets the socket variable
+        daemon_ = std::make_unique<testing::DaemonProcess>(testing::UiScenarioPath("vendors.json"));
+        QVERIFY(daemon_->ready());
+        testing_support::LoopbackHttpServer server([](const std::string&) {
+            return testing_support::ContentLengthAnswer("Acme Radio\n");
+        });
+        auto program = std::make_unique<GuiProgram>();
+        const CApplicationOptions& options = program->Application().Options();
+        options.UserHive().WriteString(options.SectionKey("Settings"), "UpdateServer",
+                                       server.Host());
+        QVERIFY(program->Start());
+        NetworkTableView& table = program->Window().Table();
+        QTRY_COMPARE_WITH_TIMEOUT(table.model()->rowCount(), 2, 10000);
+        auto vendorOf = [&](const QString& ssid) {
+            const int row = ColumnTexts(*table.model(), COLUMN_SSID).indexOf(ssid);
+            return table.model()->index(row, COLUMN_VENDOR);
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(vendorOf("known").data().toString(),
+                                  QString("Cisco-Linksys, LLC"), 30000);
+        QVERIFY(!vendorOf("known").data(Qt::ForegroundRole).isValid());
+        const QModelIndex link = vendorOf("unknown");
+        QCOMPARE(link.data().toString(), QString("Lookup OUI?"));
+        QCOMPARE(link.data(Qt::ForegroundRole).value<QColor>(), QColor(0, 0, 0x82));
+
+        table.scrollTo(link);
+        QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, table.visualRect(link).center());
+        QTRY_COMPARE_WITH_TIMEOUT(vendorOf("unknown").data().toString(), QString("Acme Radio"),
+                                  10000);
+        QCOMPARE(server.Targets(), std::vector<std::string>{"/reg/oui.py?025e10"});
+        QCOMPARE(options.UserHive().ReadString(options.SectionKey("OUILookup"), "025e10", ""),
+                 std::string("Acme Radio"));
     }
 
     // A run that ends before the restore (no driver) keeps the stored layout;
