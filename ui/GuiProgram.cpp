@@ -1,5 +1,7 @@
 #include "ui/GuiProgram.h"
 
+#include <QHeaderView>
+
 #include "platform/SingleInstance.h"
 #include "ui/GpsOutputDialog.h"
 
@@ -23,12 +25,24 @@ GuiProgram::GuiProgram() {
     auto gpsOutput = [window = window_.get()]() -> std::unique_ptr<IGpsOutputView> {
         return std::make_unique<GpsOutputWindow>(window);
     };
-    dialog_ = &application_->CreateMainDialog(
-        MainWindowSeams{*window_, *loop_, *table_, *rules_, window_->AdapterChooser(),
-                        &window_->StatusLine(), profileDialogs_.get(), claim_.get(),
-                        fileDialogs_.get(), progress_.get(), messages_.get(), gpsOutput});
+    dialog_ = &application_->CreateMainDialog(MainWindowSeams{
+        *window_, *loop_, *table_, *rules_, window_->AdapterChooser(), &window_->StatusLine(),
+        profileDialogs_.get(), claim_.get(), fileDialogs_.get(), progress_.get(), messages_.get(),
+        gpsOutput, [this] { return VisibleColumns(); }});
     window_->Bind(dialog_);
     loop_->SetTickHandler([this](int id) { dialog_->OnTimer(id); });
+}
+
+std::vector<int> GuiProgram::VisibleColumns() const {
+    // Hidden columns are kept at width 0 as well as hidden.
+    const QHeaderView& header = *window_->Table().horizontalHeader();
+    std::vector<int> columns;
+    for (int visual = 0; visual < header.count(); ++visual) {
+        const int logical = header.logicalIndex(visual);
+        if (!header.isSectionHidden(logical) && header.sectionSize(logical) > 0)
+            columns.push_back(logical);
+    }
+    return columns;
 }
 
 GuiProgram::~GuiProgram() {

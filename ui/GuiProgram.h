@@ -42,6 +42,9 @@ class GuiProgram {
     CNetworkTableModel& Table() { return *table_; }
 
   private:
+    // The table's visible columns in display order.
+    std::vector<int> VisibleColumns() const;
+
     // Declared before the application object: destroyed after its controller.
     std::unique_ptr<QtMainLoop> loop_;
     std::unique_ptr<CAdapterClaim> claim_;
