@@ -54,6 +54,15 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
             .messages = *seams.messages,
             .clock = nullptr,
         });
+        exports_ = std::make_unique<CExportCommands>(ExportCommandParts{
+            .networks = networks_,
+            .columns = seams.columns,
+            .dialogs = *seams.scanFileDialogs,
+            .progress = *seams.progress,
+            .messages = *seams.messages,
+            .visibleColumns = seams.visibleColumns,
+        });
+        scanFiles_->SetExportCommands(exports_.get());
     }
     gps_ = std::make_unique<CGpsIntegration>(GpsIntegrationParts{
         .loop = seams.loop,

@@ -49,6 +49,9 @@ struct MainWindowSeams {
     // The version check and vendor look-ups; without it the version check
     // is disabled.
     CWebRequests* web = nullptr;
+    // The table's visible columns in display order, for File > Export...'s
+    // table CSV; without it every column in the table's order.
+    std::function<std::vector<int>()> visibleColumns = nullptr;
 };
 
 class CApplication {
@@ -71,6 +74,9 @@ class CApplication {
     // The scan-file commands; null until the main dialog was created with
     // their seams.
     CScanFileCommands* ScanFiles() { return scanFiles_.get(); }
+    // File > Export...; null without the scan-file commands. The result
+    // filter is handed to it with SetFilter.
+    CExportCommands* Exports() { return exports_.get(); }
 
     // Creates the controller (once). The GUI owns the table model and the
     // column rules, since its window observes the model until the window is
@@ -95,7 +101,9 @@ class CApplication {
     // Before the procedure and the controller: both use it until they are gone.
     CWpaBridge bridge_;
     std::unique_ptr<CConnectionProcedure> connection_;
-    // Before the controller, which uses them until it is gone.
+    // Before the controller, which uses them until it is gone; the exports
+    // before the scan-file commands, which hold them.
+    std::unique_ptr<CExportCommands> exports_;
     std::unique_ptr<CScanFileCommands> scanFiles_;
     // Posts to the controller's loop and feeds its list: goes after it.
     std::unique_ptr<CGpsIntegration> gps_;

@@ -10,6 +10,7 @@ enum CommandId : int {
     // File
     ID_FILE_OPEN = 32779,
     ID_FILE_MERGE = 32814,
+    ID_FILE_EXPORT = 32900,
     ID_FILE_SAVE = 57603,
     ID_FILE_SAVE_AS = 57604,
     ID_FILE_CLOSE = 32813,

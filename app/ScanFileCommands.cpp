@@ -8,6 +8,7 @@
 #include "app/CommandIds.h"
 #include "core/EventLog.h"
 #include "core/StatusLine.h"
+#include "export/WigleCsvReader.h"
 
 namespace tarvik {
 
@@ -21,6 +22,9 @@ struct CScanFileCommands::ReadJob {
     std::atomic<bool> reportQueued = false;
     // The worker's; read once it has been joined.
     ScanFileContents contents;
+    // A WiGLE CSV file being merged, and its malformed rows.
+    bool wigle = false;
+    std::vector<std::string> skippedRows;
     std::thread worker;
 };
 
@@ -74,6 +78,8 @@ std::optional<FileCommandState> CScanFileCommands::QueryFileCommand(int id) cons
             return FileCommandState{!IsBusy(), false};
         case ID_FILE_AUTO_SAVE:
             return FileCommandState{true, autoSave_};
+        case ID_FILE_EXPORT:
+            return FileCommandState{exporter_ != nullptr && !IsBusy(), false};
         default:
             return std::nullopt;
     }
@@ -99,6 +105,9 @@ void CScanFileCommands::ExecuteFileCommand(int id) {
         case ID_FILE_AUTO_SAVE:
             ToggleAutoSave();
             break;
+        case ID_FILE_EXPORT:
+            if (exporter_ && !IsBusy()) exporter_->Export();
+            break;
         default:
             break;
     }
@@ -113,7 +122,7 @@ void CScanFileCommands::Open() {
 
 void CScanFileCommands::Merge() {
     LogInfo("Menu merge called");
-    if (const auto path = dialogs_.AskOpenPath()) StartRead(*path, true);
+    if (const auto path = dialogs_.AskMergePath()) StartRead(*path, true);
 }
 
 Result CScanFileCommands::Save() {
@@ -264,8 +273,8 @@ void CScanFileCommands::StartRead(const std::string& path, bool merge) {
     // The worker holds no reference of its own: the job owns the thread.
     job->worker = std::thread([this, own, weak, alive] {
         IMainLoop& loop = loop_;
-        own->contents = ReadScanFileContents(
-            own->path, [this, own, weak, alive, &loop](std::uint64_t done, std::uint64_t total) {
+        own->contents = ReadSurvey(
+            *own, [this, own, weak, alive, &loop](std::uint64_t done, std::uint64_t total) {
                 own->done = done;
                 own->total = total;
                 if (!own->reportQueued.exchange(true)) {
@@ -291,11 +300,50 @@ void CScanFileCommands::FinishRead(const std::shared_ptr<ReadJob>& job) {
     progress_.End();
     // Cancel pressed while the last of the file was read still counts.
     if (job->cancel) job->contents.status = ScanFileStatus::Cancelled;
+    if (job->wigle && job->contents.status == ScanFileStatus::Read) {
+        ApplyWigleMerge(*job);
+        return;
+    }
     ApplyRead(job->path, job->merge, std::move(job->contents));
 }
 
+ScanFileContents CScanFileCommands::ReadSurvey(ReadJob& job, const ScanFileProgress& progress) {
+    job.wigle = job.merge && IsWigleCsvFile(job.path);
+    if (!job.wigle) return ReadScanFileContents(job.path, progress);
+    WigleCsvContents read = ReadWigleCsv(job.path, progress);
+    job.skippedRows = std::move(read.skipped);
+    return std::move(read.contents);
+}
+
+// A WiGLE CSV file only adds networks: it never becomes the open file, so no
+// save writes a scan file over it.
+void CScanFileCommands::ApplyWigleMerge(ReadJob& job) {
+    const std::size_t added = ApplyScanFile(networks_, std::move(job.contents), true);
+    if (cycle_) cycle_->ScanNetworks(false);
+    SetStatusText("Merged WiGLE CSV file: " + job.path + " (" + std::to_string(added) +
+                  " new networks).");
+    if (job.skippedRows.empty()) return;
+    constexpr std::size_t kShownRows = 10;
+    std::string text = std::to_string(job.skippedRows.size()) + " malformed rows of " + job.path +
+                       " were skipped:";
+    for (std::size_t i = 0; i < job.skippedRows.size(); ++i) {
+        LogWarn("%s: %s", job.path.c_str(), job.skippedRows[i].c_str());
+        if (i < kShownRows) text += "\n" + job.skippedRows[i];
+    }
+    if (job.skippedRows.size() > kShownRows) text += "\n... (all of them are in the log)";
+    messages_.ShowMessage(text, "Merge", MessageIcon::Information);
+}
+
 int CScanFileCommands::ReadNow(const std::string& path, bool merge) {
-    return ApplyRead(path, merge, ReadScanFileContents(path));
+    ReadJob job;
+    job.path = path;
+    job.merge = merge;
+    job.contents = ReadSurvey(job, {});
+    if (job.wigle && job.contents.status == ScanFileStatus::Read) {
+        ApplyWigleMerge(job);
+        return 0;
+    }
+    return ApplyRead(path, merge, std::move(job.contents));
 }
 
 int CScanFileCommands::ApplyRead(const std::string& path, bool merge, ScanFileContents&& contents) {

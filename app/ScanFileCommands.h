@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "app/ExportCommands.h"
 #include "app/MainLoop.h"
 #include "app/MessageBoxes.h"
 #include "app/ProgressDisplay.h"
@@ -53,6 +54,8 @@ class CScanFileCommands : public IScanFileService {
     // through it, and the table is refreshed after a read. Without one the
     // list alone is changed.
     void SetScanCycle(CScanCycle* cycle) { cycle_ = cycle; }
+    // File > Export...; without it the command is disabled.
+    void SetExportCommands(CExportCommands* exporter) { exporter_ = exporter; }
 
     // IScanFileService
     bool IsFileOpen() const override { return open_; }
@@ -82,8 +85,9 @@ class CScanFileCommands : public IScanFileService {
     // Reads `path` into the list on a worker thread (`merge`: into the
     // list as it is); the result is applied from the main loop.
     void StartRead(const std::string& path, bool merge);
-    // The same, read on this thread: 0 when the file was read whole and is
-    // now the open file, otherwise -1.
+    // The same, read on this thread: 0 when the file was read whole (a scan
+    // file is then the open file; a merged WiGLE CSV file never is),
+    // otherwise -1.
     int ReadNow(const std::string& path, bool merge);
     // Writes the list to `path` at once: RES_FILE_SAVED, RES_FILE_OPEN_FAILED,
     // RES_ARCHIVE_FAILED or RES_SAVE_CANCELLED (Cancel on the progress).
@@ -102,6 +106,9 @@ class CScanFileCommands : public IScanFileService {
     struct SaveJob;
 
     void FinishRead(const std::shared_ptr<ReadJob>& job);
+    // The worker's read: a scan file, or a WiGLE CSV file when merging.
+    static ScanFileContents ReadSurvey(ReadJob& job, const ScanFileProgress& progress);
+    void ApplyWigleMerge(ReadJob& job);
     int ApplyRead(const std::string& path, bool merge, ScanFileContents&& contents);
     void BeginSave(const std::string& path, SaveKind kind);
     // One slice; true when the save has ended.
@@ -121,6 +128,7 @@ class CScanFileCommands : public IScanFileService {
     IMessageBoxes& messages_;
     std::function<std::time_t()> clock_;
     CScanCycle* cycle_ = nullptr;
+    CExportCommands* exporter_ = nullptr;
 
     bool open_ = false;
     bool autoSave_ = false;

@@ -7,10 +7,19 @@
 #include <string>
 
 #include "app/MainWindowView.h"
+#include "export/ExportFormat.h"
 
 namespace tarvik {
 
 inline constexpr const char* kScanFileFilter = "Tarvik Files (*.tvk)|*.tvk||";
+
+// What File > Export... writes: the file, its format, and whether only the
+// rows the result filter passes go into it.
+struct ExportChoice {
+    std::string path;
+    ExportFormat format = ExportFormat::WigleCsv;
+    bool visibleRowsOnly = false;
+};
 
 class IScanFileDialogs {
   public:
@@ -24,6 +33,15 @@ class IScanFileDialogs {
     virtual SaveAnswer AskSaveChanges(const std::string& path) = 0;
     // The open file's name for the window title; empty when none is open.
     virtual void ShowOpenFileName(const std::string& name) = 0;
+    // A file-open dialog for Merge, which also takes WiGLE CSV files.
+    virtual std::optional<std::string> AskMergePath() { return AskOpenPath(); }
+    // The export's format chooser and file-save dialog; `filterActive` offers
+    // the visible-rows-only choice. nullopt when cancelled (and where the
+    // dialogs offer no export).
+    virtual std::optional<ExportChoice> AskExport(bool filterActive) {
+        (void)filterActive;
+        return std::nullopt;
+    }
 };
 
 }  // namespace tarvik

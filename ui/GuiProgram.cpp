@@ -1,5 +1,7 @@
 #include "ui/GuiProgram.h"
 
+#include <QHeaderView>
+
 #include "platform/SingleInstance.h"
 #include "ui/DeviceInfoDialog.h"
 #include "ui/GpsOutputDialog.h"
@@ -33,7 +35,8 @@ GuiProgram::GuiProgram() {
     dialog_ = &application_->CreateMainDialog(MainWindowSeams{
         *window_, *loop_, *table_, *rules_, window_->AdapterChooser(), &window_->StatusLine(),
         profileDialogs_.get(), claim_.get(), fileDialogs_.get(), progress_.get(), messages_.get(),
-        gpsOutput, deviceInfo, optionsDialogs_.get(), web_.get()});
+        gpsOutput, deviceInfo, optionsDialogs_.get(), web_.get(),
+        [this] { return VisibleColumns(); }});
     window_->Bind(dialog_);
     loop_->SetTickHandler([this](int id) { dialog_->OnTimer(id); });
 }
@@ -46,6 +49,18 @@ void GuiProgram::CreateWebRequests() {
     QObject::connect(&view, &NetworkTableView::VendorLinkClicked, &view,
                      [this](int row) { web_->LookUpVendor(table_->RecordAt(row)); });
     web_->LoadVendorTables(kIeeeDataFolder);
+}
+
+std::vector<int> GuiProgram::VisibleColumns() const {
+    // Hidden columns are kept at width 0 as well as hidden.
+    const QHeaderView& header = *window_->Table().horizontalHeader();
+    std::vector<int> columns;
+    for (int visual = 0; visual < header.count(); ++visual) {
+        const int logical = header.logicalIndex(visual);
+        if (!header.isSectionHidden(logical) && header.sectionSize(logical) > 0)
+            columns.push_back(logical);
+    }
+    return columns;
 }
 
 GuiProgram::~GuiProgram() {

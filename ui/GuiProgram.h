@@ -45,6 +45,8 @@ class GuiProgram {
 
   private:
     void CreateWebRequests();
+    // The table's visible columns in display order.
+    std::vector<int> VisibleColumns() const;
 
     // Declared before the application object: destroyed after its controller.
     std::unique_ptr<QtMainLoop> loop_;

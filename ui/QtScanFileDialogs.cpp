@@ -4,6 +4,7 @@
 #include <QMessageBox>
 
 #include "app/AboutText.h"
+#include "ui/ExportDialog.h"
 
 namespace tarvik::ui {
 
@@ -31,6 +32,20 @@ std::optional<std::string> QtScanFileDialogs::AskOpenPath() {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     return RunFileDialog(dialog);
+}
+
+std::optional<std::string> QtScanFileDialogs::AskMergePath() {
+    QFileDialog dialog(window_, QStringLiteral("Merge"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(
+        {QtScanFileFilter(), QStringLiteral("WiGLE CSV (*.csv)"), QStringLiteral("All Files (*)")});
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().front().toStdString();
+}
+
+std::optional<ExportChoice> QtScanFileDialogs::AskExport(bool filterActive) {
+    return AskExportChoice(window_, filterActive);
 }
 
 std::optional<std::string> QtScanFileDialogs::AskSavePath(const std::string& proposedName) {

@@ -19,6 +19,8 @@ class QtScanFileDialogs : public IScanFileDialogs {
     std::optional<std::string> AskSavePath(const std::string& proposedName) override;
     SaveAnswer AskSaveChanges(const std::string& path) override;
     void ShowOpenFileName(const std::string& name) override;
+    std::optional<std::string> AskMergePath() override;
+    std::optional<ExportChoice> AskExport(bool filterActive) override;
 
   private:
     QWidget* window_;

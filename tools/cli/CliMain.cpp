@@ -8,6 +8,7 @@
 #include "tools/cli/CommandLine.h"
 #include "tools/cli/ConnectCommand.h"
 #include "tools/cli/DeviceCommand.h"
+#include "tools/cli/ExportCommand.h"
 #include "tools/cli/GpsCommand.h"
 #include "tools/cli/OptionsCommand.h"
 #include "tools/cli/ProfilesCommand.h"
@@ -27,11 +28,12 @@ constexpr const char* kHelp =
     "  profiles     list, show, remove or reorder saved network profiles\n"
     "  open         summarise a scan file (.tvk)\n"
     "  merge        merge scan files into one\n"
+    "  export       write a scan file as WiGLE CSV, KML, GPX or CSV\n"
     "  gps          the fixes of the GPS receiver or of a receiver log\n"
     "  device       what the adapter reports about itself (Device Information)\n"
     "  options      list, read or change the settings of the Options dialog\n"
-    "Each command takes --help. All but profiles, open, merge, gps and options need\n"
-    "the driver "
+    "Each command takes --help. All but profiles, open, merge, export, gps and options\n"
+    "need the driver "
     "(tarvik-driverd, found as the window finds it, TARVIK_DRIVER_SOCKET included).\n"
     "An adapter in use by the window or another tarvik-cli is refused.\n"
     "Exit status: 0 done, 1 failed (the reason on stderr), 2 bad arguments.\n";
@@ -49,6 +51,7 @@ const Command kCommands[] = {
     {"profiles", &kProfilesHelp, RunProfiles},
     {"open", &kOpenHelp, RunOpen},
     {"merge", &kMergeHelp, RunMerge},
+    {"export", &kExportHelp, RunExport},
     {"gps", &kGpsHelp, RunGps},
     {"device", &kDeviceHelp, RunDevice},
     {"options", &kOptionsHelp, RunOptions},

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "export/WigleCsvReader.h"
 #include "networks/ScanFile.h"
 #include "tools/cli/TextTable.h"
 
@@ -25,6 +26,8 @@ const char* const kMergeHelp =
     "writes the result to the output file, replacing it whole. When an input cannot\n"
     "be read, nothing is written unless --force is given; then a damaged input gives\n"
     "the records before the damage and an unreadable one is skipped, as stderr says.\n"
+    "An input may also be a WiGLE CSV file (1.4 or 1.6): its Wi-Fi rows become\n"
+    "networks, and a malformed row is named by its line on stderr and skipped.\n"
     "Needs no driver.\n";
 
 namespace {
@@ -54,9 +57,20 @@ class CProgressLine {
     int percent_ = -1;
 };
 
-ScanFileContents Read(const std::string& file) {
+}  // namespace
+
+ScanFileContents ReadSurveyFile(const std::string& file) {
     CProgressLine progress(file);
-    return ReadScanFileContents(file, progress.Callback());
+    if (!IsWigleCsvFile(file)) return ReadScanFileContents(file, progress.Callback());
+    WigleCsvContents wigle = ReadWigleCsv(file, progress.Callback());
+    for (const std::string& skipped : wigle.skipped) Fail(kExitFailed, file + ": " + skipped);
+    return std::move(wigle.contents);
+}
+
+namespace {
+
+ScanFileContents Read(const std::string& file) {
+    return ReadSurveyFile(file);
 }
 
 std::string LocalTime(std::int32_t seconds) {

@@ -60,6 +60,8 @@ constexpr ModeName kModes[] = {{"scanning", ID_MODE_SCANNING},
                                {"hopping", ID_MODE_HOPPING},
                                {"manager", ID_MODE_CONNECTION_MANAGER}};
 
+}  // namespace
+
 // Titles compare without case and spaces: "mac address" and "MACAddress" alike.
 std::string TitleKey(std::string_view title) {
     std::string key;
@@ -84,6 +86,8 @@ bool ParseColumns(const std::string& list, std::vector<int>& columns) {
     }
     return true;
 }
+
+namespace {
 
 // The latest status text, shown under the table on a terminal; any thread.
 class CLatestStatus : public IStatusLineSink {
