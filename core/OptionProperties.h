@@ -14,15 +14,15 @@
 
 namespace tarvik {
 
-enum class PropertyKind { Category, Number, Switch, Choice, Colour };
+enum class OptionKind { Category, Number, Switch, Choice, Colour };
 
-struct PropertyChoice {
+struct OptionChoice {
     const char* text;
     std::int32_t value;
 };
 
 struct OptionProperty {
-    PropertyKind kind;
+    OptionKind kind;
     const char* label;
     const char* help;
     // The record's field; null for a category heading.
@@ -34,7 +34,7 @@ struct OptionProperty {
     std::int32_t lower;
     std::int32_t upper;
     // Choices: the texts in display order with their stored values.
-    std::span<const PropertyChoice> choices;
+    std::span<const OptionChoice> choices;
 };
 
 // The largest colour: 0x00BBGGRR.
