@@ -336,21 +336,18 @@ std::optional<std::int32_t> ParsePropertyValue(const OptionProperty& property,
     return std::nullopt;
 }
 
-int RepairOutOfRangeOptions(CApplicationOptions& options) {
-    int repaired = 0;
-    for (const OptionProperty& property : kProperties) {
-        const CApplicationOptions::Field* field = FieldOf(property.member);
-        if (field == nullptr) continue;
-        SettingValue& setting = options.*property.member;
-        const std::int32_t value = setting;
-        const std::int32_t fixed = RepairedValue(property, value, field->defaultValue);
-        if (fixed == value) continue;
-        LogWarn("Setting \"%s\" holds %d, which is not allowed; using %d.", field->valueName, value,
-                fixed);
-        setting = fixed;
-        ++repaired;
-    }
-    return repaired;
+bool RepairOutOfRangeOptions(CApplicationOptions& options, Member member) {
+    const OptionProperty* property = FindProperty(member);
+    const CApplicationOptions::Field* field = FieldOf(member);
+    if (property == nullptr || field == nullptr) return false;
+    SettingValue& setting = options.*member;
+    const std::int32_t value = setting;
+    const std::int32_t fixed = RepairedValue(*property, value, field->defaultValue);
+    if (fixed == value) return false;
+    LogWarn("Setting \"%s\" holds %d, which is not allowed; using %d.", field->valueName, value,
+            fixed);
+    setting = fixed;
+    return true;
 }
 
 }  // namespace tarvik
