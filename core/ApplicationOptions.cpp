@@ -109,12 +109,13 @@ int CApplicationOptions::Load() {
     for (const Field& field : kFields) {
         if (field.valueName == nullptr) continue;
         SettingValue& value = this->*field.member;
+        const bool stored = hive.ReadValue(key, field.valueName).has_value();
         value = static_cast<std::int32_t>(
             hive.ReadDword(key, field.valueName, static_cast<std::uint32_t>(value.Get())));
+        // A hand-edited hive may hold values the dialog never accepts (a 0 ms
+        // timer, a negative history size, an unknown port): those are repaired.
+        if (stored) RepairOutOfRangeOptions(*this, field.member);
     }
-    // A hand-edited hive may hold values the dialog never accepts (a 0 ms
-    // timer, a negative history size, an unknown port): those are repaired.
-    RepairOutOfRangeOptions(*this);
     return 0;
 }
 

@@ -14,44 +14,43 @@ namespace {
 using O = CApplicationOptions;
 using Member = SettingValue CApplicationOptions::*;
 
-constexpr PropertyChoice kComPorts[] = {
+constexpr OptionChoice kComPorts[] = {
     {"COM1", 1}, {"COM2", 2}, {"COM3", 3}, {"COM4", 4},   {"COM5", 5},   {"COM6", 6},
     {"COM7", 7}, {"COM8", 8}, {"COM9", 9}, {"COM10", 10}, {"COM11", 11}, {"COM12", 12},
 };
-constexpr PropertyChoice kBaudRates[] = {
+constexpr OptionChoice kBaudRates[] = {
     {"110 bps", 110},       {"300 bps", 300},       {"600 bps", 600},       {"1200 bps", 1200},
     {"2400 bps", 2400},     {"4800 bps", 4800},     {"9600 bps", 9600},     {"14400 bps", 14400},
     {"19200 bps", 19200},   {"38400 bps", 38400},   {"56000 bps", 56000},   {"57600 bps", 57600},
     {"115200 bps", 115200}, {"128000 bps", 128000}, {"256000 bps", 256000},
 };
-constexpr PropertyChoice kDataBits[] = {{"5 bits", 5}, {"6 bits", 6}, {"7 bits", 7}, {"8 bits", 8}};
-constexpr PropertyChoice kParity[] = {{"None", 0}, {"Even", 2}, {"Odd", 1}};
-constexpr PropertyChoice kStopBits[] = {
-    {"1 stop bit", 0}, {"1.5 stop bits", 1}, {"2 stop bits", 2}};
-constexpr PropertyChoice kHandshaking[] = {{"off", 0}, {"hardware", 1}, {"software", 2}};
-constexpr PropertyChoice kDataFormats[] = {{"NMEA 0183", 1}};
-constexpr PropertyChoice kAngleFormats[] = {{"ddmmss", 2}, {"ddmm", 1}, {"dd", 0}};
-constexpr PropertyChoice kSignalUnits[] = {{"dBm", 1}, {"Percentages", 2}};
-constexpr PropertyChoice kColouring[] = {{"encryption", 2}, {"signal strength", 3}};
+constexpr OptionChoice kDataBits[] = {{"5 bits", 5}, {"6 bits", 6}, {"7 bits", 7}, {"8 bits", 8}};
+constexpr OptionChoice kParity[] = {{"None", 0}, {"Even", 2}, {"Odd", 1}};
+constexpr OptionChoice kStopBits[] = {{"1 stop bit", 0}, {"1.5 stop bits", 1}, {"2 stop bits", 2}};
+constexpr OptionChoice kHandshaking[] = {{"off", 0}, {"hardware", 1}, {"software", 2}};
+constexpr OptionChoice kDataFormats[] = {{"NMEA 0183", 1}};
+constexpr OptionChoice kAngleFormats[] = {{"ddmmss", 2}, {"ddmm", 1}, {"dd", 0}};
+constexpr OptionChoice kSignalUnits[] = {{"dBm", 1}, {"Percentages", 2}};
+constexpr OptionChoice kColouring[] = {{"encryption", 2}, {"signal strength", 3}};
 
 constexpr OptionProperty Category(const char* label) {
-    return {PropertyKind::Category, label, "", nullptr, false, "", 0, 0, {}};
+    return {OptionKind::Category, label, "", nullptr, false, "", 0, 0, {}};
 }
 constexpr OptionProperty Number(const char* label, const char* help, Member member,
                                 const char* unit, std::int32_t lower, std::int32_t upper,
                                 bool indented = false) {
-    return {PropertyKind::Number, label, help, member, indented, unit, lower, upper, {}};
+    return {OptionKind::Number, label, help, member, indented, unit, lower, upper, {}};
 }
 constexpr OptionProperty Switch(const char* label, const char* help, Member member,
                                 bool indented = false) {
-    return {PropertyKind::Switch, label, help, member, indented, "", 0, 1, {}};
+    return {OptionKind::Switch, label, help, member, indented, "", 0, 1, {}};
 }
 constexpr OptionProperty Choice(const char* label, const char* help, Member member,
-                                std::span<const PropertyChoice> choices, bool indented = false) {
-    return {PropertyKind::Choice, label, help, member, indented, "", 0, 0, choices};
+                                std::span<const OptionChoice> choices, bool indented = false) {
+    return {OptionKind::Choice, label, help, member, indented, "", 0, 0, choices};
 }
 constexpr OptionProperty Colour(const char* label, const char* help, Member member) {
-    return {PropertyKind::Colour, label, help, member, true, "", 0, kMaximumColour, {}};
+    return {OptionKind::Colour, label, help, member, true, "", 0, kMaximumColour, {}};
 }
 
 constexpr bool kIndented = true;
@@ -187,8 +186,8 @@ const CApplicationOptions::Field* FieldOf(Member member) {
     return nullptr;
 }
 
-const PropertyChoice* FindChoice(const OptionProperty& property, std::int32_t value) {
-    for (const PropertyChoice& choice : property.choices) {
+const OptionChoice* FindChoice(const OptionProperty& property, std::int32_t value) {
+    for (const OptionChoice& choice : property.choices) {
         if (choice.value == value) return &choice;
     }
     return nullptr;
@@ -218,14 +217,14 @@ std::optional<std::int32_t> ParseColourText(std::string_view text) {
 std::int32_t RepairedValue(const OptionProperty& property, std::int32_t value,
                            std::int32_t defaultValue) {
     switch (property.kind) {
-        case PropertyKind::Number:
+        case OptionKind::Number:
             return std::clamp(value, property.lower, property.upper);
-        case PropertyKind::Switch:
+        case OptionKind::Switch:
             return value == 0 ? 0 : 1;
-        case PropertyKind::Choice:
-        case PropertyKind::Colour:
+        case OptionKind::Choice:
+        case OptionKind::Colour:
             return IsValueAllowed(property, value) ? value : defaultValue;
-        case PropertyKind::Category:
+        case OptionKind::Category:
             break;
     }
     return value;
@@ -260,7 +259,7 @@ const char* ValueNameOf(const OptionProperty& property) {
 
 bool IsPropertyEnabled(const CApplicationOptions& options, const OptionProperty& property) {
     const Member m = property.member;
-    if (m == &O::TableColorSetup || property.kind == PropertyKind::Colour) {
+    if (m == &O::TableColorSetup || property.kind == OptionKind::Colour) {
         return options.ColoringEnabled != 0;
     }
     if (m == &O::TimeBeforeClearingNotDetectedAccessPoints || m == &O::ClearingAccessPointsHard) {
@@ -271,13 +270,13 @@ bool IsPropertyEnabled(const CApplicationOptions& options, const OptionProperty&
 
 bool IsValueAllowed(const OptionProperty& property, std::int32_t value) {
     switch (property.kind) {
-        case PropertyKind::Number:
-        case PropertyKind::Switch:
-        case PropertyKind::Colour:
+        case OptionKind::Number:
+        case OptionKind::Switch:
+        case OptionKind::Colour:
             return value >= property.lower && value <= property.upper;
-        case PropertyKind::Choice:
+        case OptionKind::Choice:
             return FindChoice(property, value) != nullptr;
-        case PropertyKind::Category:
+        case OptionKind::Category:
             break;
     }
     return false;
@@ -296,20 +295,20 @@ std::optional<std::int32_t> ParseNumberText(std::string_view text) {
 
 std::string FormatPropertyValue(const OptionProperty& property, std::int32_t value) {
     switch (property.kind) {
-        case PropertyKind::Switch:
+        case OptionKind::Switch:
             return value != 0 ? "on" : "off";
-        case PropertyKind::Choice:
-            if (const PropertyChoice* choice = FindChoice(property, value)) return choice->text;
+        case OptionKind::Choice:
+            if (const OptionChoice* choice = FindChoice(property, value)) return choice->text;
             break;
-        case PropertyKind::Colour: {
+        case OptionKind::Colour: {
             const auto bgr = static_cast<std::uint32_t>(value);
             char text[16];
             std::snprintf(text, sizeof text, "#%02X%02X%02X", bgr & 0xFF, (bgr >> 8) & 0xFF,
                           (bgr >> 16) & 0xFF);
             return text;
         }
-        case PropertyKind::Number:
-        case PropertyKind::Category:
+        case OptionKind::Number:
+        case OptionKind::Category:
             break;
     }
     return std::to_string(value);
@@ -318,40 +317,37 @@ std::string FormatPropertyValue(const OptionProperty& property, std::int32_t val
 std::optional<std::int32_t> ParsePropertyValue(const OptionProperty& property,
                                                std::string_view text) {
     switch (property.kind) {
-        case PropertyKind::Switch:
+        case OptionKind::Switch:
             if (Trimmed(text) == "on") return 1;
             if (Trimmed(text) == "off") return 0;
             return ParseNumberText(text);
-        case PropertyKind::Choice:
-            for (const PropertyChoice& choice : property.choices) {
+        case OptionKind::Choice:
+            for (const OptionChoice& choice : property.choices) {
                 if (Trimmed(text) == choice.text) return choice.value;
             }
             return ParseNumberText(text);
-        case PropertyKind::Colour:
+        case OptionKind::Colour:
             return ParseColourText(text);
-        case PropertyKind::Number:
+        case OptionKind::Number:
             return ParseNumberText(text);
-        case PropertyKind::Category:
+        case OptionKind::Category:
             break;
     }
     return std::nullopt;
 }
 
-int RepairOutOfRangeOptions(CApplicationOptions& options) {
-    int repaired = 0;
-    for (const OptionProperty& property : kProperties) {
-        const CApplicationOptions::Field* field = FieldOf(property.member);
-        if (field == nullptr) continue;
-        SettingValue& setting = options.*property.member;
-        const std::int32_t value = setting;
-        const std::int32_t fixed = RepairedValue(property, value, field->defaultValue);
-        if (fixed == value) continue;
-        LogWarn("Setting \"%s\" holds %d, which is not allowed; using %d.", field->valueName, value,
-                fixed);
-        setting = fixed;
-        ++repaired;
-    }
-    return repaired;
+bool RepairOutOfRangeOptions(CApplicationOptions& options, Member member) {
+    const OptionProperty* property = FindProperty(member);
+    const CApplicationOptions::Field* field = FieldOf(member);
+    if (property == nullptr || field == nullptr) return false;
+    SettingValue& setting = options.*member;
+    const std::int32_t value = setting;
+    const std::int32_t fixed = RepairedValue(*property, value, field->defaultValue);
+    if (fixed == value) return false;
+    LogWarn("Setting \"%s\" holds %d, which is not allowed; using %d.", field->valueName, value,
+            fixed);
+    setting = fixed;
+    return true;
 }
 
 }  // namespace tarvik

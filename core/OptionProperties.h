@@ -14,15 +14,15 @@
 
 namespace tarvik {
 
-enum class PropertyKind { Category, Number, Switch, Choice, Colour };
+enum class OptionKind { Category, Number, Switch, Choice, Colour };
 
-struct PropertyChoice {
+struct OptionChoice {
     const char* text;
     std::int32_t value;
 };
 
 struct OptionProperty {
-    PropertyKind kind;
+    OptionKind kind;
     const char* label;
     const char* help;
     // The record's field; null for a category heading.
@@ -34,7 +34,7 @@ struct OptionProperty {
     std::int32_t lower;
     std::int32_t upper;
     // Choices: the texts in display order with their stored values.
-    std::span<const PropertyChoice> choices;
+    std::span<const OptionChoice> choices;
 };
 
 // The largest colour: 0x00BBGGRR.
@@ -64,11 +64,12 @@ std::string FormatPropertyValue(const OptionProperty& property, std::int32_t val
 std::optional<std::int32_t> ParsePropertyValue(const OptionProperty& property,
                                                std::string_view text);
 
-// Puts every field the dialog shows back inside its limits or choices:
-// numbers out of range are clamped to the nearer limit, unknown choices and
-// colours above 0xFFFFFF are set to their defaults, and a switch other than 0
-// and 1 becomes 1 (any nonzero value means on). Each repair is logged with the value name. Returns
-// how many fields were repaired.
-int RepairOutOfRangeOptions(CApplicationOptions& options);
+// Puts a field the dialog shows back inside its limits or choices: a number
+// out of range is clamped to the nearer limit, an unknown choice or a colour
+// above 0xFFFFFF is set to its default, and a switch other than 0 and 1
+// becomes 1 (any nonzero value means on). The repair is logged with the
+// value name. True when the field was repaired.
+bool RepairOutOfRangeOptions(CApplicationOptions& options,
+                             SettingValue CApplicationOptions::*member);
 
 }  // namespace tarvik

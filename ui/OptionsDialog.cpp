@@ -114,7 +114,7 @@ void OptionsDialog::BuildList() {
     QTreeWidgetItem* lastSwitch = nullptr;
     for (const OptionProperty& property : GetProperties()) {
         const QString label = QString::fromUtf8(property.label);
-        if (property.kind == PropertyKind::Category) {
+        if (property.kind == OptionKind::Category) {
             category = new QTreeWidgetItem(list_, {label});
             QFont bold = category->font(0);
             bold.setBold(true);
@@ -136,15 +136,15 @@ void OptionsDialog::BuildList() {
 
 QWidget* OptionsDialog::CreateEditor(const OptionProperty& property) {
     switch (property.kind) {
-        case PropertyKind::Switch: {
+        case OptionKind::Switch: {
             auto* box = new QCheckBox;
             connect(box, &QCheckBox::toggled, this,
                     [this, &property](bool on) { Commit(property, on ? 1 : 0); });
             return box;
         }
-        case PropertyKind::Choice: {
+        case OptionKind::Choice: {
             auto* combo = new QComboBox;
-            for (const PropertyChoice& choice : property.choices) {
+            for (const OptionChoice& choice : property.choices) {
                 combo->addItem(QString::fromUtf8(choice.text), choice.value);
             }
             connect(combo, &QComboBox::activated, this, [this, &property, combo](int index) {
@@ -152,10 +152,10 @@ QWidget* OptionsDialog::CreateEditor(const OptionProperty& property) {
             });
             return combo;
         }
-        case PropertyKind::Colour:
+        case OptionKind::Colour:
             return CreateColourEditor(property);
-        case PropertyKind::Number:
-        case PropertyKind::Category:
+        case OptionKind::Number:
+        case OptionKind::Category:
             break;
     }
     return CreateNumberEditor(property);
@@ -209,19 +209,19 @@ void OptionsDialog::ShowValue(const PropertyRow& row) {
     row.editor->setEnabled(enabled);
     const QSignalBlocker quiet(row.editor);
     switch (property.kind) {
-        case PropertyKind::Switch:
+        case OptionKind::Switch:
             static_cast<QCheckBox*>(row.editor)->setChecked(value != 0);
             break;
-        case PropertyKind::Choice: {
+        case OptionKind::Choice: {
             auto* combo = static_cast<QComboBox*>(row.editor);
             combo->setCurrentIndex(combo->findData(value));
             break;
         }
-        case PropertyKind::Colour:
+        case OptionKind::Colour:
             PaintColourButton(*static_cast<QPushButton*>(row.editor), value);
             break;
-        case PropertyKind::Number:
-        case PropertyKind::Category: {
+        case OptionKind::Number:
+        case OptionKind::Category: {
             auto* edit = row.editor->findChild<QLineEdit*>(QStringLiteral("number"));
             const QSignalBlocker quietEdit(edit);
             edit->setText(QString::number(value));

@@ -91,6 +91,10 @@ const EffectRow kEffectRows[] = {
     {"ColoringSetup", "Table Coloring Setup", "signal strength", 3, ""},
 };
 
+void PrintTo(const EffectRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
 class OptionEffect : public OptionsEditorTest, public ::testing::WithParamInterface<EffectRow> {};
 
 // An accepted change is stored, its one side effect runs, and the whole

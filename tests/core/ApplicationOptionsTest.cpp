@@ -61,12 +61,12 @@ std::int32_t OtherAllowedValue(const CApplicationOptions::Field& field) {
     const std::int32_t value = field.defaultValue;
     if (property == nullptr) return value == 0 ? 1 : 0;
     switch (property->kind) {
-        case PropertyKind::Number:
+        case OptionKind::Number:
             return value == property->upper ? property->lower : property->upper;
-        case PropertyKind::Choice:
+        case OptionKind::Choice:
             return property->choices.back().value == value ? property->choices.front().value
                                                            : property->choices.back().value;
-        case PropertyKind::Colour:
+        case OptionKind::Colour:
             return value ^ 0x102030;
         default:
             return value == 0 ? 1 : 0;

@@ -36,21 +36,21 @@ class CStoredOnlyEffects : public IOptionEffects {
 
 std::string LimitsText(const OptionProperty& property) {
     switch (property.kind) {
-        case PropertyKind::Number:
+        case OptionKind::Number:
             return std::to_string(property.lower) + " to " + std::to_string(property.upper) +
                    (*property.unit != '\0' ? std::string(" ") + property.unit : "");
-        case PropertyKind::Switch:
+        case OptionKind::Switch:
             return "on or off";
-        case PropertyKind::Colour:
+        case OptionKind::Colour:
             return "#RRGGBB";
-        case PropertyKind::Choice: {
+        case OptionKind::Choice: {
             std::string texts;
-            for (const PropertyChoice& choice : property.choices) {
+            for (const OptionChoice& choice : property.choices) {
                 texts += (texts.empty() ? "" : ", ") + std::string(choice.text);
             }
             return texts;
         }
-        case PropertyKind::Category:
+        case OptionKind::Category:
             break;
     }
     return "";
@@ -59,7 +59,7 @@ std::string LimitsText(const OptionProperty& property) {
 int List(const COptionsEditor& editor) {
     std::vector<std::vector<std::string>> rows{{"Property", "Value name", "Value", "Allowed"}};
     for (const OptionProperty& property : GetProperties()) {
-        if (property.kind == PropertyKind::Category) {
+        if (property.kind == OptionKind::Category) {
             rows.push_back({std::string("[") + property.label + "]", "", "", ""});
             continue;
         }
