@@ -7,6 +7,7 @@
 #include "app/GpsIntegration.h"
 #include "app/MainDialog.h"
 #include "app/ProfileCommands.h"
+#include "app/ResultFilters.h"
 #include "app/UserManual.h"
 #include "core/EventLog.h"
 #include "core/StatusLine.h"
@@ -83,7 +84,9 @@ CommandState CMainDialog::QueryCommandState(int id) const {
             return {gps_ != nullptr && gps_->IsPortOpen(), false};
         case ID_GPS_TESTER:
             return {gps_ != nullptr, false};
-        // Filters, options, the signal graph, device information and the version
+        case ID_VIEW_FILTERS:
+            return {filters_ != nullptr && filters_->CanShowDialog(), false};
+        // Options, the signal graph, device information and the version
         // check are not part of the program yet.
         default:
             return {false, false};
@@ -152,6 +155,9 @@ void CMainDialog::ExecuteCommand(int id) {
             break;
         case ID_GPS_TESTER:
             gps_->ShowOutput();
+            break;
+        case ID_VIEW_FILTERS:
+            filters_->ShowDialog();
             break;
         case ID_DEVICE_SOFT_REFRESH:
             cycle_.ScanNetworks(false);

@@ -36,6 +36,7 @@ class CGpsIntegration;
 class CNetworkHopping;
 class CProfileCommands;
 class CProfileList;
+class CResultFilters;
 class IAutoConnectSeam;
 
 enum ProgramMode : int {
@@ -95,6 +96,9 @@ struct MainDialogParts {
     bool importDefaultsOnFirstLaunch = true;
     // Optional: the GPS receiver; null leaves the GPS menu disabled.
     CGpsIntegration* gps = nullptr;
+    // Optional: the result filter and its dialog; null leaves View > Apply
+    // Filters... disabled and every network shown.
+    CResultFilters* filters = nullptr;
 };
 
 class CMainDialog {
@@ -210,6 +214,7 @@ class CMainDialog {
     std::function<void(std::vector<std::string>)> adapterAddresses_;
     IAdapterClaim* claim_;
     CGpsIntegration* gps_;
+    CResultFilters* filters_;
     bool importDefaults_;
     std::unique_ptr<IWzcService> ownWzc_;
     IWzcService& wzc_;
