@@ -2,6 +2,7 @@
 
 #include "platform/SingleInstance.h"
 #include "ui/GpsOutputDialog.h"
+#include "ui/NetworkFiltersDialog.h"
 
 namespace tarvik::ui {
 
@@ -23,19 +24,35 @@ GuiProgram::GuiProgram() {
     auto gpsOutput = [window = window_.get()]() -> std::unique_ptr<IGpsOutputView> {
         return std::make_unique<GpsOutputWindow>(window);
     };
-    dialog_ = &application_->CreateMainDialog(
-        MainWindowSeams{*window_, *loop_, *table_, *rules_, window_->AdapterChooser(),
-                        &window_->StatusLine(), profileDialogs_.get(), claim_.get(),
-                        fileDialogs_.get(), progress_.get(), messages_.get(), gpsOutput});
+    auto filterDialog =
+        [window = window_.get()](CResultFilters& filters) -> std::unique_ptr<IFilterDialogView> {
+        return std::make_unique<NetworkFiltersWindow>(filters, window);
+    };
+    dialog_ = &application_->CreateMainDialog(MainWindowSeams{
+        *window_, *loop_, *table_, *rules_, window_->AdapterChooser(), &window_->StatusLine(),
+        profileDialogs_.get(), claim_.get(), fileDialogs_.get(), progress_.get(), messages_.get(),
+        gpsOutput, filterDialog});
     window_->Bind(dialog_);
+    AttachColouring();
     loop_->SetTickHandler([this](int id) { dialog_->OnTimer(id); });
 }
 
 GuiProgram::~GuiProgram() {
     // Waiting senders return and queued work is dropped before anything goes.
     loop_->Close();
+    window_->ItemModel().SetColouring(nullptr);
     window_->Bind(nullptr);
     application_.reset();
+}
+
+void GuiProgram::AttachColouring() {
+    colouring_ = std::make_unique<CRowColouring>(application_->Options(), *rules_);
+    colouring_->SetStateSource([dialog = dialog_] {
+        return PaintState{.closing = dialog->IsClosing(),
+                          .connecting = dialog->IsConnectionInProgress(),
+                          .range = dialog->ScanCycle().RssiRange()};
+    });
+    window_->ItemModel().SetColouring(colouring_.get());
 }
 
 bool GuiProgram::Start() {

@@ -14,6 +14,7 @@
 #include "app/Application.h"
 #include "app/NetworkColumnRules.h"
 #include "app/NetworkTableModel.h"
+#include "app/RowColouring.h"
 #include "ui/MainWindow.h"
 #include "ui/QtMainLoop.h"
 #include "ui/QtMessageBoxes.h"
@@ -42,11 +43,15 @@ class GuiProgram {
     CNetworkTableModel& Table() { return *table_; }
 
   private:
+    void AttachColouring();
+
     // Declared before the application object: destroyed after its controller.
     std::unique_ptr<QtMainLoop> loop_;
     std::unique_ptr<CAdapterClaim> claim_;
     std::unique_ptr<CNetworkColumnRules> rules_;
     std::unique_ptr<CNetworkTableModel> table_;
+    // The window's model paints with it until the destructor detaches it.
+    std::unique_ptr<CRowColouring> colouring_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<QtProfileDialogs> profileDialogs_;
     std::unique_ptr<QtScanFileDialogs> fileDialogs_;
