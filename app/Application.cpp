@@ -26,6 +26,7 @@ CApplication::~CApplication() {
     connection_->EndAttempts();
     dialog_.reset();
     gps_.reset();
+    resultFilters_.reset();
     profileCommands_.reset();
     ClearLogSettings(options_.get());
 }
@@ -71,6 +72,8 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
         .createOutputView = seams.gpsOutput,
         .clock = nullptr,
     });
+    resultFilters_ =
+        std::make_unique<CResultFilters>(filter_, networks_, seams.table, seams.filterDialog);
     dialog_ = std::make_unique<CMainDialog>(MainDialogParts{
         .view = seams.view,
         .loop = seams.loop,
@@ -88,6 +91,7 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
         .deviceInfoView = seams.deviceInfo,
         .optionsView = seams.optionsDialog,
         .web = seams.web,
+        .filters = resultFilters_.get(),
     });
     if (scanFiles_) scanFiles_->SetScanCycle(&dialog_->ScanCycle());
     AttachConnection(*dialog_, seams.loop);

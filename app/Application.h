@@ -12,6 +12,7 @@
 #include "app/MainDialog.h"
 #include "app/NetworkColumnRules.h"
 #include "app/ProfileCommands.h"
+#include "app/ResultFilters.h"
 #include "app/ScanFileCommands.h"
 #include "connect/WpaBridge.h"
 #include "core/ApplicationOptions.h"
@@ -52,6 +53,9 @@ struct MainWindowSeams {
     // The table's visible columns in display order, for File > Export...'s
     // table CSV; without it every column in the table's order.
     std::function<std::vector<int>()> visibleColumns = nullptr;
+    // Creates the Network Filters dialog on first use; without it the
+    // filter command stays disabled.
+    FilterDialogFactory filterDialog = nullptr;
 };
 
 class CApplication {
@@ -92,6 +96,10 @@ class CApplication {
     void AttachConnection(CMainDialog& dialog, IMainLoop& loop);
     // The GPS receiver of the controller; null until it was created.
     CGpsIntegration* Gps() { return gps_.get(); }
+    // The result filter: every group off at start-up, never stored.
+    CNetworkFilter& Filter() { return filter_; }
+    // The filter commands of the controller; null until it was created.
+    CResultFilters* ResultFilters() { return resultFilters_.get(); }
 
   private:
     std::unique_ptr<CApplicationOptions> options_;
@@ -107,6 +115,9 @@ class CApplication {
     std::unique_ptr<CScanFileCommands> scanFiles_;
     // Posts to the controller's loop and feeds its list: goes after it.
     std::unique_ptr<CGpsIntegration> gps_;
+    // Used by the controller until it is gone.
+    CNetworkFilter filter_;
+    std::unique_ptr<CResultFilters> resultFilters_;
     std::unique_ptr<CMainDialog> dialog_;
     IStatusLineSink* statusLine_ = nullptr;
 };

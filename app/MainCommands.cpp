@@ -8,6 +8,7 @@
 #include "app/GpsIntegration.h"
 #include "app/MainDialog.h"
 #include "app/ProfileCommands.h"
+#include "app/ResultFilters.h"
 #include "app/UserManual.h"
 #include "app/WebRequests.h"
 #include "core/EventLog.h"
@@ -91,7 +92,9 @@ CommandState CMainDialog::QueryCommandState(int id) const {
             return {gps_ != nullptr, false};
         case ID_VIEW_OPTIONS:
             return {optionsView_ != nullptr, false};
-        // Filters and the signal graph are not part of the program yet.
+        case ID_VIEW_FILTERS:
+            return {filters_ != nullptr && filters_->CanShowDialog(), false};
+        // The signal graph is not part of the program yet.
         default:
             return {false, false};
     }
@@ -165,6 +168,9 @@ void CMainDialog::ExecuteCommand(int id) {
             break;
         case ID_HELP_CHECK_VERSION:
             web_->CheckVersion();
+            break;
+        case ID_VIEW_FILTERS:
+            filters_->ShowDialog();
             break;
         case ID_DEVICE_SOFT_REFRESH:
             cycle_.ScanNetworks(false);

@@ -13,6 +13,7 @@
 #include "app/GpsIntegration.h"
 #include "app/NetworkHopping.h"
 #include "app/ProfileCommands.h"
+#include "app/ResultFilters.h"
 #include "core/EventLog.h"
 #include "core/StatusLine.h"
 #include "platform/RegistryStore.h"
@@ -48,6 +49,7 @@ CMainDialog::CMainDialog(const MainDialogParts& parts)
       gps_(parts.gps),
       optionsView_(parts.optionsView),
       web_(parts.web),
+      filters_(parts.filters),
       importDefaults_(parts.importDefaultsOnFirstLaunch),
       ownWzc_(parts.wzc ? nullptr : std::make_unique<CDriverWzcService>()),
       wzc_(parts.wzc ? *parts.wzc : *ownWzc_),
@@ -56,6 +58,7 @@ CMainDialog::CMainDialog(const MainDialogParts& parts)
       cycle_(parts.networks, parts.options, parts.table, parts.columns) {
     cycle_.SetScanningButton(&view_);
     cycle_.SetConnectionInProgressFlag(&connecting_);
+    if (filters_) filters_->Attach(cycle_);
     // The driver coming back is this system's device-change notification.
     mediaSource_.SetDeviceChangeHandler([this] { OnDriverReturned(); });
     CreateAutomaticModes(parts.autoConnectProfiles);

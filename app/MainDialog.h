@@ -39,6 +39,7 @@ class CGpsIntegration;
 class CNetworkHopping;
 class CProfileCommands;
 class CProfileList;
+class CResultFilters;
 class IAutoConnectSeam;
 class CWebRequests;
 
@@ -107,6 +108,9 @@ struct MainDialogParts {
     // Optional: the vendor's web server; null leaves Help, Check for newer
     // version... disabled.
     CWebRequests* web = nullptr;
+    // Optional: the result filter and its dialog; null leaves View > Apply
+    // Filters... disabled and every network shown.
+    CResultFilters* filters = nullptr;
 };
 
 class CMainDialog {
@@ -230,6 +234,7 @@ class CMainDialog {
     CGpsIntegration* gps_;
     IOptionsDialogView* optionsView_;
     CWebRequests* web_;
+    CResultFilters* filters_;
     bool importDefaults_;
     std::unique_ptr<IWzcService> ownWzc_;
     IWzcService& wzc_;

@@ -4,6 +4,7 @@
 #include "app/GpsIntegration.h"
 #include "app/MainDialog.h"
 #include "app/ProfileCommands.h"
+#include "app/ResultFilters.h"
 #include "core/EventLog.h"
 
 namespace tarvik {
@@ -72,6 +73,7 @@ bool CMainDialog::RunShutDown() {
     LogInfo("Stopping all timers");
     StopAllTimers();
     view_.DestroyModelessDialogs();
+    if (filters_) filters_->DestroyDialog();
     if (gps_) gps_->ClosePort();
     if (wzcStoppedByUs_) {
         LogInfo("Restarting WZCSVC");

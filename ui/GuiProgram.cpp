@@ -5,6 +5,7 @@
 #include "platform/SingleInstance.h"
 #include "ui/DeviceInfoDialog.h"
 #include "ui/GpsOutputDialog.h"
+#include "ui/NetworkFiltersDialog.h"
 
 namespace tarvik::ui {
 
@@ -32,12 +33,17 @@ GuiProgram::GuiProgram() {
     auto deviceInfo = [window = window_.get()](std::function<void()> closed) {
         return std::unique_ptr<IDeviceInfoView>(new DeviceInfoWindow(window, std::move(closed)));
     };
+    auto filterDialog =
+        [window = window_.get()](CResultFilters& filters) -> std::unique_ptr<IFilterDialogView> {
+        return std::make_unique<NetworkFiltersWindow>(filters, window);
+    };
     dialog_ = &application_->CreateMainDialog(MainWindowSeams{
         *window_, *loop_, *table_, *rules_, window_->AdapterChooser(), &window_->StatusLine(),
         profileDialogs_.get(), claim_.get(), fileDialogs_.get(), progress_.get(), messages_.get(),
         gpsOutput, deviceInfo, optionsDialogs_.get(), web_.get(),
-        [this] { return VisibleColumns(); }});
+        [this] { return VisibleColumns(); }, filterDialog});
     window_->Bind(dialog_);
+    AttachColouring();
     loop_->SetTickHandler([this](int id) { dialog_->OnTimer(id); });
 }
 
@@ -68,8 +74,19 @@ GuiProgram::~GuiProgram() {
     loop_->Close();
     // Running requests are cancelled and their workers joined.
     web_.reset();
+    window_->ItemModel().SetColouring(nullptr);
     window_->Bind(nullptr);
     application_.reset();
+}
+
+void GuiProgram::AttachColouring() {
+    colouring_ = std::make_unique<CRowColouring>(application_->Options(), *rules_);
+    colouring_->SetStateSource([dialog = dialog_] {
+        return PaintState{.closing = dialog->IsClosing(),
+                          .connecting = dialog->IsConnectionInProgress(),
+                          .range = dialog->ScanCycle().RssiRange()};
+    });
+    window_->ItemModel().SetColouring(colouring_.get());
 }
 
 bool GuiProgram::Start() {

@@ -15,6 +15,7 @@
 #include "app/NetworkColumnRules.h"
 #include "app/NetworkTableModel.h"
 #include "app/WebRequests.h"
+#include "app/RowColouring.h"
 #include "ui/MainWindow.h"
 #include "ui/QtMainLoop.h"
 #include "ui/QtMessageBoxes.h"
@@ -47,6 +48,7 @@ class GuiProgram {
     void CreateWebRequests();
     // The table's visible columns in display order.
     std::vector<int> VisibleColumns() const;
+    void AttachColouring();
 
     // Declared before the application object: destroyed after its controller.
     std::unique_ptr<QtMainLoop> loop_;
@@ -55,6 +57,8 @@ class GuiProgram {
     std::unique_ptr<CNetworkTableModel> table_;
     // The version check and vendor look-ups over the rules' vendor cache.
     std::unique_ptr<CWebRequests> web_;
+    // The window's model paints with it until the destructor detaches it.
+    std::unique_ptr<CRowColouring> colouring_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<QtProfileDialogs> profileDialogs_;
     std::unique_ptr<QtScanFileDialogs> fileDialogs_;

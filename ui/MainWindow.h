@@ -42,6 +42,7 @@ class MainWindow : public QMainWindow, public IMainWindowView {
     AdapterComboBox& AdapterChooser() { return *chooser_; }
     StatusLineEdit& StatusLine() { return *statusLine_; }
     NetworkTableView& Table() { return *table_; }
+    NetworkItemModel& ItemModel() { return *itemModel_; }
     QPushButton& ScanningButton() { return *scanningButton_; }
     ColumnsDialog* Columns() { return columnsDialog_; }
     // The action of command `id` in the menu bar; nullptr when none.

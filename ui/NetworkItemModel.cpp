@@ -1,6 +1,8 @@
 #include "ui/NetworkItemModel.h"
 
 #include <QColor>
+#include <QGuiApplication>
+#include <QPalette>
 
 #include "networks/ColumnIds.h"
 #include "networks/NetworkColumns.h"
@@ -25,15 +27,31 @@ int NetworkItemModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant NetworkItemModel::data(const QModelIndex& index, int role) const {
-    if (index.isValid() && role == Qt::ForegroundRole) {
-        // A Vendor cell that starts a look-up when clicked reads as a link.
-        if (index.column() != COLUMN_VENDOR) return {};
-        if (!IsOuiLookupText(table_.Text(index.row(), index.column()))) return {};
-        return QColor(0, 0, 0x82);
-    }
+    if (role == Qt::BackgroundRole || role == Qt::ForegroundRole) return CellColour(index, role);
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
     const std::string_view text = table_.Text(index.row(), index.column());
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QVariant NetworkItemModel::CellColour(const QModelIndex& index, int role) const {
+    if (colouring_ == nullptr || !index.isValid()) return {};
+    const BssidRecord& record = table_.RecordAt(index.row());
+    if (!record) return {};
+    const QColor base = QGuiApplication::palette().color(QPalette::Base);
+    const CellColours colours = colouring_->ColoursOf(
+        *record, index.column(),
+        Rgb{static_cast<std::uint8_t>(base.red()), static_cast<std::uint8_t>(base.green()),
+            static_cast<std::uint8_t>(base.blue())});
+    const std::optional<Rgb>& chosen =
+        role == Qt::BackgroundRole ? colours.background : colours.text;
+    if (!chosen) return {};
+    return QColor(chosen->red, chosen->green, chosen->blue);
+}
+
+void NetworkItemModel::InvalidateColours() {
+    if (rowCount() == 0) return;
+    emit dataChanged(index(0, 0), index(rowCount() - 1, kNetworkColumnCount - 1),
+                     {Qt::BackgroundRole, Qt::ForegroundRole});
 }
 
 QVariant NetworkItemModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/NetworkTableModel.h"
+#include "app/RowColouring.h"
 
 namespace tarvik::ui {
 
@@ -31,6 +32,11 @@ class NetworkItemModel : public QAbstractTableModel, public INetworkTableObserve
     void RowsChanged() override;
 
     CNetworkTableModel& Table() { return table_; }
+    // Row colours (background and text roles) from `colouring`, decided at
+    // each paint; null: the view's own colours. Must outlive this model.
+    void SetColouring(const CRowColouring* colouring) { colouring_ = colouring; }
+    // Repaints every cell's colours (after a colour setting changed).
+    void InvalidateColours();
 
   private:
     struct Saved {
@@ -38,7 +44,10 @@ class NetworkItemModel : public QAbstractTableModel, public INetworkTableObserve
         int column;
     };
 
+    QVariant CellColour(const QModelIndex& index, int role) const;
+
     CNetworkTableModel& table_;
+    const CRowColouring* colouring_ = nullptr;
     bool changing_ = false;
     QModelIndexList savedIndexes_;
     std::vector<Saved> savedRecords_;

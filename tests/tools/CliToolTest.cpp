@@ -90,7 +90,10 @@ TEST_F(CliTool, ArgumentsAreCheckedBeforeAnythingRuns) {
         {"profiles show 1 --help", 0, "--show-key"},
         {"watch --seconds", 2, "unknown or incomplete option '--seconds'"},
         {"watch --seconds -1", 2, "--seconds takes a whole number"},
-        {"watch --columns Ssid,Nope", 2, "--columns names a column that does not exist"},
+        {"watch --columns Ssid,Nope", 2,
+         "--columns names a column that does not exist: 'Nope'; the columns are Ssid, Speed, "},
+        {"watch --filter security", 2, "--filter takes GROUP=CHOICE, not 'security'; class=a|b|g"},
+        {"watch --filter channel5=37", 2, "--filter channel5 takes 34|36|38"},
         {"watch --mode hop", 2, "--mode takes scanning, hopping or manager"},
         {"watch --auto-save 5", 2, "--auto-save goes with --save"},
         {"watch --save x.tvk --auto-save 0", 2, "--auto-save takes a whole number"},
@@ -116,6 +119,17 @@ TEST_F(CliTool, ArgumentsAreCheckedBeforeAnythingRuns) {
             EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1);
         }
     }
+}
+
+TEST_F(CliTool, WatchFiltersAndPicksColumns) {
+    StartDaemon("tests/tools/scenarios/watch.json");
+    const ToolRun run = RunCli(
+        "watch --seconds 3 --filter security=none --filter mode=infrastructure "
+        "--columns ssid,Encryption,Score");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("Ssid   Encryption  Score\nAlpha  None        "), std::string::npos)
+        << run.out;
+    EXPECT_EQ(run.out.find("Evil"), std::string::npos) << run.out;
 }
 
 TEST_F(CliTool, WatchPrintsTheNetworkTable) {

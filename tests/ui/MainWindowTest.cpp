@@ -32,6 +32,7 @@
 #include "ui/GpsOutputDialog.h"
 #include "ui/GuiProgram.h"
 #include "ui/OptionsDialog.h"
+#include "ui/NetworkFiltersDialog.h"
 
 namespace tarvik::ui {
 namespace {
@@ -153,6 +154,38 @@ class MainWindowTest : public QObject {
                  std::string("Acme Radio"));
     }
 
+    // View > Apply Filters: the dialog filters the table and counts in its
+    // title; rows are coloured by security through the model.
+    void filtersDialogFiltersTheTableAndRowsAreColoured() {
+        auto program = StartFilled();
+        QVERIFY(program);
+        MainWindow& window = program->Window();
+        QAbstractItemModel& model = *window.Table().model();
+        QCOMPARE(
+            model.data(model.index(0, 0), Qt::BackgroundRole).value<QColor>(),
+            program->Table().RecordAt(0)->IsWpa2() ? QColor(255, 229, 209) : QColor(229, 255, 229));
+        emit window.Menus()[1]->aboutToShow();
+        QVERIFY(window.MenuAction(ID_VIEW_FILTERS)->isEnabled());
+        emit window.Menus()[1]->aboutToHide();
+        window.MenuAction(ID_VIEW_FILTERS)->trigger();
+        auto* dialog = window.findChild<NetworkFiltersDialog*>();
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->windowTitle(), QString("Network Filters 3:0:3"));
+        QVERIFY(!dialog->Buttons(FILTER_SECURITY)[3]->isEnabled());
+        QTest::mouseClick(&dialog->GroupCheck(FILTER_SECURITY), Qt::LeftButton, {},
+                          QPoint(4, dialog->GroupCheck(FILTER_SECURITY).height() / 2));
+        QVERIFY(dialog->Buttons(FILTER_SECURITY)[3]->isEnabled());
+        QCOMPARE(model.rowCount(), 3);
+        dialog->Buttons(FILTER_SECURITY)[3]->click();  // WPA2
+        QCOMPARE(ColumnTexts(model, COLUMN_SSID), QStringList{"charlie"});
+        QCOMPARE(dialog->windowTitle(), QString("Network Filters 1:2:3"));
+        QCOMPARE(model.data(model.index(0, 0), Qt::BackgroundRole).value<QColor>(),
+                 QColor(255, 229, 209));
+        // Colouring off: the view's own background from the next repaint.
+        program->Application().Options().ColoringEnabled = 0;
+        QVERIFY(!model.data(model.index(0, 0), Qt::BackgroundRole).isValid());
+    }
+
     // A run that ends before the restore (no driver) keeps the stored layout;
     // the stored grid-line setting holds from the start.
     void hiddenColumnSurvivesRestartsAlsoWithoutADriver() {
@@ -241,7 +274,7 @@ class MainWindowTest : public QObject {
         qputenv("PATH", path);
         // A command that is not available yet is greyed while the menu is open.
         emit window.Menus()[1]->aboutToShow();
-        QVERIFY(!window.MenuAction(ID_VIEW_FILTERS)->isEnabled());
+        QVERIFY(!window.MenuAction(ID_VIEW_OPTIONS)->isEnabled());
         emit window.Menus()[1]->aboutToHide();
         QTest::keyClick(&window.Table(), Qt::Key_2, Qt::ControlModifier);
         QCOMPARE(program->Dialog().ProgramMode(), 1);

@@ -11,7 +11,7 @@
 #include "tools/cli/CliSession.h"
 #include "tools/cli/ScanFileCommands.h"
 #include "tools/cli/TextTable.h"
-#include "tools/cli/WatchCommand.h"
+#include "tools/cli/WatchOptions.h"
 
 namespace tarvik::cli {
 
@@ -51,8 +51,9 @@ std::optional<ExportOptions> ParseExport(const Arguments& args, int& status) {
                 return std::nullopt;
             }
         } else if (args[i] == "--columns" && hasValue) {
-            if (!ParseColumns(args[++i], options.columns)) {
-                status = UsageError("export", "--columns names a column that does not exist");
+            if (const std::string error = ParseColumnList(args[++i], options.columns);
+                !error.empty()) {
+                status = UsageError("export", error);
                 return std::nullopt;
             }
         } else if (args[i].starts_with("--") || !options.input.empty()) {

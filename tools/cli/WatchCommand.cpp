@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -12,23 +11,34 @@
 
 #include "app/CommandIds.h"
 #include "app/GpsStatusText.h"
+#include "app/ResultFilters.h"
 #include "networks/ColumnIds.h"
 #include "tools/cli/CliSession.h"
 #include "tools/cli/TerminalScanFiles.h"
 #include "tools/cli/TextTable.h"
+#include "tools/cli/WatchOptions.h"
 
 namespace tarvik::cli {
 
 const char* const kWatchHelp =
-    "usage: tarvik-cli watch [--seconds N] [--columns LIST] [--mode MODE]\n"
-    "                        [--save FILE [--auto-save N]] [--no-gps]\n"
+    "usage: tarvik-cli watch [--seconds N] [--columns LIST] [--filter GROUP=CHOICE]...\n"
+    "                        [--mode MODE] [--save FILE [--auto-save N]] [--no-gps]\n"
     "Scans with the chosen adapter as the window does, with the same settings, and\n"
     "shows the network table once a second: on a terminal in place, otherwise as\n"
     "one block of lines per second (a header line, a line per network, an empty\n"
     "line), with status texts on stderr.\n"
     "  --seconds N     stop after N seconds (default: at SIGINT or SIGTERM)\n"
     "  --columns LIST  the table's columns by title, comma-separated, e.g.\n"
-    "                  \"MAC Address,Ssid,Channel,Signal,Encryption,Status\" (the default)\n"
+    "                  \"MAC Address,Ssid,Channel,Signal,Encryption,Status\" (the default);\n"
+    "                  any of the window's 30 columns, Vendor and Score included, with\n"
+    "                  the window's texts\n"
+    "  --filter GROUP=CHOICE\n"
+    "                  show only the networks the window's Network Filters would show\n"
+    "                  with that group ticked and that button chosen; repeatable, one\n"
+    "                  per group (the last one counts). Groups and choices:\n"
+    "                  class=a|b|g, mode=infrastructure|adhoc,\n"
+    "                  security=none|wep|wpa|wpa2, channel24=1..14,\n"
+    "                  channel5=34|36|38|40|42|44|46|48|52|56|60|64|149|153|157|161\n"
     "  --mode MODE     the window's program mode: scanning (the default, no automatic\n"
     "                  connection), hopping (keep the adapter on the best-scoring open\n"
     "                  network) or manager (keep it on the network of the saved profile\n"
@@ -59,35 +69,6 @@ struct ModeName {
 constexpr ModeName kModes[] = {{"scanning", ID_MODE_SCANNING},
                                {"hopping", ID_MODE_HOPPING},
                                {"manager", ID_MODE_CONNECTION_MANAGER}};
-
-}  // namespace
-
-// Titles compare without case and spaces: "mac address" and "MACAddress" alike.
-std::string TitleKey(std::string_view title) {
-    std::string key;
-    for (const char c : title) {
-        if (c != ' ') key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return key;
-}
-
-bool ParseColumns(const std::string& list, std::vector<int>& columns) {
-    columns.clear();
-    std::size_t start = 0;
-    while (start <= list.size()) {
-        const std::size_t comma = std::min(list.find(',', start), list.size());
-        const std::string key = TitleKey(std::string_view(list).substr(start, comma - start));
-        const auto found =
-            std::find_if(kNetworkColumns.begin(), kNetworkColumns.end(),
-                         [&](const auto& info) { return TitleKey(info.title) == key; });
-        if (found == kNetworkColumns.end()) return false;
-        columns.push_back(found->id);
-        start = comma + 1;
-    }
-    return true;
-}
-
-namespace {
 
 // The latest status text, shown under the table on a terminal; any thread.
 class CLatestStatus : public IStatusLineSink {
@@ -148,7 +129,12 @@ CScanFileCommands* OpenSaveFile(CCliSession& session, CTerminalScanFiles& seams,
     return &files;
 }
 
-int Watch(long seconds, const std::vector<int>& columns, int modeCommand, const SaveOptions& save,
+struct TableOptions {
+    std::vector<int> columns;
+    NetworkFilterFields filter;
+};
+
+int Watch(long seconds, const TableOptions& table, int modeCommand, const SaveOptions& save,
           bool useGps) {
     const bool terminal = ::isatty(STDOUT_FILENO) == 1;
     CStatusPrinter printer(stderr);
@@ -172,6 +158,13 @@ int Watch(long seconds, const std::vector<int>& columns, int modeCommand, const 
     // The mode's machine is stepped by the controller's own timers.
     session.Dialog().ExecuteCommand(modeCommand);
     if (useGps) session.Dialog().ExecuteCommand(ID_GPS_CONNECT);
+    // The window's filter commands without their dialog: the start-up's rows
+    // that the filter rejects go at once.
+    CNetworkFilter& filter = session.Application().Filter();
+    filter.Fields() = table.filter;
+    CResultFilters filters(filter, session.Application().Networks(), session.Table(), nullptr);
+    filters.Attach(session.Dialog().ScanCycle());
+    filters.ApplyFilter();
     if (files) {
         // A new file is written at once, so a path that cannot be written
         // is known before the survey starts.
@@ -185,7 +178,7 @@ int Watch(long seconds, const std::vector<int>& columns, int modeCommand, const 
         session.Loop().Every(std::chrono::seconds(every), [files] { files->SaveOpenFile(); });
     }
     session.Loop().Every(kRedrawPeriod, [&] {
-        std::string text = TableText(session.Table(), columns);
+        std::string text = TableText(session.Table(), table.columns);
         if (useGps) text = GpsLine(session) + "\n" + text;
         if (terminal) {
             // Home, clear, the table and the status line under it.
@@ -213,7 +206,8 @@ int Watch(long seconds, const std::vector<int>& columns, int modeCommand, const 
 
 int RunWatch(const Arguments& args) {
     long seconds = -1;
-    std::vector<int> columns(std::begin(kDefaultColumns), std::end(kDefaultColumns));
+    TableOptions table;
+    table.columns.assign(std::begin(kDefaultColumns), std::end(kDefaultColumns));
     int modeCommand = ID_MODE_SCANNING;
     SaveOptions save;
     bool useGps = true;
@@ -225,8 +219,14 @@ int RunWatch(const Arguments& args) {
             if (!value) return UsageError("watch", "--seconds takes a whole number of seconds");
             seconds = *value;
         } else if (arg == "--columns" && hasValue) {
-            if (!ParseColumns(args[++i], columns)) {
-                return UsageError("watch", "--columns names a column that does not exist");
+            if (const std::string error = ParseColumnList(args[++i], table.columns);
+                !error.empty()) {
+                return UsageError("watch", error);
+            }
+        } else if (arg == "--filter" && hasValue) {
+            if (const std::string error = ParseFilterOption(args[++i], table.filter);
+                !error.empty()) {
+                return UsageError("watch", error);
             }
         } else if (arg == "--mode" && hasValue) {
             const std::string& name = args[++i];
@@ -253,7 +253,7 @@ int RunWatch(const Arguments& args) {
         return UsageError("watch", "--auto-save goes with --save");
     }
     InstallStopSignals();
-    return Watch(seconds, columns, modeCommand, save, useGps);
+    return Watch(seconds, table, modeCommand, save, useGps);
 }
 
 }  // namespace tarvik::cli

@@ -10,8 +10,4 @@ extern const char* const kWatchHelp;
 // `args` follow the word "watch".
 int RunWatch(const Arguments& args);
 
-// Column titles, comma-separated, compared without case and spaces, to
-// column identifiers; false when one names no column.
-bool ParseColumns(const std::string& list, std::vector<int>& columns);
-
 }  // namespace tarvik::cli
