@@ -76,6 +76,7 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
         .adapterAddresses = std::move(addresses),
         .adapterClaim = seams.adapterClaim,
         .gps = gps_.get(),
+        .signalGraphs = seams.signalGraphs,
     });
     if (scanFiles_) scanFiles_->SetScanCycle(&dialog_->ScanCycle());
     AttachConnection(*dialog_, seams.loop);

@@ -13,6 +13,7 @@
 #include "app/NetworkColumnRules.h"
 #include "app/ProfileCommands.h"
 #include "app/ScanFileCommands.h"
+#include "app/SignalGraphView.h"
 #include "connect/WpaBridge.h"
 #include "core/ApplicationOptions.h"
 #include "core/StatusLine.h"
@@ -41,6 +42,8 @@ struct MainWindowSeams {
     // Creates the GPS Output dialog on first use; without it GPS Tester...
     // shows nothing (the receiver still feeds the network list).
     std::function<std::unique_ptr<IGpsOutputView>()> gpsOutput = nullptr;
+    // Creates signal-graph windows; without it Signal Graph... is disabled.
+    ISignalGraphFactory* signalGraphs = nullptr;
 };
 
 class CApplication {

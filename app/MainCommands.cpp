@@ -7,6 +7,7 @@
 #include "app/GpsIntegration.h"
 #include "app/MainDialog.h"
 #include "app/ProfileCommands.h"
+#include "app/SignalGraphs.h"
 #include "app/UserManual.h"
 #include "core/EventLog.h"
 #include "core/StatusLine.h"
@@ -83,7 +84,10 @@ CommandState CMainDialog::QueryCommandState(int id) const {
             return {gps_ != nullptr && gps_->IsPortOpen(), false};
         case ID_GPS_TESTER:
             return {gps_ != nullptr, false};
-        // Filters, options, the signal graph, device information and the version
+        case ID_NETWORK_SIGNAL_GRAPH:
+        case ID_CONTEXT_SIGNAL_GRAPH:
+            return {graphs_->CanShowGraphs() && view_.SelectedRecord() != nullptr, false};
+        // Filters, options, device information and the version
         // check are not part of the program yet.
         default:
             return {false, false};
@@ -152,6 +156,10 @@ void CMainDialog::ExecuteCommand(int id) {
             break;
         case ID_GPS_TESTER:
             gps_->ShowOutput();
+            break;
+        case ID_NETWORK_SIGNAL_GRAPH:
+        case ID_CONTEXT_SIGNAL_GRAPH:
+            ShowSignalGraph();
             break;
         case ID_DEVICE_SOFT_REFRESH:
             cycle_.ScanNetworks(false);

@@ -12,6 +12,7 @@
 #include "app/GpsIntegration.h"
 #include "app/NetworkHopping.h"
 #include "app/ProfileCommands.h"
+#include "app/SignalGraphs.h"
 #include "core/EventLog.h"
 #include "core/StatusLine.h"
 #include "platform/RegistryStore.h"
@@ -50,15 +51,18 @@ CMainDialog::CMainDialog(const MainDialogParts& parts)
       wzc_(parts.wzc ? *parts.wzc : *ownWzc_),
       mediaSource_(parts.loop),
       adapters_(parts.options, parts.adapterCombo, WallClockOr(parts.clock), &mediaSource_),
-      cycle_(parts.networks, parts.options, parts.table, parts.columns) {
+      cycle_(parts.networks, parts.options, parts.table, parts.columns),
+      graphs_(std::make_unique<CSignalGraphs>(parts.signalGraphs)) {
     cycle_.SetScanningButton(&view_);
     cycle_.SetConnectionInProgressFlag(&connecting_);
     // The driver coming back is this system's device-change notification.
     mediaSource_.SetDeviceChangeHandler([this] { OnDriverReturned(); });
     CreateAutomaticModes(parts.autoConnectProfiles);
+    WatchRemovedRecords();
 }
 
 CMainDialog::~CMainDialog() {
+    networks_.SetRemovalObserver(nullptr);
     if (timersRunning_) StopAllTimers();
     cycle_.SetChosenAdapter(nullptr);
 }
@@ -242,8 +246,8 @@ void CMainDialog::RunTick(int id) {
         case TIMER_GPS_STATUS:
             if (gps_) gps_->UpdateStatus();
             break;
-        // Signal sampling joins here once it exists; its tick does nothing until then.
         case TIMER_SIGNAL_GRAPH:
+            SampleSignals();
             break;
         default:
             LogInfo("Timer id %d, is not assigned to anything!", id);

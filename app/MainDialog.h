@@ -36,7 +36,9 @@ class CGpsIntegration;
 class CNetworkHopping;
 class CProfileCommands;
 class CProfileList;
+class CSignalGraphs;
 class IAutoConnectSeam;
+class ISignalGraphFactory;
 
 enum ProgramMode : int {
     MODE_NETWORK_SCANNING = 0,
@@ -95,6 +97,9 @@ struct MainDialogParts {
     bool importDefaultsOnFirstLaunch = true;
     // Optional: the GPS receiver; null leaves the GPS menu disabled.
     CGpsIntegration* gps = nullptr;
+    // Optional: creates signal-graph windows; null leaves Signal Graph...
+    // disabled (signal histories are kept all the same).
+    ISignalGraphFactory* signalGraphs = nullptr;
 };
 
 class CMainDialog {
@@ -168,6 +173,9 @@ class CMainDialog {
     const std::string& AdapterRefusal() const { return refusal_; }
     // The table's selected record, or null.
     BssidRecord SelectedRecord() const { return view_.SelectedRecord(); }
+    // Signal Graph...: shows the selected record's graph, then samples once.
+    void ShowSignalGraph();
+    CSignalGraphs& SignalGraphs() { return *graphs_; }
 
   private:
     // Start-up pieces (MainDialog.cpp).
@@ -186,6 +194,10 @@ class CMainDialog {
     // Network Hopping and the Connection Manager (MainAutoConnect.cpp).
     void CreateAutomaticModes(CProfileList* profiles);
     void StepAutomaticMode(int mode);
+
+    // Signal sampling, timer 7 (MainSignalGraph.cpp).
+    void SampleSignals();
+    void WatchRemovedRecords();
 
     // Commands (MainCommands.cpp).
     void OpenUserManual();
@@ -221,6 +233,7 @@ class CMainDialog {
     std::unique_ptr<CNetworkHopping> hopping_;
     std::unique_ptr<CConnectionManager> manager_;
     CProfileList* autoProfiles_ = nullptr;
+    std::unique_ptr<CSignalGraphs> graphs_;
 
     int mode_ = MODE_NETWORK_SCANNING;
     bool timersRunning_ = false;

@@ -16,6 +16,7 @@
 #include "app/MainDialog.h"
 #include "app/NetworkColumnRules.h"
 #include "app/ProfileCommands.h"
+#include "app/SignalGraphView.h"
 #include "networks/MemoryNetworkTable.h"
 #include "platform/RegistryStore.h"
 
@@ -73,6 +74,7 @@ class MainDialogFixture : public ::testing::Test {
                 },
             .clock = [this] { return now_; },
             .adapterClaim = claim_.get(),
+            .signalGraphs = signalGraphs_,
         });
         dialog_->ScanCycle().SetFilter(&filter_);
     }
@@ -108,6 +110,8 @@ class MainDialogFixture : public ::testing::Test {
     CountingFilter filter_;
     CProfileCommands* profiles_ = nullptr;
     CProfileList* autoProfiles_ = nullptr;
+    // No signal-graph windows unless a test sets a factory.
+    ISignalGraphFactory* signalGraphs_ = nullptr;
     std::vector<std::vector<std::string>> addressCalls_;
     std::int64_t now_ = 1000;               // seconds, for the re-enumeration guard
     std::unique_ptr<CAdapterClaim> claim_;  // none unless a test sets one
