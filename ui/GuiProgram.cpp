@@ -18,15 +18,16 @@ GuiProgram::GuiProgram() {
     fileDialogs_ = std::make_unique<QtScanFileDialogs>(window_.get());
     progress_ = std::make_unique<QtProgressDisplay>(window_.get());
     messages_ = std::make_unique<QtMessageBoxes>(window_.get());
+    graphs_ = std::make_unique<QtSignalGraphFactory>();
     // Rules of this kind also get the chosen adapter's addresses.
     // The GPS Output dialog belongs to the window.
     auto gpsOutput = [window = window_.get()]() -> std::unique_ptr<IGpsOutputView> {
         return std::make_unique<GpsOutputWindow>(window);
     };
-    dialog_ = &application_->CreateMainDialog(
-        MainWindowSeams{*window_, *loop_, *table_, *rules_, window_->AdapterChooser(),
-                        &window_->StatusLine(), profileDialogs_.get(), claim_.get(),
-                        fileDialogs_.get(), progress_.get(), messages_.get(), gpsOutput});
+    dialog_ = &application_->CreateMainDialog(MainWindowSeams{
+        *window_, *loop_, *table_, *rules_, window_->AdapterChooser(), &window_->StatusLine(),
+        profileDialogs_.get(), claim_.get(), fileDialogs_.get(), progress_.get(), messages_.get(),
+        gpsOutput, graphs_.get()});
     window_->Bind(dialog_);
     loop_->SetTickHandler([this](int id) { dialog_->OnTimer(id); });
 }

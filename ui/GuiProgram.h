@@ -20,6 +20,7 @@
 #include "ui/QtProfileDialogs.h"
 #include "ui/QtProgressDisplay.h"
 #include "ui/QtScanFileDialogs.h"
+#include "ui/SignalGraphWindow.h"
 
 namespace tarvik::ui {
 
@@ -52,6 +53,7 @@ class GuiProgram {
     std::unique_ptr<QtScanFileDialogs> fileDialogs_;
     std::unique_ptr<QtProgressDisplay> progress_;
     std::unique_ptr<QtMessageBoxes> messages_;
+    std::unique_ptr<QtSignalGraphFactory> graphs_;
     std::unique_ptr<CApplication> application_;
     CMainDialog* dialog_ = nullptr;
 };
