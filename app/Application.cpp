@@ -92,6 +92,7 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
         .optionsView = seams.optionsDialog,
         .web = seams.web,
         .filters = resultFilters_.get(),
+        .signalGraphs = seams.signalGraphs,
     });
     if (scanFiles_) scanFiles_->SetScanCycle(&dialog_->ScanCycle());
     AttachConnection(*dialog_, seams.loop);

@@ -14,6 +14,7 @@
 #include "app/ProfileCommands.h"
 #include "app/ResultFilters.h"
 #include "app/ScanFileCommands.h"
+#include "app/SignalGraphView.h"
 #include "connect/WpaBridge.h"
 #include "core/ApplicationOptions.h"
 #include "core/StatusLine.h"
@@ -56,6 +57,8 @@ struct MainWindowSeams {
     // Creates the Network Filters dialog on first use; without it the
     // filter command stays disabled.
     FilterDialogFactory filterDialog = nullptr;
+    // Creates signal-graph windows; without it Signal Graph... is disabled.
+    ISignalGraphFactory* signalGraphs = nullptr;
 };
 
 class CApplication {

@@ -9,6 +9,7 @@
 #include "app/MainDialog.h"
 #include "app/ProfileCommands.h"
 #include "app/ResultFilters.h"
+#include "app/SignalGraphs.h"
 #include "app/UserManual.h"
 #include "app/WebRequests.h"
 #include "core/EventLog.h"
@@ -94,7 +95,9 @@ CommandState CMainDialog::QueryCommandState(int id) const {
             return {optionsView_ != nullptr, false};
         case ID_VIEW_FILTERS:
             return {filters_ != nullptr && filters_->CanShowDialog(), false};
-        // The signal graph is not part of the program yet.
+        case ID_NETWORK_SIGNAL_GRAPH:
+        case ID_CONTEXT_SIGNAL_GRAPH:
+            return {graphs_->CanShowGraphs() && view_.SelectedRecord() != nullptr, false};
         default:
             return {false, false};
     }
@@ -171,6 +174,10 @@ void CMainDialog::ExecuteCommand(int id) {
             break;
         case ID_VIEW_FILTERS:
             filters_->ShowDialog();
+            break;
+        case ID_NETWORK_SIGNAL_GRAPH:
+        case ID_CONTEXT_SIGNAL_GRAPH:
+            ShowSignalGraph();
             break;
         case ID_DEVICE_SOFT_REFRESH:
             cycle_.ScanNetworks(false);

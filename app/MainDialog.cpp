@@ -14,6 +14,7 @@
 #include "app/NetworkHopping.h"
 #include "app/ProfileCommands.h"
 #include "app/ResultFilters.h"
+#include "app/SignalGraphs.h"
 #include "core/EventLog.h"
 #include "core/StatusLine.h"
 #include "platform/RegistryStore.h"
@@ -55,13 +56,15 @@ CMainDialog::CMainDialog(const MainDialogParts& parts)
       wzc_(parts.wzc ? *parts.wzc : *ownWzc_),
       mediaSource_(parts.loop),
       adapters_(parts.options, parts.adapterCombo, WallClockOr(parts.clock), &mediaSource_),
-      cycle_(parts.networks, parts.options, parts.table, parts.columns) {
+      cycle_(parts.networks, parts.options, parts.table, parts.columns),
+      graphs_(std::make_unique<CSignalGraphs>(parts.signalGraphs)) {
     cycle_.SetScanningButton(&view_);
     cycle_.SetConnectionInProgressFlag(&connecting_);
     if (filters_) filters_->Attach(cycle_);
     // The driver coming back is this system's device-change notification.
     mediaSource_.SetDeviceChangeHandler([this] { OnDriverReturned(); });
     CreateAutomaticModes(parts.autoConnectProfiles);
+    WatchRemovedRecords();
     CreateDeviceInfoPage(parts.deviceInfoView);
 }
 
@@ -76,6 +79,7 @@ void CMainDialog::CreateDeviceInfoPage(DeviceInfoViewFactory factory) {
 }
 
 CMainDialog::~CMainDialog() {
+    networks_.SetRemovalObserver(nullptr);
     if (timersRunning_) StopAllTimers();
     cycle_.SetChosenAdapter(nullptr);
 }
@@ -261,8 +265,8 @@ void CMainDialog::RunTick(int id) {
         case TIMER_GPS_STATUS:
             if (gps_) gps_->UpdateStatus();
             break;
-        // Signal sampling joins here once it exists; its tick does nothing until then.
         case TIMER_SIGNAL_GRAPH:
+            SampleSignals();
             break;
         case TIMER_DEVICE_INFO:
             if (deviceInfo_) deviceInfo_->OnTimer();

@@ -40,7 +40,9 @@ class CNetworkHopping;
 class CProfileCommands;
 class CProfileList;
 class CResultFilters;
+class CSignalGraphs;
 class IAutoConnectSeam;
+class ISignalGraphFactory;
 class CWebRequests;
 
 enum ProgramMode : int {
@@ -111,6 +113,9 @@ struct MainDialogParts {
     // Optional: the result filter and its dialog; null leaves View > Apply
     // Filters... disabled and every network shown.
     CResultFilters* filters = nullptr;
+    // Optional: creates signal-graph windows; null leaves Signal Graph...
+    // disabled (signal histories are kept all the same).
+    ISignalGraphFactory* signalGraphs = nullptr;
 };
 
 class CMainDialog {
@@ -187,6 +192,9 @@ class CMainDialog {
     const std::string& AdapterRefusal() const { return refusal_; }
     // The table's selected record, or null.
     BssidRecord SelectedRecord() const { return view_.SelectedRecord(); }
+    // Signal Graph...: shows the selected record's graph, then samples once.
+    void ShowSignalGraph();
+    CSignalGraphs& SignalGraphs() { return *graphs_; }
 
   private:
     // Start-up pieces (MainDialog.cpp).
@@ -206,6 +214,10 @@ class CMainDialog {
     void CreateAutomaticModes(CProfileList* profiles);
     void CreateDeviceInfoPage(DeviceInfoViewFactory factory);
     void StepAutomaticMode(int mode);
+
+    // Signal sampling, timer 7 (MainSignalGraph.cpp).
+    void SampleSignals();
+    void WatchRemovedRecords();
 
     // Commands (MainCommands.cpp).
     void OpenUserManual();
@@ -246,6 +258,7 @@ class CMainDialog {
     std::unique_ptr<CNetworkHopping> hopping_;
     std::unique_ptr<CConnectionManager> manager_;
     CProfileList* autoProfiles_ = nullptr;
+    std::unique_ptr<CSignalGraphs> graphs_;
 
     int mode_ = MODE_NETWORK_SCANNING;
     bool timersRunning_ = false;

@@ -16,9 +16,6 @@ class IOptionsDialogView {
     // The network table repainted with erasing, so its colours follow the
     // colouring switch.
     virtual void RepaintNetworkTable() = 0;
-    // The Device Information dialog's refresh timer started again with its
-    // new period; nothing when that dialog does not exist.
-    virtual void RestartDeviceInfoTimer() = 0;
 };
 
 }  // namespace tarvik

@@ -146,15 +146,12 @@ void CBssid::SetVendorText(std::string text) {
     vendorText_ = std::move(text);
 }
 
-const std::deque<double>& CBssid::RssiHistory() const {
-    static const std::deque<double> kNone;
-    return rssiHistory_ ? *rssiHistory_ : kNone;
-}
-
-void CBssid::AppendRssiSample(double sample, std::uint32_t maxSamples) {
-    if (!rssiHistory_) rssiHistory_ = std::make_unique<std::deque<double>>();
-    while (!rssiHistory_->empty() && rssiHistory_->size() >= maxSamples) rssiHistory_->pop_front();
-    rssiHistory_->push_back(sample);
+// An absent network is drawn as a gap: a made-up 0 dBm would plot it as the
+// strongest signal there is.
+void CBssid::SampleRssi(bool scanning, std::uint32_t maxSamples) {
+    std::optional<std::int32_t> dbm;
+    if (scanning && entry_ && connectionStatus_ != STATUS_NOT_DETECTED) dbm = entry_->Rssi();
+    rssiHistory_.Append(dbm, maxSamples);
 }
 
 int CBssid::Serialize(Archive& archive) {
@@ -248,7 +245,7 @@ int CBssid::Load(Archive& archive) {
     security_.firstPmkid = PMKID_NONE;
     hasSecurityElement_ = archive.ReadU32() != 0;
     notSuitableForHopping_ = archive.ReadU32() != 0;
-    rssiHistory_.reset();
+    rssiHistory_.Clear();
 
     if (archive.Failed() || !LoadEntry(archive)) return -1;
     if (!LoadPosition(archive, positionAtMinRssi_)) return -1;

@@ -16,7 +16,6 @@
 
 #include <cstdint>
 #include <ctime>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -29,6 +28,7 @@
 #include "networks/Archive.h"
 #include "networks/ColumnTextCache.h"
 #include "networks/PositionSnapshot.h"
+#include "networks/RssiHistory.h"
 
 namespace tarvik {
 
@@ -144,10 +144,15 @@ class CBssid {
     }
 
     // Signal history for the graph, oldest first.
-    const std::deque<double>& RssiHistory() const;
+    const CRssiHistory& RssiHistory() const { return rssiHistory_; }
     // Drops the oldest samples while there are at least `maxSamples`, then
-    // appends `sample`.
-    void AppendRssiSample(double sample, std::uint32_t maxSamples);
+    // appends `dbm` (nullopt: no sample).
+    void AppendRssiSample(std::optional<std::int32_t> dbm, std::uint32_t maxSamples) {
+        rssiHistory_.Append(dbm, maxSamples);
+    }
+    // One sampling step of the graph: the current RSSI, or no sample while
+    // scanning is off, the network is not detected or there is no entry.
+    void SampleRssi(bool scanning, std::uint32_t maxSamples);
 
     const OptionalPosition& PositionAtMinRssi() const { return positionAtMinRssi_; }
     const OptionalPosition& PositionAtMaxRssi() const { return positionAtMaxRssi_; }
@@ -161,8 +166,7 @@ class CBssid {
     int Load(Archive& archive);
     bool LoadEntry(Archive& archive);
 
-    // Allocated with the first sample: an empty deque already costs a block.
-    std::unique_ptr<std::deque<double>> rssiHistory_;
+    CRssiHistory rssiHistory_;
     OptionalPosition positionAtMinRssi_;
     OptionalPosition positionAtMaxRssi_;
     std::uint32_t lastSeenScan_ = 0;

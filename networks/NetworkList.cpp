@@ -99,6 +99,12 @@ void CNetworkList::ReindexLocked(MacKey key) {
 }
 
 std::vector<BssidRecord> CNetworkList::RemoveIf(const std::function<bool(const CBssid&)>& stale) {
+    std::vector<BssidRecord> removed = TakeIf(stale);
+    TellRemoved(removed);
+    return removed;
+}
+
+std::vector<BssidRecord> CNetworkList::TakeIf(const std::function<bool(const CBssid&)>& stale) {
     std::vector<BssidRecord> removed;
     std::unordered_set<MacKey> uncovered;
     std::unique_lock lock(mutex_);
@@ -136,11 +142,19 @@ std::vector<BssidRecord> CNetworkList::RemoveOlderThan(std::uint32_t maxAge) {
 
 std::vector<BssidRecord> CNetworkList::Clear() {
     std::vector<BssidRecord> removed;
-    std::unique_lock lock(mutex_);
-    removed.swap(records_);
-    firstByMac_.clear();
-    mayHoldDuplicates_ = false;
+    {
+        std::unique_lock lock(mutex_);
+        removed.swap(records_);
+        firstByMac_.clear();
+        mayHoldDuplicates_ = false;
+    }
+    TellRemoved(removed);
     return removed;
+}
+
+// Outside the lock: the observer may read the list again.
+void CNetworkList::TellRemoved(const std::vector<BssidRecord>& removed) const {
+    if (removalObserver_ && !removed.empty()) removalObserver_(removed);
 }
 
 BssidRecord CNetworkList::FindByMacLocked(const ndis::MacAddress& mac) const {

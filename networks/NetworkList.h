@@ -28,6 +28,7 @@
 #include <shared_mutex>
 #include <span>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "ndis/BssidEntry.h"
@@ -95,6 +96,10 @@ class CNetworkList {
     // Empties the list; the counter is unchanged. Returns the records taken
     // out, so a caller can keep them alive while it still refers to them.
     std::vector<BssidRecord> Clear();
+    // Main thread: told the records that RemoveIf, RemoveOlderThan or Clear
+    // took out, after the list has let go of its lock (null: nobody).
+    using RemovalObserver = std::function<void(const std::vector<BssidRecord>&)>;
+    void SetRemovalObserver(RemovalObserver observer) { removalObserver_ = std::move(observer); }
 
     // Thread-safe: the first record in list order with this MAC address and
     // a scan entry, or nullptr.
@@ -107,6 +112,8 @@ class CNetworkList {
     static MacKey KeyOf(const ndis::MacAddress& mac);
     static std::optional<MacKey> KeyOf(const CBssid& record);
 
+    std::vector<BssidRecord> TakeIf(const std::function<bool(const CBssid&)>& stale);
+    void TellRemoved(const std::vector<BssidRecord>& removed) const;
     void MergeEntryLocked(const ndis::BssidEntry& entry, std::int32_t now);
     BssidRecord MatchEntryLocked(const ndis::BssidEntry& entry);
     void IndexAppendedLocked(const BssidRecord& record);
@@ -123,6 +130,7 @@ class CNetworkList {
     bool mayHoldDuplicates_ = false;
     std::uint32_t scanCounter_ = 0;
     Clock clock_;
+    RemovalObserver removalObserver_;
 };
 
 }  // namespace tarvik

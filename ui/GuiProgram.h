@@ -23,6 +23,7 @@
 #include "ui/QtProfileDialogs.h"
 #include "ui/QtProgressDisplay.h"
 #include "ui/QtScanFileDialogs.h"
+#include "ui/SignalGraphWindow.h"
 
 namespace tarvik::ui {
 
@@ -65,6 +66,7 @@ class GuiProgram {
     std::unique_ptr<QtProgressDisplay> progress_;
     std::unique_ptr<QtMessageBoxes> messages_;
     std::unique_ptr<QtOptionsDialogs> optionsDialogs_;
+    std::unique_ptr<QtSignalGraphFactory> graphs_;
     std::unique_ptr<CApplication> application_;
     CMainDialog* dialog_ = nullptr;
 };

@@ -17,7 +17,6 @@ class QtOptionsDialogs : public IOptionsDialogView {
     void RepaintNetworkTable() override;
     // The Device Information dialog is not part of the window yet: nothing
     // to restart.
-    void RestartDeviceInfoTimer() override {}
 
   private:
     MainWindow* window_;

@@ -16,6 +16,7 @@
 #include "app/MainDialog.h"
 #include "app/NetworkColumnRules.h"
 #include "app/ProfileCommands.h"
+#include "app/SignalGraphView.h"
 #include "networks/MemoryNetworkTable.h"
 #include "platform/RegistryStore.h"
 
@@ -75,6 +76,7 @@ class MainDialogFixture : public ::testing::Test {
             .adapterClaim = claim_.get(),
             .deviceInfoView = deviceInfoView_,
             .optionsView = optionsView_,
+            .signalGraphs = signalGraphs_,
         });
         dialog_->ScanCycle().SetFilter(&filter_);
     }
@@ -110,6 +112,8 @@ class MainDialogFixture : public ::testing::Test {
     CountingFilter filter_;
     CProfileCommands* profiles_ = nullptr;
     CProfileList* autoProfiles_ = nullptr;
+    // No signal-graph windows unless a test sets a factory.
+    ISignalGraphFactory* signalGraphs_ = nullptr;
     std::vector<std::vector<std::string>> addressCalls_;
     std::int64_t now_ = 1000;                    // seconds, for the re-enumeration guard
     std::unique_ptr<CAdapterClaim> claim_;       // none unless a test sets one

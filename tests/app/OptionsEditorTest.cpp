@@ -184,7 +184,6 @@ struct FakeOptionsView : IOptionsDialogView {
     std::vector<std::string> calls;
     void RunOptionsDialog(COptionsEditor& editor) override { user(editor); }
     void RepaintNetworkTable() override { calls.push_back("Repaint"); }
-    void RestartDeviceInfoTimer() override { calls.push_back("DeviceInfo"); }
 };
 
 class OptionsFromMainWindow : public MainDialogFixture {};
@@ -209,7 +208,7 @@ TEST_F(OptionsFromMainWindow, ChangesTakeEffectInTheRunningWindow) {
     dialog_->ExecuteCommand(ID_VIEW_OPTIONS);
     EXPECT_THAT(loop_.timerCalls, ElementsAre("Stop 1", "Start 1 200000"));
     EXPECT_THAT(view_.calls, ElementsAre("GridLines off"));
-    EXPECT_THAT(dialog.calls, ElementsAre("Repaint", "DeviceInfo"));
+    EXPECT_THAT(dialog.calls, ElementsAre("Repaint"));
     EXPECT_EQ(RegistryStore::CurrentUser().ReadDword(options_.SectionKey("Settings"),
                                                      "SoftRefreshInterval", 0),
               200u);

@@ -84,7 +84,7 @@ TEST(BssidSerializeTest, RoundTripKeepsEveryStoredField) {
     EXPECT_FALSE(archive.Failed());
     ExpectSameStoredFields(read, written);
     EXPECT_EQ(read.PositionAtMaxRssi(), written.PositionAtMaxRssi());
-    EXPECT_TRUE(read.RssiHistory().empty());
+    EXPECT_TRUE(read.RssiHistory().Empty());
     EXPECT_TRUE(read.IsWpa2());
     // The security block: six fields, a zero and the element flag.
     Archive block = Archive::ForLoading(Bytes(bytes.begin() + kSecurityOffset, bytes.end()));

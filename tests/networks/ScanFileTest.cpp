@@ -129,6 +129,7 @@ TEST(ScanFileTest, RoundTripKeepsEveryRecord) {
     for (std::size_t i = 0; i < read.records.size(); ++i) {
         EXPECT_EQ(Stored(*read.records[i]), Stored(*records[i])) << i;
     }
+    EXPECT_TRUE(read.records[1]->RssiHistory().Empty());
     EXPECT_EQ(read.fileBytes, fs::file_size(folder.Path() / "r.tvk"));
 }
 
