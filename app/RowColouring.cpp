@@ -21,7 +21,9 @@ std::uint8_t Lighten(std::uint8_t c, double t) {
     return static_cast<std::uint8_t>(c + (255 - c) * t);
 }
 
-std::optional<Rgb> SecurityBackground(const CBssid& record, const CApplicationOptions& options) {
+}  // namespace
+
+std::optional<Rgb> SecurityColourOf(const CBssid& record, const CApplicationOptions& options) {
     // Each class that holds overrides the one before.
     std::optional<std::uint32_t> chosen;
     if (record.IsOpen()) chosen = static_cast<std::uint32_t>(options.ColorOpenBlock.Get());
@@ -31,8 +33,6 @@ std::optional<Rgb> SecurityBackground(const CBssid& record, const CApplicationOp
     if (!chosen) return std::nullopt;
     return RgbFromColorRef(*chosen);
 }
-
-}  // namespace
 
 Rgb RgbFromColorRef(std::uint32_t colorRef) {
     return {static_cast<std::uint8_t>(colorRef & 0xff),
@@ -69,7 +69,7 @@ CellColours CRowColouring::RowColours(const CBssid& record, const PaintState& st
     CellColours row;
     if (options_.ColoringEnabled == 0 || state.connecting) return row;
     if (options_.TableColorSetup == kColourBySecurity) {
-        row.background = SecurityBackground(record, options_);
+        row.background = SecurityColourOf(record, options_);
     } else if (const ndis::BssidEntry* entry = record.Entry()) {
         row.background = SignalStrengthShade(
             RgbFromColorRef(static_cast<std::uint32_t>(options_.ColorSignalStrength.Get())),

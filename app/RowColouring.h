@@ -46,6 +46,10 @@ Rgb ContrastingText(Rgb background);
 // t = (rssi - lowest) / (highest - lowest); none for an empty range.
 std::optional<Rgb> SignalStrengthShade(Rgb weakest, std::int32_t rssi, const ShownRssiRange& range);
 
+// The colour of the record's security class (open, WEP, WPA, WPA2; each
+// that holds overrides the one before); none when no class holds.
+std::optional<Rgb> SecurityColourOf(const CBssid& record, const CApplicationOptions& options);
+
 // What the table's state adds to the record and the settings.
 struct PaintState {
     bool closing = false;     // the main window is closing: no colours at all

@@ -1,0 +1,101 @@
+#include "app/ChannelHills.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "ndis/ElementWalker.h"
+
+namespace tarvik {
+namespace {
+
+// DSConfig is normally kHz; small values are 100 kHz units.
+constexpr std::uint32_t kKilohertzFloor = 1000000;
+constexpr std::uint8_t kHtOperation = 61;
+constexpr std::uint8_t kVhtOperation = 192;
+// Half widths in channel numbers.
+constexpr int kHalf20 = 2;
+constexpr int kHalf40 = 4;
+constexpr int kHalf80 = 8;
+constexpr int kHalf160 = 16;
+
+std::uint32_t MegahertzOf(std::uint32_t dsConfig) {
+    return dsConfig >= kKilohertzFloor ? dsConfig / 1000 : dsConfig / 10;
+}
+
+// HT Operation: the second byte holds the secondary channel's offset (1
+// above, 3 below) and, in bit 2, whether any width beyond 20 MHz is used.
+std::optional<ChannelPlace> HtPlace(ChannelPlace place, std::span<const std::uint8_t> body) {
+    if (body.size() < 2 || (body[1] & 0x04) == 0) return std::nullopt;
+    const int offset = body[1] & 0x03;
+    if (offset != 1 && offset != 3) return std::nullopt;
+    place.centre += offset == 1 ? kHalf20 : -kHalf20;
+    place.halfSpan = kHalf40;
+    return place;
+}
+
+// VHT Operation: width (1: 80 MHz or more), then the centre channel of the
+// 80 MHz segment and, for 160 MHz, of the whole. A centre that does not hold
+// the primary channel is ignored.
+std::optional<ChannelPlace> VhtPlace(ChannelPlace place, std::span<const std::uint8_t> body) {
+    if (place.band != WifiBand::Band5GHz || body.size() < 3 || body[0] == 0) return std::nullopt;
+    const int segment0 = body[1];
+    const int segment1 = body[2];
+    ChannelPlace wide = place;
+    wide.centre = segment0;
+    wide.halfSpan = kHalf80;
+    if (body[0] == 2 || (body[0] == 1 && segment1 != 0 && std::abs(segment1 - segment0) == 8)) {
+        wide.centre = body[0] == 2 ? segment0 : segment1;
+        wide.halfSpan = kHalf160;
+    }
+    if (std::abs(wide.centre - place.centre) >= wide.halfSpan) return std::nullopt;
+    return wide;
+}
+
+std::string LabelOf(const ndis::BssidEntry& entry) {
+    const auto ssid = entry.Ssid();
+    return {ssid.begin(), ssid.end()};
+}
+
+}  // namespace
+
+std::optional<ChannelPlace> ChannelPlaceOf(std::uint32_t mhz) {
+    const int f = static_cast<int>(mhz);
+    if (f == 2484) return ChannelPlace{WifiBand::Band24GHz, 14, kHalf20};
+    if (f >= 2412 && f <= 2472) return ChannelPlace{WifiBand::Band24GHz, (f - 2407) / 5, kHalf20};
+    if (f >= 5160 && f <= 5885) return ChannelPlace{WifiBand::Band5GHz, (f - 5000) / 5, kHalf20};
+    return std::nullopt;
+}
+
+std::optional<ChannelPlace> ChannelPlaceOf(const ndis::BssidEntry& entry) {
+    const auto place = ChannelPlaceOf(MegahertzOf(entry.GetConfiguration().dsConfig));
+    if (!place) return std::nullopt;
+    std::optional<ChannelPlace> ht;
+    std::optional<ChannelPlace> vht;
+    ndis::ElementWalker walker(entry.TaggedElements());
+    while (const auto element = walker.Next()) {
+        if (element->id == kHtOperation) ht = HtPlace(*place, element->body);
+        if (element->id == kVhtOperation) vht = VhtPlace(*place, element->body);
+    }
+    return vht ? vht : ht ? ht : place;
+}
+
+std::vector<ChannelHill> HillsOf(const CNetworkList& networks, const CBssid* selected,
+                                 const CApplicationOptions& options) {
+    std::vector<ChannelHill> hills;
+    for (const BssidRecord& record : networks.Records()) {
+        const ndis::BssidEntry* entry = record->Entry();
+        if (entry == nullptr || record->ConnectionStatus() == STATUS_NOT_DETECTED) continue;
+        const auto place = ChannelPlaceOf(*entry);
+        if (!place) continue;
+        ChannelHill hill;
+        hill.place = *place;
+        hill.rssi = std::max<double>(entry->Rssi(), kChannelViewFloorDbm);
+        hill.colour = SecurityColourOf(*record, options).value_or(kPlainHillColour);
+        hill.label = LabelOf(*entry);
+        hill.highlighted = record.get() == selected;
+        hills.push_back(std::move(hill));
+    }
+    return hills;
+}
+
+}  // namespace tarvik

@@ -1,0 +1,33 @@
+// The channel view's data, decided without a toolkit: where each network in
+// range sits on its band and how its hill looks.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "app/ChannelView.h"
+#include "core/ApplicationOptions.h"
+#include "ndis/BssidEntry.h"
+#include "networks/NetworkList.h"
+
+namespace tarvik {
+
+// Hills go no lower than this, in dBm.
+inline constexpr double kChannelViewFloorDbm = -100;
+// The colour of a hill whose network has no security colour.
+inline constexpr Rgb kPlainHillColour{170, 190, 215};
+
+// The band and 20 MHz channel of a centre frequency in MHz; none outside the
+// 2.4 and 5 GHz bands. Channel numbers are 5 MHz apart in both bands, so a
+// 20 MHz network reaches two numbers to either side.
+std::optional<ChannelPlace> ChannelPlaceOf(std::uint32_t mhz);
+// The place of a scan entry: its frequency, widened to 40, 80 or 160 MHz
+// when its HT or VHT Operation element says so.
+std::optional<ChannelPlace> ChannelPlaceOf(const ndis::BssidEntry& entry);
+
+// The hills of the records in range (detected, with an entry on a known
+// band), in list order; `selected` (may be null) is highlighted.
+std::vector<ChannelHill> HillsOf(const CNetworkList& networks, const CBssid* selected,
+                                 const CApplicationOptions& options);
+
+}  // namespace tarvik
