@@ -93,6 +93,7 @@ CMainDialog& CApplication::CreateMainDialog(const MainWindowSeams& seams) {
         .web = seams.web,
         .filters = resultFilters_.get(),
         .signalGraphs = seams.signalGraphs,
+        .channelViews = seams.channelViews,
     });
     if (scanFiles_) scanFiles_->SetScanCycle(&dialog_->ScanCycle());
     AttachConnection(*dialog_, seams.loop);

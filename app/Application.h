@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "app/ChannelView.h"
 #include "app/ConnectionProcedure.h"
 #include "app/GpsIntegration.h"
 #include "app/MainDialog.h"
@@ -59,6 +60,8 @@ struct MainWindowSeams {
     FilterDialogFactory filterDialog = nullptr;
     // Creates signal-graph windows; without it Signal Graph... is disabled.
     ISignalGraphFactory* signalGraphs = nullptr;
+    // Creates the channel view; without it View > Channel View is disabled.
+    IChannelViewFactory* channelViews = nullptr;
 };
 
 class CApplication {

@@ -98,6 +98,8 @@ CommandState CMainDialog::QueryCommandState(int id) const {
         case ID_NETWORK_SIGNAL_GRAPH:
         case ID_CONTEXT_SIGNAL_GRAPH:
             return {graphs_->CanShowGraphs() && view_.SelectedRecord() != nullptr, false};
+        case ID_VIEW_CHANNELS:
+            return {channelViewFactory_ != nullptr, false};
         default:
             return {false, false};
     }
@@ -178,6 +180,9 @@ void CMainDialog::ExecuteCommand(int id) {
         case ID_NETWORK_SIGNAL_GRAPH:
         case ID_CONTEXT_SIGNAL_GRAPH:
             ShowSignalGraph();
+            break;
+        case ID_VIEW_CHANNELS:
+            ShowChannelView();
             break;
         case ID_DEVICE_SOFT_REFRESH:
             cycle_.ScanNetworks(false);

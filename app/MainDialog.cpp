@@ -7,6 +7,7 @@
 
 #include "adapter/DriverAnswerBound.h"
 #include "app/AutoConnectSeam.h"
+#include "app/ChannelView.h"
 #include "app/CommandIds.h"
 #include "app/ConnectionManager.h"
 #include "app/DeviceInfoPage.h"
@@ -57,7 +58,8 @@ CMainDialog::CMainDialog(const MainDialogParts& parts)
       mediaSource_(parts.loop),
       adapters_(parts.options, parts.adapterCombo, WallClockOr(parts.clock), &mediaSource_),
       cycle_(parts.networks, parts.options, parts.table, parts.columns),
-      graphs_(std::make_unique<CSignalGraphs>(parts.signalGraphs)) {
+      graphs_(std::make_unique<CSignalGraphs>(parts.signalGraphs)),
+      channelViewFactory_(parts.channelViews) {
     cycle_.SetScanningButton(&view_);
     cycle_.SetConnectionInProgressFlag(&connecting_);
     if (filters_) filters_->Attach(cycle_);
@@ -267,6 +269,7 @@ void CMainDialog::RunTick(int id) {
             break;
         case TIMER_SIGNAL_GRAPH:
             SampleSignals();
+            RefreshChannelView();
             break;
         case TIMER_DEVICE_INFO:
             if (deviceInfo_) deviceInfo_->OnTimer();

@@ -43,6 +43,8 @@ class CResultFilters;
 class CSignalGraphs;
 class IAutoConnectSeam;
 class ISignalGraphFactory;
+class IChannelView;
+class IChannelViewFactory;
 class CWebRequests;
 
 enum ProgramMode : int {
@@ -116,6 +118,9 @@ struct MainDialogParts {
     // Optional: creates signal-graph windows; null leaves Signal Graph...
     // disabled (signal histories are kept all the same).
     ISignalGraphFactory* signalGraphs = nullptr;
+    // Optional: creates the channel view on first use; null leaves View >
+    // Channel View disabled.
+    IChannelViewFactory* channelViews = nullptr;
 };
 
 class CMainDialog {
@@ -195,6 +200,9 @@ class CMainDialog {
     // Signal Graph...: shows the selected record's graph, then samples once.
     void ShowSignalGraph();
     CSignalGraphs& SignalGraphs() { return *graphs_; }
+    // View > Channel View: shows the view, creating it on first use, and
+    // fills it at once (MainChannelView.cpp).
+    void ShowChannelView();
 
   private:
     // Start-up pieces (MainDialog.cpp).
@@ -218,6 +226,8 @@ class CMainDialog {
     // Signal sampling, timer 7 (MainSignalGraph.cpp).
     void SampleSignals();
     void WatchRemovedRecords();
+    // Redraws the channel view while it is on screen; timer 7.
+    void RefreshChannelView();
 
     // Commands (MainCommands.cpp).
     void OpenUserManual();
@@ -259,6 +269,8 @@ class CMainDialog {
     std::unique_ptr<CConnectionManager> manager_;
     CProfileList* autoProfiles_ = nullptr;
     std::unique_ptr<CSignalGraphs> graphs_;
+    IChannelViewFactory* channelViewFactory_ = nullptr;
+    std::unique_ptr<IChannelView> channelView_;
 
     int mode_ = MODE_NETWORK_SCANNING;
     bool timersRunning_ = false;

@@ -25,6 +25,7 @@ GuiProgram::GuiProgram() {
     messages_ = std::make_unique<QtMessageBoxes>(window_.get());
     optionsDialogs_ = std::make_unique<QtOptionsDialogs>(window_.get());
     graphs_ = std::make_unique<QtSignalGraphFactory>();
+    channelViews_ = std::make_unique<QtChannelViewFactory>();
     // Rules of this kind also get the chosen adapter's addresses.
     // The GPS Output dialog belongs to the window.
     auto gpsOutput = [window = window_.get()]() -> std::unique_ptr<IGpsOutputView> {
@@ -42,7 +43,7 @@ GuiProgram::GuiProgram() {
         *window_, *loop_, *table_, *rules_, window_->AdapterChooser(), &window_->StatusLine(),
         profileDialogs_.get(), claim_.get(), fileDialogs_.get(), progress_.get(), messages_.get(),
         gpsOutput, deviceInfo, optionsDialogs_.get(), web_.get(),
-        [this] { return VisibleColumns(); }, filterDialog, graphs_.get()});
+        [this] { return VisibleColumns(); }, filterDialog, graphs_.get(), channelViews_.get()});
     window_->Bind(dialog_);
     AttachColouring();
     loop_->SetTickHandler([this](int id) { dialog_->OnTimer(id); });

@@ -14,8 +14,9 @@
 #include "app/Application.h"
 #include "app/NetworkColumnRules.h"
 #include "app/NetworkTableModel.h"
-#include "app/WebRequests.h"
 #include "app/RowColouring.h"
+#include "app/WebRequests.h"
+#include "ui/ChannelViewWindow.h"
 #include "ui/MainWindow.h"
 #include "ui/QtMainLoop.h"
 #include "ui/QtMessageBoxes.h"
@@ -67,6 +68,7 @@ class GuiProgram {
     std::unique_ptr<QtMessageBoxes> messages_;
     std::unique_ptr<QtOptionsDialogs> optionsDialogs_;
     std::unique_ptr<QtSignalGraphFactory> graphs_;
+    std::unique_ptr<QtChannelViewFactory> channelViews_;
     std::unique_ptr<CApplication> application_;
     CMainDialog* dialog_ = nullptr;
 };

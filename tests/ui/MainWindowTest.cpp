@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QLineSeries>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -28,14 +29,21 @@
 #include "platform/RegistryStore.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/ui/UiTestSupport.h"
+#include "ui/ChannelViewWindow.h"
 #include "ui/DeviceInfoDialog.h"
 #include "ui/GpsOutputDialog.h"
 #include "ui/GuiProgram.h"
-#include "ui/OptionsDialog.h"
 #include "ui/NetworkFiltersDialog.h"
+#include "ui/OptionsDialog.h"
 
 namespace tarvik::ui {
 namespace {
+
+QStringList HillNames(const ChannelViewWindow& view, WifiBand band) {
+    QStringList names;
+    for (const QAreaSeries* hill : view.ShownHills(band)) names << hill->name();
+    return names;
+}
 
 QStringList ColumnTexts(const QAbstractItemModel& model, int column) {
     QStringList texts;
@@ -371,6 +379,34 @@ class MainWindowTest : public QObject {
         QTest::keyClick(page, Qt::Key_Escape);
         QVERIFY(!page->isVisible());
         QVERIFY(!program->Loop().IsTimerActive(TIMER_DEVICE_INFO));
+    }
+
+    // View > Channel View: the scenario's 2.4 GHz networks as hills, the
+    // selected one drawn last with the thicker border; the one-second tick
+    // follows a new selection by redrawing the same series.
+    void channelViewPlotsTheNetworksAndFollowsTheSelection() {
+        auto program = StartFilled();
+        QVERIFY(program);
+        NetworkTableView& table = program->Window().Table();
+        table.selectRow(ColumnTexts(*table.model(), COLUMN_SSID).indexOf("bravo"));
+        program->Window().MenuAction(ID_VIEW_CHANNELS)->trigger();
+        ChannelViewWindow* view = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* found = qobject_cast<ChannelViewWindow*>(widget)) view = found;
+        }
+        QVERIFY(view && view->isVisible());
+        QCOMPARE(HillNames(*view, WifiBand::Band24GHz), (QStringList{"Alpha", "charlie", "bravo"}));
+        QVERIFY(HillNames(*view, WifiBand::Band5GHz).isEmpty());
+        const QAreaSeries& bravo = *view->ShownHills(WifiBand::Band24GHz).back();
+        QCOMPARE(bravo.upperSeries()->points(),
+                 (QList<QPointF>{{4, -100}, {5, -60}, {7, -60}, {8, -100}}));
+        QCOMPARE(view->ShownHills(WifiBand::Band24GHz).front()->pen().widthF(), 1.0);
+        QVERIFY(bravo.pen().widthF() > 1.0);
+
+        table.selectRow(ColumnTexts(*table.model(), COLUMN_SSID).indexOf("Alpha"));
+        QTRY_COMPARE_WITH_TIMEOUT(HillNames(*view, WifiBand::Band24GHz).back(), QString("Alpha"),
+                                  5000);
+        QCOMPARE(view->Chart(WifiBand::Band24GHz).series().size(), 3);
     }
 
     // GPS Tester on a receiver replayed into a pseudo-terminal mapped as COM3.

@@ -1,0 +1,61 @@
+// The channel view: a top-level window with one chart per band (2.4 GHz
+// channels 1-14, 5 GHz channels 36-165), each network in range drawn as a
+// filled hill from the floor up to its RSSI over the channels its width
+// covers, in its table colour; the selected network has a thicker border.
+// The charts are built once; each update replaces the hills' points.
+// Closing the window only hides it; the application shell owns it.
+#pragma once
+
+#include <QAreaSeries>
+#include <QChart>
+#include <QValueAxis>
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+#include "app/ChannelView.h"
+
+namespace tarvik::ui {
+
+class ChannelViewWindow : public QWidget, public IChannelView {
+    Q_OBJECT
+  public:
+    explicit ChannelViewWindow(QWidget* parent = nullptr);
+
+    void ShowChannels() override;
+    bool IsChannelsShown() const override { return isVisible(); }
+    void SetHills(const std::vector<ChannelHill>& hills) override;
+
+    QChart& Chart(WifiBand band) { return *Band(band).chart; }
+    // The band's hills drawn now, in the order given (unused series left out).
+    std::vector<QAreaSeries*> ShownHills(WifiBand band) const;
+
+  private:
+    struct BandChart {
+        QChart* chart = nullptr;
+        QValueAxis* channels = nullptr;
+        QValueAxis* rssi = nullptr;
+        std::vector<QAreaSeries*> series;
+        std::size_t used = 0;
+    };
+
+    BandChart& Band(WifiBand band) { return band == WifiBand::Band24GHz ? low_ : high_; }
+    const BandChart& Band(WifiBand band) const {
+        return band == WifiBand::Band24GHz ? low_ : high_;
+    }
+    QWidget* CreateChart(BandChart& band, const QString& title, double first, double last,
+                         double tickEvery);
+    QAreaSeries* NextSeries(BandChart& band);
+
+    BandChart low_;
+    BandChart high_;
+};
+
+class QtChannelViewFactory : public IChannelViewFactory {
+  public:
+    std::unique_ptr<IChannelView> CreateChannelView() override {
+        return std::make_unique<ChannelViewWindow>();
+    }
+};
+
+}  // namespace tarvik::ui
