@@ -59,17 +59,17 @@ TEST(ChannelHillsTest, RecordsInRangeBecomeHills) {
         bool wpa2, notDetected, selected;
         std::optional<ChannelHill> hill;
     };
+    const Rgb open = RgbFromColorRef(0xE5FFE5);
     const Rgb wpa2 = RgbFromColorRef(0xD1E5FF);
     const Row rows[] = {
-        {"a", 2437000, -50, false, false, false,
-         ChannelHill{{k24, 6, 2}, -50, kPlainHillColour, "a", false}},
+        {"a", 2437000, -50, false, false, false, ChannelHill{{k24, 6, 2}, -50, open, "a", false}},
         {"b", 5180000, -70, true, false, true, ChannelHill{{k5, 36, 2}, -70, wpa2, "b", true}},
-        {"c", 2412000, -120, false, false, false,
-         ChannelHill{{k24, 1, 2}, -100, kPlainHillColour, "c", false}},
+        {"c", 2412000, -120, false, false, false, ChannelHill{{k24, 1, 2}, -100, open, "c", false}},
         {"gone", 2437000, -40, false, true, false, std::nullopt},
         {"off-band", 900000, -40, false, false, false, std::nullopt},
     };
     CApplicationOptions options{nullptr, "/nonexistent/tarvik"};
+    options.ColorOpenBlock = 0xE5FFE5;
     options.ColorWPA2Block = 0xD1E5FF;
     CNetworkList networks;
     std::vector<ChannelHill> expected;
