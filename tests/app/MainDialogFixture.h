@@ -115,8 +115,8 @@ class MainDialogFixture : public ::testing::Test {
     // No signal-graph windows unless a test sets a factory.
     ISignalGraphFactory* signalGraphs_ = nullptr;
     std::vector<std::vector<std::string>> addressCalls_;
-    std::int64_t now_ = 1000;                    // seconds, for the re-enumeration guard
-    std::unique_ptr<CAdapterClaim> claim_;       // none unless a test sets one
+    std::int64_t now_ = 1000;               // seconds, for the re-enumeration guard
+    std::unique_ptr<CAdapterClaim> claim_;  // none unless a test sets one
     DeviceInfoViewFactory deviceInfoView_ = nullptr;
     IOptionsDialogView* optionsView_ = nullptr;  // View, Options... disabled unless set
     std::unique_ptr<DaemonProcess> daemon_;
