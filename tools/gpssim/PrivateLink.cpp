@@ -12,8 +12,9 @@
 namespace tarvik::gpssim {
 
 bool MakePrivateLink(const std::string& target, const std::string& link, std::string& error) {
-    std::string folder = std::filesystem::path(link).parent_path().string();
-    if (folder.empty()) folder = ".";
+    // A bare name lives in the current folder.
+    const std::filesystem::path parent = std::filesystem::path(link).parent_path();
+    const std::string folder = parent.empty() ? std::string(1, '.') : parent.string();
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
         error = "cannot create " + folder + ": " + std::strerror(errno);
         return false;
