@@ -54,19 +54,11 @@ bool WriteGpx(const std::vector<BssidRecord>& records, const ExportRequest& requ
     out +=
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<gpx version=\"1.1\" creator=\"Tarvik\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n";
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        if (!ReportExportProgress(request, i, records.size())) return false;
-        CBssid& record = *records[i];
-        if (record.Entry() == nullptr) continue;
-        const std::optional<PositionFacts> position = StrongestPosition(record);
-        if (!position) {
-            ++summary.withoutPosition;
-            continue;
-        }
-        AppendWaypoint(out, record, request, *position);
-        ++summary.networks;
-        ++summary.rows;
-    }
+    const bool whole = ForEachPlacedNetwork(records, request, summary,
+                                            [&](CBssid& record, const PositionFacts& position) {
+                                                AppendWaypoint(out, record, request, position);
+                                            });
+    if (!whole) return false;
     // A track needs two points to be one.
     const std::vector<PositionFacts> track = ReceiverTrack(records);
     if (track.size() >= 2) {

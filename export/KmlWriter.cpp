@@ -81,20 +81,12 @@ bool WriteKml(const std::vector<BssidRecord>& records, const ExportRequest& requ
               std::string& out, ExportSummary& summary) {
     // Placemarks are gathered per folder first: a folder must be whole.
     std::array<std::string, kStyles.size()> folders;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        if (!ReportExportProgress(request, i, records.size())) return false;
-        CBssid& record = *records[i];
-        if (record.Entry() == nullptr) continue;
-        const std::optional<PositionFacts> position = StrongestPosition(record);
-        if (!position) {
-            ++summary.withoutPosition;
-            continue;
-        }
-        const std::size_t style = StyleIndex(record);
-        AppendPlacemark(folders[style], record, request, *position, kStyles[style]);
-        ++summary.networks;
-        ++summary.rows;
-    }
+    const bool whole = ForEachPlacedNetwork(
+        records, request, summary, [&](CBssid& record, const PositionFacts& position) {
+            const std::size_t style = StyleIndex(record);
+            AppendPlacemark(folders[style], record, request, position, kStyles[style]);
+        });
+    if (!whole) return false;
     out +=
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document><name>Tarvik survey</name>\n";

@@ -13,6 +13,25 @@ bool ReportExportProgress(const ExportRequest& request, std::size_t done, std::s
     return request.progress(done, total);
 }
 
+bool ForEachPlacedNetwork(const std::vector<BssidRecord>& records, const ExportRequest& request,
+                          ExportSummary& summary,
+                          const std::function<void(CBssid&, const PositionFacts&)>& place) {
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (!ReportExportProgress(request, i, records.size())) return false;
+        CBssid& record = *records[i];
+        if (record.Entry() == nullptr) continue;
+        const std::optional<PositionFacts> position = StrongestPosition(record);
+        if (!position) {
+            ++summary.withoutPosition;
+            continue;
+        }
+        place(record, *position);
+        ++summary.networks;
+        ++summary.rows;
+    }
+    return true;
+}
+
 std::string SsidBytes(const CBssid& record) {
     const ndis::BssidEntry* entry = record.Entry();
     if (entry == nullptr) return {};
