@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 
 #include "ndis/ElementWalker.h"
 
@@ -56,6 +57,36 @@ std::string LabelOf(const ndis::BssidEntry& entry) {
     return {ssid.begin(), ssid.end()};
 }
 
+// Drops all but the band's kMaxHillsPerBand strongest hills (the
+// highlighted one always stays), keeping list order; returns how many went.
+std::size_t KeepStrongest(std::vector<ChannelHill>& hills, WifiBand band) {
+    std::vector<double> strengths;
+    std::size_t room = kMaxHillsPerBand;
+    for (const ChannelHill& hill : hills) {
+        if (hill.place.band != band) continue;
+        if (hill.highlighted) {
+            --room;
+        } else {
+            strengths.push_back(hill.rssi);
+        }
+    }
+    if (strengths.size() <= room) return 0;
+    // The weakest signal that stays, and how many of that strength may.
+    std::nth_element(strengths.begin(), strengths.begin() + static_cast<std::ptrdiff_t>(room - 1),
+                     strengths.end(), std::greater<>());
+    const double weakest = strengths[room - 1];
+    std::size_t tiesAllowed = static_cast<std::size_t>(std::count(
+        strengths.begin(), strengths.begin() + static_cast<std::ptrdiff_t>(room), weakest));
+    const std::size_t before = hills.size();
+    std::erase_if(hills, [&](const ChannelHill& hill) {
+        if (hill.place.band != band || hill.highlighted || hill.rssi > weakest) return false;
+        if (hill.rssi < weakest || tiesAllowed == 0) return true;
+        --tiesAllowed;
+        return false;
+    });
+    return before - hills.size();
+}
+
 }  // namespace
 
 std::optional<ChannelPlace> ChannelPlaceOf(std::uint32_t mhz) {
@@ -79,9 +110,9 @@ std::optional<ChannelPlace> ChannelPlaceOf(const ndis::BssidEntry& entry) {
     return vht ? vht : ht ? ht : place;
 }
 
-std::vector<ChannelHill> HillsOf(const CNetworkList& networks, const CBssid* selected,
-                                 const CApplicationOptions& options) {
-    std::vector<ChannelHill> hills;
+ChannelHillSet HillsOf(const CNetworkList& networks, const CBssid* selected,
+                       const CApplicationOptions& options) {
+    ChannelHillSet set;
     for (const BssidRecord& record : networks.Records()) {
         const ndis::BssidEntry* entry = record->Entry();
         if (entry == nullptr || record->ConnectionStatus() == STATUS_NOT_DETECTED) continue;
@@ -93,9 +124,11 @@ std::vector<ChannelHill> HillsOf(const CNetworkList& networks, const CBssid* sel
         hill.colour = SecurityColourOf(*record, options).value_or(kPlainHillColour);
         hill.label = LabelOf(*entry);
         hill.highlighted = record.get() == selected;
-        hills.push_back(std::move(hill));
+        set.hills.push_back(std::move(hill));
     }
-    return hills;
+    for (const WifiBand band : {WifiBand::Band24GHz, WifiBand::Band5GHz})
+        set.leftOut[BandIndex(band)] = KeepStrongest(set.hills, band);
+    return set;
 }
 
 }  // namespace tarvik

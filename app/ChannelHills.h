@@ -25,9 +25,14 @@ std::optional<ChannelPlace> ChannelPlaceOf(std::uint32_t mhz);
 // when its HT or VHT Operation element says so.
 std::optional<ChannelPlace> ChannelPlaceOf(const ndis::BssidEntry& entry);
 
+// At most this many hills per band: a crowded survey keeps the chart
+// readable and its redraw cheap.
+inline constexpr std::size_t kMaxHillsPerBand = 120;
+
 // The hills of the records in range (detected, with an entry on a known
-// band), in list order; `selected` (may be null) is highlighted.
-std::vector<ChannelHill> HillsOf(const CNetworkList& networks, const CBssid* selected,
-                                 const CApplicationOptions& options);
+// band), in list order; `selected` (may be null) is highlighted. A band with
+// more than kMaxHillsPerBand keeps its strongest and the selected one.
+ChannelHillSet HillsOf(const CNetworkList& networks, const CBssid* selected,
+                       const CApplicationOptions& options);
 
 }  // namespace tarvik

@@ -4,6 +4,8 @@
 // Qt Charts.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +35,18 @@ struct ChannelHill {
     bool operator==(const ChannelHill&) const = default;
 };
 
+// The hills to draw, and per band (2.4 GHz first) how many networks in
+// range were left out for want of room.
+struct ChannelHillSet {
+    std::vector<ChannelHill> hills;
+    std::array<std::size_t, 2> leftOut{};
+    bool operator==(const ChannelHillSet&) const = default;
+};
+
+inline std::size_t BandIndex(WifiBand band) {
+    return band == WifiBand::Band24GHz ? 0 : 1;
+}
+
 class IChannelView {
   public:
     virtual ~IChannelView() = default;
@@ -41,7 +55,7 @@ class IChannelView {
     // True while the window is on screen; a hidden view is not updated.
     virtual bool IsChannelsShown() const = 0;
     // Replaces every hill in one go.
-    virtual void SetHills(const std::vector<ChannelHill>& hills) = 0;
+    virtual void SetHills(const ChannelHillSet& hills) = 0;
 };
 
 class IChannelViewFactory {

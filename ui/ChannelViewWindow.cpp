@@ -61,6 +61,7 @@ ChannelViewWindow::ChannelViewWindow(QWidget* parent) : QWidget(parent, Qt::Wind
 
 QWidget* ChannelViewWindow::CreateChart(BandChart& band, const QString& title, double first,
                                         double last, double tickEvery) {
+    band.name = title;
     band.chart = new QChart;
     band.chart->setTitle(title);
     band.chart->legend()->hide();
@@ -96,12 +97,12 @@ QAreaSeries* ChannelViewWindow::NextSeries(BandChart& band) {
     return area;
 }
 
-void ChannelViewWindow::SetHills(const std::vector<ChannelHill>& hills) {
+void ChannelViewWindow::SetHills(const ChannelHillSet& set) {
     low_.used = 0;
     high_.used = 0;
     // The highlighted hill last, so that it is drawn over its neighbours.
     for (const bool highlighted : {false, true}) {
-        for (const ChannelHill& hill : hills) {
+        for (const ChannelHill& hill : set.hills) {
             if (hill.highlighted == highlighted) DrawHill(*NextSeries(Band(hill.place.band)), hill);
         }
     }
@@ -110,6 +111,19 @@ void ChannelViewWindow::SetHills(const std::vector<ChannelHill>& hills) {
             band->series[i]->setVisible(false);
         }
     }
+    for (const WifiBand band : {WifiBand::Band24GHz, WifiBand::Band5GHz})
+        SetTitle(Band(band), set.leftOut[BandIndex(band)]);
+}
+
+void ChannelViewWindow::SetTitle(BandChart& band, std::size_t leftOut) {
+    QString title = band.name;
+    if (leftOut > 0) {
+        title = tr("%1: the %2 strongest of %3 networks")
+                    .arg(band.name)
+                    .arg(band.used)
+                    .arg(band.used + leftOut);
+    }
+    if (band.chart->title() != title) band.chart->setTitle(title);
 }
 
 std::vector<QAreaSeries*> ChannelViewWindow::ShownHills(WifiBand band) const {

@@ -2,6 +2,7 @@
 // channels 1-14, 5 GHz channels 36-165), each network in range drawn as a
 // filled hill from the floor up to its RSSI over the channels its width
 // covers, in its table colour; the selected network has a thicker border.
+// A crowded band shows its strongest networks and says so in its title.
 // The charts are built once; each update replaces the hills' points.
 // Closing the window only hides it; the application shell owns it.
 #pragma once
@@ -24,7 +25,7 @@ class ChannelViewWindow : public QWidget, public IChannelView {
 
     void ShowChannels() override;
     bool IsChannelsShown() const override { return isVisible(); }
-    void SetHills(const std::vector<ChannelHill>& hills) override;
+    void SetHills(const ChannelHillSet& set) override;
 
     QChart& Chart(WifiBand band) { return *Band(band).chart; }
     // The band's hills drawn now, in the order given (unused series left out).
@@ -32,6 +33,7 @@ class ChannelViewWindow : public QWidget, public IChannelView {
 
   private:
     struct BandChart {
+        QString name;
         QChart* chart = nullptr;
         QValueAxis* channels = nullptr;
         QValueAxis* rssi = nullptr;
@@ -46,6 +48,8 @@ class ChannelViewWindow : public QWidget, public IChannelView {
     QWidget* CreateChart(BandChart& band, const QString& title, double first, double last,
                          double tickEvery);
     QAreaSeries* NextSeries(BandChart& band);
+    // The band's name, and how many hills are shown when some were left out.
+    void SetTitle(BandChart& band, std::size_t leftOut);
 
     BandChart low_;
     BandChart high_;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "../networks/BssidTestSupport.h"
 #include "app/ChannelHills.h"
 
@@ -86,7 +88,46 @@ TEST(ChannelHillsTest, RecordsInRangeBecomeHills) {
         networks.Append(record);
         if (row.hill) expected.push_back(*row.hill);
     }
-    EXPECT_EQ(HillsOf(networks, selected, options), expected);
+    EXPECT_EQ(HillsOf(networks, selected, options), (ChannelHillSet{expected, {0, 0}}));
+}
+
+// A crowded band keeps its strongest hills (the first of equals), in list
+// order, and the selected one however weak; the other band is untouched.
+TEST(ChannelHillsTest, CrowdedBandKeepsItsStrongestAndTheSelected) {
+    CApplicationOptions options{nullptr, "/nonexistent/tarvik"};
+    for (const bool equal : {false, true}) {
+        SCOPED_TRACE(equal);
+        CNetworkList networks;
+        const CBssid* selected = nullptr;
+        const std::size_t crowd = kMaxHillsPerBand + 10;
+        for (std::size_t i = 0; i <= crowd + 2; ++i) {
+            const bool high = i > crowd;
+            const auto rssi = static_cast<std::int32_t>(equal ? -60 : -99 + int(i % 60));
+            ndis::BssidEntryFields fields = Fields(static_cast<std::uint8_t>(i), rssi);
+            fields.SetSsid(std::to_string(i));
+            fields.configuration.dsConfig = high ? 5180000 : 2437000;
+            networks.Append(std::make_shared<CBssid>(Entry(fields), 1));
+            if (i == 0) selected = networks.Records().back().get();
+        }
+        const ChannelHillSet set = HillsOf(networks, selected, options);
+        EXPECT_EQ(set.leftOut, (std::array<std::size_t, 2>{11, 0}));
+        ASSERT_EQ(set.hills.size(), kMaxHillsPerBand + 2);
+        EXPECT_TRUE(set.hills.front().highlighted);
+        std::size_t last = 0;
+        for (const ChannelHill& hill : set.hills) {
+            const std::size_t index = std::stoul(hill.label);
+            EXPECT_TRUE(index == 0 || last < index) << "order kept";
+            last = index;
+            if (index == 0 || index > crowd) continue;
+            // Unequal: -99..-40 repeating, so the 11 at -99..-96 go. Equal:
+            // the first ones stay.
+            if (equal) {
+                EXPECT_LE(index, kMaxHillsPerBand - 1);
+            } else {
+                EXPECT_GT(hill.rssi, -96);
+            }
+        }
+    }
 }
 
 }  // namespace

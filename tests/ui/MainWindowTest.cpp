@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QColor>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -18,6 +19,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -407,6 +409,44 @@ class MainWindowTest : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(HillNames(*view, WifiBand::Band24GHz).back(), QString("Alpha"),
                                   5000);
         QCOMPARE(view->Chart(WifiBand::Band24GHz).series().size(), 3);
+    }
+
+    // File > Export...: the format chooser, then the file dialog, answered as
+    // they come up; the table's CSV holds the shown columns in their order.
+    void fileExportWritesTheTableAsShown() {
+        auto program = StartFilled();
+        QVERIFY(program);
+        QHeaderView& header = *program->Window().Table().horizontalHeader();
+        for (int column = 0; column < header.count(); ++column)
+            header.setSectionHidden(column, column != COLUMN_SSID && column != COLUMN_CHANNEL);
+        header.moveSection(header.visualIndex(COLUMN_CHANNEL), 0);
+        const std::filesystem::path path = home_->Folder() / "table.csv";
+        int answered = 0;
+        QTimer answerer;
+        QObject::connect(&answerer, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+                files->selectFile(QString::fromStdString(path.string()));
+                QMetaObject::invokeMethod(files, "accept");
+                ++answered;
+            } else if (auto* combo = modal ? modal->findChild<QComboBox*>() : nullptr) {
+                combo->setCurrentIndex(combo->findText("CSV of the table", Qt::MatchStartsWith));
+                static_cast<QDialog*>(modal)->accept();
+                ++answered;
+            }
+        });
+        answerer.start(50);
+        program->Window().MenuAction(ID_FILE_EXPORT)->trigger();
+        answerer.stop();
+        QCOMPARE(answered, 2);
+        std::ifstream file(path);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(file, line);) lines.push_back(line);
+        QCOMPARE(lines.size(), std::size_t{4});
+        QCOMPARE(lines[0], std::string("Channel,Ssid\r"));
+        QVERIFY(std::ranges::any_of(
+            lines, [](const std::string& line) { return line.ends_with(",bravo\r"); }));
+        QTRY_VERIFY(program->Window().StatusLine().text().contains(" 3 networks written to "));
     }
 
     // GPS Tester on a receiver replayed into a pseudo-terminal mapped as COM3.
