@@ -16,8 +16,13 @@ bool InRange(double value, double limit) {
     return std::isfinite(value) && std::fabs(value) <= limit;
 }
 
-double FiniteOrZero(double value) {
-    return std::isfinite(value) ? value : 0;
+// Heights and errors past this are no reading a receiver gives (a damaged
+// or hostile file); they count as unknown rather than fill a row with
+// hundreds of digits.
+constexpr double kPlausibleMetres = 100000;
+
+double PlausibleOrZero(double value) {
+    return InRange(value, kPlausibleMetres) ? value : 0;
 }
 
 }  // namespace
@@ -29,9 +34,10 @@ std::optional<PositionFacts> ReadPosition(const OptionalPosition& position) {
         return std::nullopt;
     PositionFacts facts;
     facts.latitude = fix.latitude;
-    facts.longitude = fix.longitude;
-    facts.altitude = fix.mode == FIX_MODE_3D ? FiniteOrZero(fix.altitude) : 0;
-    facts.accuracy = std::max(0.0, FiniteOrZero(fix.horizontalError));
+    // The same meridian: GPX and KML take longitudes below 180.
+    facts.longitude = fix.longitude == 180 ? -180 : fix.longitude;
+    facts.altitude = fix.mode == FIX_MODE_3D ? PlausibleOrZero(fix.altitude) : 0;
+    facts.accuracy = std::max(0.0, PlausibleOrZero(fix.horizontalError));
     // Times before 1970 or past 9999 are no times a survey has.
     facts.time = fix.fixTime > 0 && fix.fixTime < 253402300800.0 ? fix.fixTime : 0;
     return facts;

@@ -1,6 +1,6 @@
 // Each export format written with hostile SSIDs and read back by readers that
-// are not ours: xmllint and Python's xml.etree for KML and GPX, Python's csv
-// module for the CSV formats.
+// are not ours: xmllint against the formats' schemas and Python's xml.etree
+// for KML and GPX, Python's csv module for the CSV formats.
 #include <gtest/gtest.h>
 
 #include "export/NetworkExport.h"
@@ -90,7 +90,7 @@ struct FormatRow {
     const char* name;
     ExportFormat format;
     const char* file;
-    bool xml;
+    const char* schema;  // XML formats: the schema in tests/export/schemas
 };
 
 void PrintTo(const FormatRow& row, std::ostream* out) {
@@ -105,6 +105,8 @@ class ExportFormats : public ::testing::TestWithParam<FormatRow> {
             records_.push_back(SurveyRecord(index++, hostile.ssid, true));
         // With a control character XML cannot hold, and no position.
         records_.push_back(SurveyRecord(index, "new\nline", false));
+        // A damaged position: on the 180th meridian, absurd height and error.
+        records_.front()->SetPositionAtMaxRssi(Position(52.6, 180, kRecordTime + 60, 1e300, 1e300));
     }
 
     ExportRequest Request() {
@@ -140,8 +142,10 @@ TEST_P(ExportFormats, ReadBackByOutsideReaders) {
     EXPECT_EQ(read.out, expected);
     EXPECT_EQ(summary.withoutPosition, table ? 0u : 1u);
     EXPECT_EQ(summary.rows, rows);
-    if (row.xml) {
-        const ToolRun lint = RunCommand("xmllint --noout '" + path.string() + "'");
+    if (row.schema != nullptr) {
+        const ToolRun lint = RunCommand(std::string("xmllint --noout --schema ") +
+                                        TARVIK_SOURCE_DIR "/tests/export/schemas/" + row.schema +
+                                        " '" + path.string() + "'");
         EXPECT_EQ(lint.status, 0) << lint.out;
     }
 }
@@ -163,10 +167,10 @@ TEST_P(ExportFormats, CancelLeavesTheOldFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     Export, ExportFormats,
-    ::testing::Values(FormatRow{"Wigle", ExportFormat::WigleCsv, "w.csv", false},
-                      FormatRow{"Kml", ExportFormat::Kml, "n.kml", true},
-                      FormatRow{"Gpx", ExportFormat::Gpx, "n.gpx", true},
-                      FormatRow{"TableCsv", ExportFormat::TableCsv, "t.csv", false}),
+    ::testing::Values(FormatRow{"Wigle", ExportFormat::WigleCsv, "w.csv", nullptr},
+                      FormatRow{"Kml", ExportFormat::Kml, "n.kml", "kml-2.2-subset.xsd"},
+                      FormatRow{"Gpx", ExportFormat::Gpx, "n.gpx", "gpx-1.1-subset.xsd"},
+                      FormatRow{"TableCsv", ExportFormat::TableCsv, "t.csv", nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ExportFailure, UnwritableFolderIsReportedNotWritten) {

@@ -27,13 +27,14 @@ class CTestColumns : public INetworkColumns {
     ColumnEnvironment environment_;
 };
 
-inline OptionalPosition Position(double latitude, double longitude, double time) {
+inline OptionalPosition Position(double latitude, double longitude, double time,
+                                 double altitude = 34.5, double error = 4) {
     GpsFix fix;
     fix.mode = FIX_MODE_3D;
     fix.latitude = latitude;
     fix.longitude = longitude;
-    fix.altitude = 34.5;
-    fix.horizontalError = 4;
+    fix.altitude = altitude;
+    fix.horizontalError = error;
     fix.fixTime = time;
     return PositionSnapshot{EncodeGpsFix(fix)};
 }
