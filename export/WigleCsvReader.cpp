@@ -110,7 +110,7 @@ std::string ReadObservation(const std::vector<std::string>& fields, const Column
         return "bad time '" + field(map.firstSeen) + "'";
     row.time = static_cast<std::int32_t>(*time);
     std::uint32_t channel = 0;
-    if (!ParseNumber(field(map.channel), channel) || channel > 255)
+    if (!ParseNumber(field(map.channel), channel) || channel > kWigleMaxChannel)
         return "bad channel '" + field(map.channel) + "'";
     row.frequencyMhz = ChannelFrequencyMhz(channel);
     if (map.frequency >= 0 && !field(map.frequency).empty()) {

@@ -16,6 +16,8 @@
 namespace tarvik {
 
 inline constexpr std::string_view kWiglePreHeader = "WigleWifi-";
+// Channel numbers beyond this are no channel.
+inline constexpr std::uint32_t kWigleMaxChannel = 255;
 // Larger files are refused rather than read into memory.
 inline constexpr std::size_t kWigleMaxFileBytes = std::size_t{1} << 30;
 

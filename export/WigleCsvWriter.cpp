@@ -8,6 +8,7 @@
 #include "export/ExportWriters.h"
 #include "export/RecordPosition.h"
 #include "export/WigleAuthMode.h"
+#include "export/WigleCsvReader.h"
 #include "networks/NetworkColumns.h"
 #include "platform/Version.h"
 
@@ -46,6 +47,13 @@ std::string RowStart(const CBssid& record) {
     return start + ",";
 }
 
+// The table's channel, or 0 (unknown) where a frequency outside the bands
+// gives none a reader would take.
+std::uint32_t WigleChannel(const CBssid& record) {
+    const std::uint32_t channel = ChannelOf(record);
+    return channel <= kWigleMaxChannel ? channel : 0;
+}
+
 void AppendRow(std::string& out, const std::string& start, const CBssid& record,
                const PositionFacts& position, std::int32_t rssi) {
     const std::int64_t time =
@@ -53,7 +61,7 @@ void AppendRow(std::string& out, const std::string& start, const CBssid& record,
     const std::uint32_t frequencyMhz = record.Entry()->GetConfiguration().dsConfig / 1000;
     char tail[192];
     std::snprintf(tail, sizeof tail, ",%u,%u,%" PRId32 ",%.8f,%.8f,%.1f,%.1f,,,WIFI\n",
-                  ChannelOf(record), frequencyMhz, rssi, position.latitude, position.longitude,
+                  WigleChannel(record), frequencyMhz, rssi, position.latitude, position.longitude,
                   position.altitude, position.accuracy);
     out += start;
     out += UtcTimeText(time, false);

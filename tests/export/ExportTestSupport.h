@@ -40,10 +40,13 @@ inline OptionalPosition Position(double latitude, double longitude, double time,
 }
 
 // Network `index` with the given SSID bytes, heard at -70 and -40 dBm at two
-// positions (`positioned` false: at none).
+// positions (`positioned` false: at none); `kilohertz` 0 keeps the default
+// frequency.
 inline BssidRecord SurveyRecord(std::uint8_t index, const std::string& ssid, bool positioned,
-                                const std::vector<Bytes>& elements = {}) {
+                                const std::vector<Bytes>& elements = {},
+                                std::uint32_t kilohertz = 0) {
     ndis::BssidEntryFields fields = Fields(index, -70, elements.empty() ? 0 : 1);
+    if (kilohertz != 0) fields.configuration.dsConfig = kilohertz;
     fields.ssidLength = static_cast<std::uint32_t>(ssid.size());
     std::copy(ssid.begin(), ssid.end(), fields.ssid.begin());
     fields = WithElements(fields, elements);

@@ -27,6 +27,8 @@ TEST(WigleImport, ExportThenImportGivesTheSameNetworks) {
         SurveyRecord(1, "open, \"quoted\"", true),
         SurveyRecord(2, "wpa\xff", true, {kWpaPskTkip}),
         SurveyRecord(3, std::string("rsn\0x", 5), true, {kRsnPskCcmp}),
+        // Outside the bands: the table's channel number is no channel.
+        SurveyRecord(4, "odd band", true, {}, 1218000),
     };
     ExportRequest request;
     request.columns = &columns;
