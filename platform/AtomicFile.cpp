@@ -130,20 +130,6 @@ bool ResolveLinks(const std::filesystem::path& file, std::filesystem::path& targ
     return false;
 }
 
-void RemoveStaleTemporaryFiles(const std::filesystem::path& file) {
-    const std::string prefix = file.filename().string() + std::string(kTemporaryInfix);
-    std::error_code code;
-    std::filesystem::directory_iterator it(file.parent_path().empty() ? "." : file.parent_path(),
-                                           code);
-    for (; !code && it != std::filesystem::directory_iterator(); it.increment(code)) {
-        const std::string name = it->path().filename().string();
-        if (name.size() == prefix.size() + kTemporarySuffixLength &&
-            name.compare(0, prefix.size(), prefix) == 0) {
-            ::unlink(it->path().c_str());
-        }
-    }
-}
-
 namespace {
 
 bool IsTemporaryNameOf(const std::string& name, const std::string& prefix) {
@@ -155,6 +141,10 @@ bool IsTemporaryNameOf(const std::string& name, const std::string& prefix) {
 }
 
 }  // namespace
+
+void RemoveStaleTemporaryFiles(const std::filesystem::path& file) {
+    RemoveAbandonedTemporaryFiles(file, 0);
+}
 
 std::size_t RemoveAbandonedTemporaryFiles(const std::filesystem::path& target,
                                           std::int64_t minimumAgeSeconds) {
@@ -171,7 +161,7 @@ std::size_t RemoveAbandonedTemporaryFiles(const std::filesystem::path& target,
             ::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
             continue;
         }
-        if (FromStat(st).mtimeNs < cutoffNs && ::unlink(path.c_str()) == 0) ++removed;
+        if (FromStat(st).mtimeNs <= cutoffNs && ::unlink(path.c_str()) == 0) ++removed;
     }
     return removed;
 }

@@ -56,7 +56,8 @@ bool ResolveLinks(const std::filesystem::path& file, std::filesystem::path& targ
                   std::string& error);
 
 // Deletes the temporary files WriteFileAtomically leaves when a writer of `file` is
-// killed. Only for callers that hold the file's lock, so no writer is running.
+// killed, whatever their age (the same checks as below otherwise). Only for callers
+// that hold the file's lock, so no writer is running.
 void RemoveStaleTemporaryFiles(const std::filesystem::path& file);
 
 // Temporaries of `target` ("<target>.tmp-" and six letters or digits) that a writer

@@ -300,12 +300,15 @@ TEST_F(RegistryStoreTest, AKilledWriterLeavesAReadableHiveAndNoLastingTemporaryF
 
     WriteFile(UserFile().string() + ".tmp-AbC123", "stale");
     WriteFile(UserFile().string() + ".tmp-notes.txt", "not ours");
+    // A link of that name is no leftover of ours.
+    std::filesystem::create_symlink("user.reg.tmp-notes.txt", UserFile().string() + ".tmp-LnK123");
     RegistryStore after(UserFile(), "HKEY_CURRENT_USER");
     EXPECT_GE(after.ReadDword(kKey, "counter", 0), 5u);
     EXPECT_FALSE(after.TakeDamageReport().has_value());
     ASSERT_TRUE(after.WriteDword(kKey, "counter", 0));
-    EXPECT_THAT(ListFolder(UserFile().parent_path()),
-                ElementsAre("user.reg", "user.reg.lock", "user.reg.tmp-notes.txt"));
+    EXPECT_THAT(
+        ListFolder(UserFile().parent_path()),
+        ElementsAre("user.reg", "user.reg.lock", "user.reg.tmp-LnK123", "user.reg.tmp-notes.txt"));
 }
 
 }  // namespace

@@ -37,6 +37,11 @@ TEST(ExportCli, CommandsAnswerAsDocumented) {
          0,
          {"3 networks written to s.csv."}},
         {"export s.tvk --format wigle --output w.csv/s.csv", 1, {"Cannot write w.csv/s.csv"}},
+        // The texts follow the window's settings.
+        {"options --set UseDbmOrPercentage=Percentages", 0, {}},
+        {"export s.tvk --format csv --columns ssid,signal --output p.csv",
+         0,
+         {"3 networks written to p.csv."}},
         {"export s.tvk --format nope --output x", 2, {"unknown format 'nope'"}},
         {"export s.tvk --output x", 2, {"no --format given"}},
         {"export s.tvk --format csv --columns Ssid,Bogus --output x", 2, {"--columns names"}},
@@ -48,14 +53,16 @@ TEST(ExportCli, CommandsAnswerAsDocumented) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
-        const ToolRun run = RunCommand("cd '" + temp.Path().string() + "' && " + TARVIK_BINARY_DIR +
-                                       "/bin/tarvik-cli " + c.args);
+        const ToolRun run = RunCommand("cd '" + temp.Path().string() +
+                                       "' && XDG_CONFIG_HOME=config TARVIK_MACHINE_HIVE=m.reg " +
+                                       TARVIK_BINARY_DIR + "/bin/tarvik-cli " + c.args);
         EXPECT_EQ(run.status, c.status) << run.out;
         for (const std::string& text : c.says)
             EXPECT_NE(run.out.find(text), std::string::npos) << run.out;
     }
     EXPECT_EQ(ReadText(temp.Path() / "s.csv").substr(0, 22), "Ssid,MAC Address\r\none,");
     EXPECT_FALSE(std::filesystem::exists(temp.Path() / "x"));
+    EXPECT_NE(ReadText(temp.Path() / "p.csv").find("%"), std::string::npos);
 }
 
 }  // namespace

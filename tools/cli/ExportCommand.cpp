@@ -95,7 +95,10 @@ int RunExport(const Arguments& args) {
 
     CNetworkList list;
     ApplyScanFile(list, std::move(contents), false);
-    const CApplicationOptions settings(nullptr, ExecutablePath(), kApplicationName);
+    // The window's settings, so that the texts (signal units and the like)
+    // are the ones its table shows.
+    CApplicationOptions settings(nullptr, ExecutablePath(), kApplicationName);
+    settings.Load();
     CNetworkColumnRules rules(settings, list);
     int percent = -1;
     ExportRequest request;
