@@ -402,6 +402,8 @@ class MainWindowTest : public QObject {
         const QAreaSeries& bravo = *view->ShownHills(WifiBand::Band24GHz).back();
         QCOMPARE(bravo.upperSeries()->points(),
                  (QList<QPointF>{{4, -100}, {5, -60}, {7, -60}, {8, -100}}));
+        QCOMPARE(view->ShownLabels(WifiBand::Band24GHz),
+                 (QStringList{"Alpha", "charlie", "bravo"}));
         QCOMPARE(view->ShownHills(WifiBand::Band24GHz).front()->pen().widthF(), 1.0);
         QVERIFY(bravo.pen().widthF() > 1.0);
 

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "ui/AdapterComboBox.h"
+#include "ui/ChannelViewWindow.h"
 #include "ui/QtMainLoop.h"
 #include "ui/StatusLineEdit.h"
 
@@ -14,6 +15,29 @@ class QtPartsTest : public QObject {
     Q_OBJECT
 
   private slots:
+    // Names over the hills: the selected network's first, then the
+    // strongest; one that would cover another stays hidden, also after a
+    // resize. A band with networks left out says so.
+    void channelViewLabelsDoNotCoverEachOther() {
+        ChannelViewWindow view;
+        view.resize(700, 500);
+        view.show();
+        const auto hill = [](const char* name, int channel, double rssi, bool selected) {
+            return ChannelHill{{WifiBand::Band24GHz, channel, 2}, rssi, {}, name, selected};
+        };
+        view.SetHills({{hill("far", 1, -50, false), hill("strong", 6, -50, false),
+                        hill("weak", 6, -51, false), hill("sel", 6, -52, true)},
+                       {5, 0}});
+        QCOMPARE(view.ShownLabels(WifiBand::Band24GHz), (QStringList{"far", "sel"}));
+        QCOMPARE(view.Chart(WifiBand::Band24GHz).title(), "2.4 GHz: the 4 strongest of 9 networks");
+        QCOMPARE(view.Chart(WifiBand::Band5GHz).title(), "5 GHz");
+        view.resize(900, 700);
+        QTRY_COMPARE(view.ShownLabels(WifiBand::Band24GHz), (QStringList{"far", "sel"}));
+        view.SetHills({{hill("strong", 6, -50, false), hill("weak", 6, -80, false)}, {0, 0}});
+        QCOMPARE(view.ShownLabels(WifiBand::Band24GHz), (QStringList{"strong", "weak"}));
+        QCOMPARE(view.Chart(WifiBand::Band24GHz).title(), "2.4 GHz");
+    }
+
     void sendRunsOnTheGuiThreadAndWaitsUntilClosed() {
         QtMainLoop loop;
         QThread* gui = QThread::currentThread();
