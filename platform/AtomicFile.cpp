@@ -111,6 +111,22 @@ bool CreateDirectories(const std::filesystem::path& dir, mode_t mode, std::strin
     return true;
 }
 
+namespace {
+
+// A link another user may have planted: in a sticky folder that everyone may
+// write to (/tmp), owned neither by us nor by the folder's owner. The kernel
+// refuses to follow these on open (protected_symlinks); a save that reads the
+// link itself and renames over its target must refuse them too.
+bool IsPlantedLink(const std::filesystem::path& link, const struct stat& st) {
+    struct stat folder;
+    const std::filesystem::path parent = link.parent_path().empty() ? "." : link.parent_path();
+    if (::stat(parent.c_str(), &folder) != 0) return false;
+    const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+    return shared && st.st_uid != ::geteuid() && st.st_uid != folder.st_uid;
+}
+
+}  // namespace
+
 bool ResolveLinks(const std::filesystem::path& file, std::filesystem::path& target,
                   std::string& error) {
     constexpr int kMaxHops = 40;  // as the kernel's ELOOP limit
@@ -118,6 +134,11 @@ bool ResolveLinks(const std::filesystem::path& file, std::filesystem::path& targ
     for (int hop = 0; hop < kMaxHops; ++hop) {
         struct stat st;
         if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+        if (IsPlantedLink(target, st)) {
+            error = "will not follow the symbolic link " + target.string() +
+                    ": it belongs to another user in a folder everyone may write to";
+            return false;
+        }
         std::error_code code;
         std::filesystem::path next = std::filesystem::read_symlink(target, code);
         if (code) {

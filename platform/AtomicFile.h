@@ -51,7 +51,9 @@ bool WriteFileAtomically(const std::filesystem::path& file, std::string_view dat
                          std::string& error, FileIdentity* written = nullptr);
 
 // The file a chain of symbolic links at `file` ends in (`file` itself when it is no
-// link; the target need not exist). False with `error` set for a loop.
+// link; the target need not exist). False with `error` set for a loop, and for a
+// link that another user owns in a sticky folder everyone may write to (/tmp), which
+// would let them point our save at any file of ours.
 bool ResolveLinks(const std::filesystem::path& file, std::filesystem::path& target,
                   std::string& error);
 

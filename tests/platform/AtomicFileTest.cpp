@@ -29,6 +29,22 @@ TEST(AtomicFileTest, FailedReplacementLeavesNoTemporaryFileAndOversizedFilesAreN
     EXPECT_THAT(error, HasSubstr("loop of symbolic links"));
     EXPECT_THAT(test::ListFolder(temp.Path()), ElementsAre("loop", "target"));
 
+    // In a folder like /tmp a link of another user is not followed; one of
+    // ours, or of the folder's owner, is.
+    const std::filesystem::path victim = temp.Path() / "victim";
+    test::WriteFile(victim, "precious");
+    const std::filesystem::path shared = temp.Path() / "shared";
+    std::filesystem::create_directory(shared);
+    ::chmod(shared.c_str(), 01777);
+    std::filesystem::create_symlink(victim, shared / "planted");
+    std::filesystem::create_symlink(victim, shared / "ours");
+    ASSERT_EQ(::lchown((shared / "planted").c_str(), 4242, 4242), 0);
+    EXPECT_FALSE(WriteFileAtomically(shared / "planted", "export", 0644, error));
+    EXPECT_THAT(error, HasSubstr("belongs to another user"));
+    EXPECT_EQ(test::ReadFile(victim), "precious");
+    EXPECT_TRUE(WriteFileAtomically(shared / "ours", "saved", 0644, error)) << error;
+    EXPECT_EQ(test::ReadFile(victim), "saved");
+
     const std::filesystem::path file = temp.Path() / "big";
     test::WriteFile(file, std::string(40000, 'x'));
     std::string data;
