@@ -42,9 +42,9 @@ ExportSummary CExportCommands::ExportTo(const ExportChoice& choice) {
     return summary;
 }
 
-void CExportCommands::Export() {
+void CExportCommands::Export(const std::string& surveyPath) {
     LogInfo("Menu export called");
-    const std::optional<ExportChoice> choice = dialogs_.AskExport(filter_ != nullptr);
+    const std::optional<ExportChoice> choice = dialogs_.AskExport(filter_ != nullptr, surveyPath);
     if (!choice) return;
     const ExportSummary summary = ExportTo(*choice);
     const std::string text = SummaryText(summary, choice->path);

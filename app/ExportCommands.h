@@ -36,9 +36,10 @@ class CExportCommands {
     // choice is then not offered).
     void SetFilter(INetworkFilter* filter) { filter_ = filter; }
 
-    // The menu command: asks, writes, and reports on the status line (and
-    // in a message box when the file could not be written).
-    void Export();
+    // The menu command: asks (proposing a file named after `surveyPath`, the
+    // open scan file), writes, and reports on the status line (and in a
+    // message box when the file could not be written).
+    void Export(const std::string& surveyPath = {});
     // Writes without asking.
     ExportSummary ExportTo(const ExportChoice& choice);
 

@@ -106,7 +106,7 @@ void CScanFileCommands::ExecuteFileCommand(int id) {
             ToggleAutoSave();
             break;
         case ID_FILE_EXPORT:
-            if (exporter_ && !IsBusy()) exporter_->Export();
+            if (exporter_ && !IsBusy()) exporter_->Export(path_);
             break;
         default:
             break;

@@ -36,10 +36,13 @@ class IScanFileDialogs {
     // A file-open dialog for Merge, which also takes WiGLE CSV files.
     virtual std::optional<std::string> AskMergePath() { return AskOpenPath(); }
     // The export's format chooser and file-save dialog; `filterActive` offers
-    // the visible-rows-only choice. nullopt when cancelled (and where the
-    // dialogs offer no export).
-    virtual std::optional<ExportChoice> AskExport(bool filterActive) {
+    // the visible-rows-only choice, and the file proposed is named after
+    // `surveyPath` (the open scan file; empty when none is open). nullopt
+    // when cancelled (and where the dialogs offer no export).
+    virtual std::optional<ExportChoice> AskExport(bool filterActive,
+                                                  const std::string& surveyPath) {
         (void)filterActive;
+        (void)surveyPath;
         return std::nullopt;
     }
 };

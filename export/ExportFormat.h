@@ -4,6 +4,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace tarvik {
@@ -28,5 +29,10 @@ inline constexpr std::array<ExportFormatInfo, 4> kExportFormats = {{
 const ExportFormatInfo& FormatInfo(ExportFormat format);
 // nullopt for an unknown name.
 std::optional<ExportFormat> FindExportFormat(std::string_view name);
+
+// The file proposed for exporting `surveyPath` (the open scan file; empty:
+// "survey") in a format: its name with the format's extension, the table's
+// CSV as "<name>-table.csv" so that it and a WiGLE CSV keep apart.
+std::string ProposedExportPath(const std::string& surveyPath, ExportFormat format);
 
 }  // namespace tarvik

@@ -41,7 +41,8 @@ std::optional<FormatAnswer> AskFormat(QWidget* window, bool filterActive) {
 
 }  // namespace
 
-std::optional<ExportChoice> AskExportChoice(QWidget* window, bool filterActive) {
+std::optional<ExportChoice> AskExportChoice(QWidget* window, bool filterActive,
+                                            const std::string& surveyPath) {
     const std::optional<FormatAnswer> answer = AskFormat(window, filterActive);
     if (!answer) return std::nullopt;
     const ExportFormatInfo& info = FormatInfo(answer->format);
@@ -50,6 +51,7 @@ std::optional<ExportChoice> AskExportChoice(QWidget* window, bool filterActive) 
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(Text(info.title));
     dialog.setDefaultSuffix(Text(info.extension));
+    dialog.selectFile(Text(ProposedExportPath(surveyPath, info.format)));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return ExportChoice{dialog.selectedFiles().front().toStdString(), answer->format,
                         answer->visibleRowsOnly};

@@ -10,6 +10,9 @@
 
 namespace tarvik::ui {
 
-std::optional<ExportChoice> AskExportChoice(QWidget* window, bool filterActive);
+// The format chooser, then the file dialog proposing the file named after
+// `surveyPath` (ProposedExportPath).
+std::optional<ExportChoice> AskExportChoice(QWidget* window, bool filterActive,
+                                            const std::string& surveyPath);
 
 }  // namespace tarvik::ui

@@ -44,8 +44,9 @@ std::optional<std::string> QtScanFileDialogs::AskMergePath() {
     return dialog.selectedFiles().front().toStdString();
 }
 
-std::optional<ExportChoice> QtScanFileDialogs::AskExport(bool filterActive) {
-    return AskExportChoice(window_, filterActive);
+std::optional<ExportChoice> QtScanFileDialogs::AskExport(bool filterActive,
+                                                         const std::string& surveyPath) {
+    return AskExportChoice(window_, filterActive, surveyPath);
 }
 
 std::optional<std::string> QtScanFileDialogs::AskSavePath(const std::string& proposedName) {

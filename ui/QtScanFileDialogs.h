@@ -20,7 +20,8 @@ class QtScanFileDialogs : public IScanFileDialogs {
     SaveAnswer AskSaveChanges(const std::string& path) override;
     void ShowOpenFileName(const std::string& name) override;
     std::optional<std::string> AskMergePath() override;
-    std::optional<ExportChoice> AskExport(bool filterActive) override;
+    std::optional<ExportChoice> AskExport(bool filterActive,
+                                          const std::string& surveyPath) override;
 
   private:
     QWidget* window_;

@@ -20,17 +20,20 @@ class FakeExportSeams : public IScanFileDialogs, public IProgressDisplay, public
   public:
     std::optional<ExportChoice> choice;
     std::optional<std::string> mergePath;
+    std::optional<std::string> savePath;
     bool offeredVisibleOnly = false;
+    std::string surveyPath;
     bool cancel = false;
     std::string message;
 
     std::optional<std::string> AskOpenPath() override { return std::nullopt; }
-    std::optional<std::string> AskSavePath(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> AskSavePath(const std::string&) override { return savePath; }
     SaveAnswer AskSaveChanges(const std::string&) override { return SaveAnswer::No; }
     void ShowOpenFileName(const std::string&) override {}
     std::optional<std::string> AskMergePath() override { return mergePath; }
-    std::optional<ExportChoice> AskExport(bool filterActive) override {
+    std::optional<ExportChoice> AskExport(bool filterActive, const std::string& survey) override {
         offeredVisibleOnly = filterActive;
+        surveyPath = survey;
         return choice;
     }
     void Begin(const std::string&) override {}
@@ -133,6 +136,17 @@ TEST_F(ExportCommandsTest, WritesTheChosenRowsOrKeepsTheOldFile) {
         }
         EXPECT_EQ(seams_.message.substr(0, std::string(c.message).size()), c.message);
     }
+}
+
+TEST_F(ExportCommandsTest, TheOpenScanFileNamesTheProposal) {
+    seams_.choice.reset();
+    Run(ID_FILE_EXPORT);
+    EXPECT_EQ(seams_.surveyPath, "");
+    seams_.savePath = Path("walk.tvk");
+    Run(ID_FILE_SAVE_AS);
+    ASSERT_TRUE(files_.IsFileOpen());
+    Run(ID_FILE_EXPORT);
+    EXPECT_EQ(seams_.surveyPath, Path("walk.tvk"));
 }
 
 TEST_F(ExportCommandsTest, MergeTakesAWigleFileWithoutOpeningIt) {

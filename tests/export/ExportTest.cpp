@@ -173,6 +173,21 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatRow{"TableCsv", ExportFormat::TableCsv, "t.csv", nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(ExportProposal, NamedAfterTheSurveyWithTheFormatsExtension) {
+    const struct {
+        const char* survey;
+        ExportFormat format;
+        const char* proposed;
+    } rows[] = {
+        {"", ExportFormat::Kml, "survey.kml"},
+        {"/data/walk.tvk", ExportFormat::WigleCsv, "/data/walk.csv"},
+        {"/data/walk.tvk", ExportFormat::TableCsv, "/data/walk-table.csv"},
+        {"/data/v1.2/walk", ExportFormat::Gpx, "/data/v1.2/walk.gpx"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(ProposedExportPath(row.survey, row.format), row.proposed) << row.survey;
+}
+
 TEST(ExportFailure, UnwritableFolderIsReportedNotWritten) {
     TempFolder temp;
     std::ofstream(temp.Path() / "file") << "x";

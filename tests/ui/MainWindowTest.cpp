@@ -424,10 +424,12 @@ class MainWindowTest : public QObject {
         header.moveSection(header.visualIndex(COLUMN_CHANNEL), 0);
         const std::filesystem::path path = home_->Folder() / "table.csv";
         int answered = 0;
+        QString proposed;
         QTimer answerer;
         QObject::connect(&answerer, &QTimer::timeout, [&] {
             QWidget* modal = QApplication::activeModalWidget();
             if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+                proposed = files->selectedFiles().value(0);
                 files->selectFile(QString::fromStdString(path.string()));
                 QMetaObject::invokeMethod(files, "accept");
                 ++answered;
@@ -441,6 +443,7 @@ class MainWindowTest : public QObject {
         program->Window().MenuAction(ID_FILE_EXPORT)->trigger();
         answerer.stop();
         QCOMPARE(answered, 2);
+        QVERIFY2(proposed.endsWith("/survey-table.csv"), qPrintable(proposed));
         std::ifstream file(path);
         std::vector<std::string> lines;
         for (std::string line; std::getline(file, line);) lines.push_back(line);
