@@ -165,8 +165,15 @@ void SignalGraphWindow::FitAxes(const std::vector<double>& samples) {
     }
     const double bottom = std::floor((lowest - kMarginDb) / kMarginDb) * kMarginDb;
     const double top = std::ceil((highest + kMarginDb) / kMarginDb) * kMarginDb;
-    left_->setRange(bottom, top);
-    right_->setRange(bottom, top);
+    // Ticks on round dB values, 5, 10 or 20 apart, however wide the range.
+    const double span = top - bottom;
+    const double interval = span <= 30 ? 5 : span <= 60 ? 10 : 20;
+    for (QValueAxis* axis : {left_, right_}) {
+        axis->setRange(bottom, top);
+        axis->setTickType(QValueAxis::TicksDynamic);
+        axis->setTickAnchor(0);
+        axis->setTickInterval(interval);
+    }
     bottom_->setRange(0, std::max<double>(1, static_cast<double>(samples.size()) - 1));
 }
 

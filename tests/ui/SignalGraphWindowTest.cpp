@@ -44,6 +44,10 @@ class SignalGraphWindowTest : public QObject {
         QCOMPARE(window.LeftAxis().min(), -80.0);
         QCOMPARE(window.LeftAxis().max(), -45.0);
         QCOMPARE(window.RightAxis().max(), -45.0);
+        // Round ticks: every 10 dB from -80 over a 35 dB range.
+        QCOMPARE(window.LeftAxis().tickType(), QValueAxis::TicksDynamic);
+        QCOMPARE(window.LeftAxis().tickInterval(), 10.0);
+        QCOMPARE(window.LeftAxis().tickAnchor(), 0.0);
         QCOMPARE(window.BottomAxis().max(), 7.0);
         QCOMPARE(window.Segments()[0]->pen().color(), QColor::fromRgbF(1.0F, 0.4F, 0.2F));
         QCOMPARE(window.Segments()[0]->pen().widthF(), 2.0);
@@ -53,6 +57,7 @@ class SignalGraphWindowTest : public QObject {
         QVERIFY(Points(window, 0).isEmpty() && Points(window, 2).isEmpty());
         QCOMPARE(window.LeftAxis().min(), -100.0);
         QCOMPARE(window.LeftAxis().max(), 0.0);
+        QCOMPARE(window.RightAxis().tickInterval(), 20.0);
     }
 
     // Texts, one default colour for every segment, hiding on close, PNG.
