@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <map>
 
 #include "ndis/ElementWalker.h"
 
@@ -57,11 +58,11 @@ std::string LabelOf(const ndis::BssidEntry& entry) {
     return {ssid.begin(), ssid.end()};
 }
 
-// Drops all but the band's kMaxHillsPerBand strongest hills (the
+// Drops all but the band's `perBand` strongest hills (the
 // highlighted one always stays), keeping list order; returns how many went.
-std::size_t KeepStrongest(std::vector<ChannelHill>& hills, WifiBand band) {
+std::size_t KeepStrongest(std::vector<ChannelHill>& hills, WifiBand band, std::size_t perBand) {
     std::vector<double> strengths;
-    std::size_t room = kMaxHillsPerBand;
+    std::size_t room = perBand;
     for (const ChannelHill& hill : hills) {
         if (hill.place.band != band) continue;
         if (hill.highlighted) {
@@ -111,7 +112,7 @@ std::optional<ChannelPlace> ChannelPlaceOf(const ndis::BssidEntry& entry) {
 }
 
 ChannelHillSet HillsOf(const CNetworkList& networks, const CBssid* selected,
-                       const CApplicationOptions& options) {
+                       const CApplicationOptions& options, std::size_t perBand) {
     ChannelHillSet set;
     for (const BssidRecord& record : networks.Records()) {
         const ndis::BssidEntry* entry = record->Entry();
@@ -127,8 +128,31 @@ ChannelHillSet HillsOf(const CNetworkList& networks, const CBssid* selected,
         set.hills.push_back(std::move(hill));
     }
     for (const WifiBand band : {WifiBand::Band24GHz, WifiBand::Band5GHz})
-        set.leftOut[BandIndex(band)] = KeepStrongest(set.hills, band);
+        set.leftOut[BandIndex(band)] = KeepStrongest(set.hills, band, perBand);
     return set;
+}
+
+std::vector<ChannelLoad> ChannelLoads(const std::vector<ChannelHill>& hills) {
+    std::map<std::pair<std::size_t, int>, ChannelLoad> loads;
+    for (const ChannelHill& hill : hills) {
+        ChannelLoad& load = loads[{BandIndex(hill.place.band), hill.place.centre}];
+        load.band = hill.place.band;
+        load.channel = hill.place.centre;
+        load.strongest = load.networks == 0 ? hill.rssi : std::max(load.strongest, hill.rssi);
+        ++load.networks;
+    }
+    for (auto& [key, load] : loads) {
+        for (const ChannelHill& hill : hills) {
+            const int distance = std::abs(hill.place.centre - load.channel);
+            if (hill.place.band == load.band && distance != 0 &&
+                distance < hill.place.halfSpan + kHalf20) {
+                ++load.overlapping;
+            }
+        }
+    }
+    std::vector<ChannelLoad> ordered;
+    for (const auto& [key, load] : loads) ordered.push_back(load);
+    return ordered;
 }
 
 }  // namespace tarvik

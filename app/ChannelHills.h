@@ -31,8 +31,22 @@ inline constexpr std::size_t kMaxHillsPerBand = 120;
 
 // The hills of the records in range (detected, with an entry on a known
 // band), in list order; `selected` (may be null) is highlighted. A band with
-// more than kMaxHillsPerBand keeps its strongest and the selected one.
+// more than `perBand` keeps its strongest and the selected one.
 ChannelHillSet HillsOf(const CNetworkList& networks, const CBssid* selected,
-                       const CApplicationOptions& options);
+                       const CApplicationOptions& options, std::size_t perBand = kMaxHillsPerBand);
+
+// How loaded a channel is that networks are centred on: how many are, how
+// many others reach into its 20 MHz, and the strongest signal centred there.
+struct ChannelLoad {
+    WifiBand band = WifiBand::Band24GHz;
+    int channel = 0;
+    std::size_t networks = 0;
+    std::size_t overlapping = 0;
+    double strongest = kChannelViewFloorDbm;
+    bool operator==(const ChannelLoad&) const = default;
+};
+
+// The loads of every centre channel of `hills`, 2.4 GHz first, by channel.
+std::vector<ChannelLoad> ChannelLoads(const std::vector<ChannelHill>& hills);
 
 }  // namespace tarvik

@@ -91,6 +91,24 @@ TEST(ChannelHillsTest, RecordsInRangeBecomeHills) {
     EXPECT_EQ(HillsOf(networks, selected, options), (ChannelHillSet{expected, {0, 0}}));
 }
 
+// Centre channels with their networks, the others reaching into them (a
+// 20 MHz network three channels away does, four away does not; a 40 MHz one
+// further), and the strongest there; bands apart.
+TEST(ChannelHillsTest, LoadsCountNetworksOnAndReachingIntoEachChannel) {
+    const auto hill = [](WifiBand band, int centre, int half, double rssi) {
+        return ChannelHill{{band, centre, half}, rssi, {}, "", false};
+    };
+    const std::vector<ChannelHill> hills = {
+        hill(k24, 6, 2, -70), hill(k24, 6, 2, -50), hill(k24, 9, 2, -60), hill(k24, 10, 2, -80),
+        hill(k24, 1, 2, -90), hill(k24, 3, 4, -65), hill(k5, 38, 4, -55), hill(k5, 36, 2, -75),
+    };
+    const std::vector<ChannelLoad> expected = {
+        {k24, 1, 1, 1, -90},  {k24, 3, 1, 3, -65}, {k24, 6, 2, 2, -50}, {k24, 9, 1, 3, -60},
+        {k24, 10, 1, 1, -80}, {k5, 36, 1, 1, -75}, {k5, 38, 1, 1, -55},
+    };
+    EXPECT_EQ(ChannelLoads(hills), expected);
+}
+
 // A crowded band keeps its strongest hills (the first of equals), in list
 // order, and the selected one however weak; the other band is untouched.
 TEST(ChannelHillsTest, CrowdedBandKeepsItsStrongestAndTheSelected) {

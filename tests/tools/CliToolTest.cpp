@@ -109,6 +109,9 @@ TEST_F(CliTool, ArgumentsAreCheckedBeforeAnythingRuns) {
         {"watch --seconds 1", 1, "tarvik-cli: no driver answers at "},
         {"device --xml", 2, "unknown argument: '--xml'"},
         {"device", 1, "tarvik-cli: no driver answers at "},
+        {"channels --seconds 0", 2, "--seconds takes 1 to 3600"},
+        {"channels --help", 0, "how many others reach into it"},
+        {"channels --seconds 1", 1, "tarvik-cli: no driver answers at "},
     };
     for (const Case& row : cases) {
         SCOPED_TRACE(row.args);
@@ -143,6 +146,14 @@ TEST_F(CliTool, WatchPrintsTheNetworkTable) {
         "00:18:39:61:00:02  Evil\\x1b[2J  11       -70 dBm  WPA2        Not Connected\n\n";
     EXPECT_NE(run.out.find(table), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+}
+
+TEST_F(CliTool, ChannelsSaysWhichChannelsAreTaken) {
+    StartDaemon("tests/tools/scenarios/watch.json");
+    ExpectRun(RunCli("channels --seconds 2"), 0,
+              "Band     Channel  Networks  Overlapping  Strongest\n"
+              "2.4 GHz  1        1         0            -40 dBm\n"
+              "2.4 GHz  11       1         0            -70 dBm\n");
 }
 
 // The page's texts of the card the window would choose, which stays joined.

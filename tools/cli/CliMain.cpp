@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/cli/ChannelsCommand.h"
 #include "tools/cli/CommandLine.h"
 #include "tools/cli/ConnectCommand.h"
 #include "tools/cli/DeviceCommand.h"
@@ -31,6 +32,7 @@ constexpr const char* kHelp =
     "  export       write a scan file as WiGLE CSV, KML, GPX or CSV\n"
     "  gps          the fixes of the GPS receiver or of a receiver log\n"
     "  device       what the adapter reports about itself (Device Information)\n"
+    "  channels     which channels are crowded (View > Channel View)\n"
     "  options      list, read or change the settings of the Options dialog\n"
     "Each command takes --help. All but profiles, open, merge, export, gps and options\n"
     "need the driver "
@@ -54,6 +56,7 @@ const Command kCommands[] = {
     {"export", &kExportHelp, RunExport},
     {"gps", &kGpsHelp, RunGps},
     {"device", &kDeviceHelp, RunDevice},
+    {"channels", &kChannelsHelp, RunChannels},
     {"options", &kOptionsHelp, RunOptions},
 };
 
