@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <limits>
 #include <map>
 
 #include "ndis/ElementWalker.h"
@@ -62,22 +63,26 @@ std::string LabelOf(const ndis::BssidEntry& entry) {
 // highlighted one always stays), keeping list order; returns how many went.
 std::size_t KeepStrongest(std::vector<ChannelHill>& hills, WifiBand band, std::size_t perBand) {
     std::vector<double> strengths;
-    std::size_t room = perBand;
+    std::size_t highlighted = 0;
     for (const ChannelHill& hill : hills) {
         if (hill.place.band != band) continue;
         if (hill.highlighted) {
-            --room;
+            ++highlighted;
         } else {
             strengths.push_back(hill.rssi);
         }
     }
+    const std::size_t room = perBand > highlighted ? perBand - highlighted : 0;
     if (strengths.size() <= room) return 0;
     // The weakest signal that stays, and how many of that strength may.
-    std::nth_element(strengths.begin(), strengths.begin() + static_cast<std::ptrdiff_t>(room - 1),
-                     strengths.end(), std::greater<>());
-    const double weakest = strengths[room - 1];
-    std::size_t tiesAllowed = static_cast<std::size_t>(std::count(
-        strengths.begin(), strengths.begin() + static_cast<std::ptrdiff_t>(room), weakest));
+    double weakest = std::numeric_limits<double>::infinity();
+    std::size_t tiesAllowed = 0;
+    if (room > 0) {
+        const auto last = strengths.begin() + static_cast<std::ptrdiff_t>(room - 1);
+        std::nth_element(strengths.begin(), last, strengths.end(), std::greater<>());
+        weakest = *last;
+        tiesAllowed = static_cast<std::size_t>(std::count(strengths.begin(), last + 1, weakest));
+    }
     const std::size_t before = hills.size();
     std::erase_if(hills, [&](const ChannelHill& hill) {
         if (hill.place.band != band || hill.highlighted || hill.rssi > weakest) return false;
