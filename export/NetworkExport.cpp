@@ -68,7 +68,7 @@ ExportSummary ExportNetworks(const std::filesystem::path& path,
         summary.status = ExportStatus::Cancelled;
         return summary;
     }
-    if (!WriteFileAtomically(path, text, 0644, summary.error)) {
+    if (!WriteFileAtomically(path, text, DocumentMode(path), summary.error)) {
         summary.status = ExportStatus::Failed;
         return summary;
     }

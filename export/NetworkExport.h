@@ -51,7 +51,8 @@ struct ExportSummary {
 bool RenderExport(const std::vector<BssidRecord>& records, const ExportRequest& request,
                   std::string& text, ExportSummary& summary);
 
-// Renders and writes `path` atomically (mode 0644, umask aside).
+// Renders and writes `path` atomically, with the mode of the file it replaces or, for
+// a new file, the one the umask gives (DocumentMode).
 ExportSummary ExportNetworks(const std::filesystem::path& path,
                              const std::vector<BssidRecord>& records, const ExportRequest& request);
 

@@ -8,8 +8,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fstream>
+#include <string>
 #include <vector>
 
 namespace tarvik {
@@ -109,6 +112,22 @@ bool CreateDirectories(const std::filesystem::path& dir, mode_t mode, std::strin
     }
     ::chmod(dir.c_str(), mode);  // the mode asked for, whatever the umask
     return true;
+}
+
+mode_t CurrentUmask() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (!line.starts_with("Umask:")) continue;
+        unsigned value = 0;
+        if (std::sscanf(line.c_str() + 6, "%o", &value) == 1) return value & 0777;
+    }
+    return 0077;
+}
+
+mode_t DocumentMode(const std::filesystem::path& file) {
+    struct stat st;
+    if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return st.st_mode & 07777;
+    return 0666 & ~CurrentUmask();
 }
 
 namespace {

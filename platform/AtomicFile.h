@@ -50,6 +50,14 @@ bool CreateDirectories(const std::filesystem::path& dir, mode_t mode, std::strin
 bool WriteFileAtomically(const std::filesystem::path& file, std::string_view data, mode_t mode,
                          std::string& error, FileIdentity* written = nullptr);
 
+// The process's umask, read without changing it (0077, the private choice, when it
+// cannot be read).
+mode_t CurrentUmask();
+
+// The mode for saving a user's document at `file`: the mode of the regular file it
+// replaces (a link followed), else 0666 less the umask, as a new file gets.
+mode_t DocumentMode(const std::filesystem::path& file);
+
 // The file a chain of symbolic links at `file` ends in (`file` itself when it is no
 // link; the target need not exist). False with `error` set for a loop, and for a
 // link that another user owns in a sticky folder everyone may write to (/tmp), which

@@ -2,6 +2,7 @@
 // are not ours: xmllint against the formats' schemas and Python's xml.etree
 // for KML and GPX, Python's csv module for the CSV formats.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "export/NetworkExport.h"
 #include "tests/core/TempFolder.h"
@@ -186,6 +187,33 @@ TEST(ExportProposal, NamedAfterTheSurveyWithTheFormatsExtension) {
     };
     for (const auto& row : rows)
         EXPECT_EQ(ProposedExportPath(row.survey, row.format), row.proposed) << row.survey;
+}
+
+// A new export gets what the umask allows, as any new file; a replaced one
+// keeps its mode.
+TEST(ExportMode, FollowsTheUmaskOrTheReplacedFile) {
+    TempFolder temp;
+    CTestColumns columns;
+    ExportRequest request;
+    request.columns = &columns;
+    const std::vector<BssidRecord> records = {SurveyRecord(1, "a", true)};
+    const mode_t saved = ::umask(0077);
+    const auto modeOf = [](const std::filesystem::path& path) {
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        return st.st_mode & 07777;
+    };
+    ExportNetworks(temp.Path() / "private.csv", records, request);
+    ::umask(0022);
+    ExportNetworks(temp.Path() / "shared.csv", records, request);
+    std::ofstream(temp.Path() / "kept.csv") << "old";
+    ::chmod((temp.Path() / "kept.csv").c_str(), 0640);
+    ExportNetworks(temp.Path() / "kept.csv", records, request);
+    ::umask(saved);
+    EXPECT_EQ(modeOf(temp.Path() / "private.csv"), 0600u);
+    EXPECT_EQ(modeOf(temp.Path() / "shared.csv"), 0644u);
+    EXPECT_EQ(modeOf(temp.Path() / "kept.csv"), 0640u);
+    EXPECT_NE(ReadText(temp.Path() / "kept.csv"), "old");
 }
 
 TEST(ExportFailure, UnwritableFolderIsReportedNotWritten) {
