@@ -7,12 +7,11 @@
 #include <map>
 
 #include "ndis/ElementWalker.h"
+#include "networks/NetworkColumns.h"
 
 namespace tarvik {
 namespace {
 
-// DSConfig is normally kHz; small values are 100 kHz units.
-constexpr std::uint32_t kKilohertzFloor = 1000000;
 constexpr std::uint8_t kHtOperation = 61;
 constexpr std::uint8_t kVhtOperation = 192;
 // Half widths in channel numbers.
@@ -20,10 +19,6 @@ constexpr int kHalf20 = 2;
 constexpr int kHalf40 = 4;
 constexpr int kHalf80 = 8;
 constexpr int kHalf160 = 16;
-
-std::uint32_t MegahertzOf(std::uint32_t dsConfig) {
-    return dsConfig >= kKilohertzFloor ? dsConfig / 1000 : dsConfig / 10;
-}
 
 // HT Operation: the second byte holds the secondary channel's offset (1
 // above, 3 below) and, in bit 2, whether any width beyond 20 MHz is used.

@@ -495,6 +495,10 @@ constexpr Builder kBuilders[kNetworkColumnCount] = {
 
 }  // namespace
 
+std::uint32_t MegahertzOf(std::uint32_t dsConfig) {
+    return FrequencyOf(dsConfig).mhz;
+}
+
 std::string_view RefreshColumnText(CBssid& record, int column, const ColumnContext& context) {
     if (!IsNetworkColumn(column)) return {};
     std::string& cache = record.TextCache().texts[static_cast<std::size_t>(column)];

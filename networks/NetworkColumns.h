@@ -57,6 +57,9 @@ std::uint32_t UpdateChannel(CBssid& record);
 // The channel the rule gives now, without storing it: what the sort reads,
 // so the order never depends on which cells have been painted.
 std::uint32_t ChannelOf(const CBssid& record);
+// The centre frequency in MHz of a scan entry's DSConfig (normally kHz; small
+// values are taken as 100 kHz units).
+std::uint32_t MegahertzOf(std::uint32_t dsConfig);
 
 // The signal text of a dBm value: "%d dBm" when UseDbmOrPercentage is 1,
 // otherwise "%d%%" of 100 + dbm * 100 / 200 (not clamped).
