@@ -58,7 +58,7 @@ void AppendRow(std::string& out, const std::string& start, const CBssid& record,
                const PositionFacts& position, std::int32_t rssi) {
     const std::int64_t time =
         position.time > 0 ? static_cast<std::int64_t>(position.time) : record.FirstSeen();
-    const std::uint32_t frequencyMhz = record.Entry()->GetConfiguration().dsConfig / 1000;
+    const std::uint32_t frequencyMhz = MegahertzOf(record.Entry()->GetConfiguration().dsConfig);
     char tail[192];
     std::snprintf(tail, sizeof tail, ",%u,%u,%" PRId32 ",%.8f,%.8f,%.1f,%.1f,,,WIFI\n",
                   WigleChannel(record), frequencyMhz, rssi, position.latitude, position.longitude,

@@ -29,6 +29,8 @@ TEST(WigleImport, ExportThenImportGivesTheSameNetworks) {
         SurveyRecord(3, std::string("rsn\0x", 5), true, {kRsnPskCcmp}),
         // Outside the bands: the table's channel number is no channel.
         SurveyRecord(4, "odd band", true, {}, 1218000),
+        // A frequency in 100 kHz units, as some drivers give it.
+        SurveyRecord(5, "units", true, {}, 24370),
     };
     ExportRequest request;
     request.columns = &columns;
